@@ -1,0 +1,43 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+class TBitmap;
+
+// Desktop services the program needs from the window system, one implementation per platform
+// and a plain-Qt one where no native service exists (the offscreen platform of the tests).
+class TDesktopServices {
+ public:
+  // Receives each hot-key press shaped like WM_HOTKEY: the identifier, the modifier bits
+  // (MOD_ALT 1, MOD_CONTROL 2, MOD_SHIFT 4) and the virtual key (VK_F1 is 0x70).
+  using THotKeyHandler = std::function<void(int id, unsigned modifiers, unsigned virtualKey)>;
+
+  virtual ~TDesktopServices() = default;
+
+  // Registers a system-wide hot key delivered whichever window has the focus. Returns false
+  // when it cannot be had (another program holds it, or the platform has none).
+  virtual bool RegisterHotKey(int id, unsigned modifiers, unsigned virtualKey,
+                              THotKeyHandler handler) = 0;
+  virtual void UnregisterHotKeys() = 0;
+
+  // Readies everything a capture of width x height needs (shared memory, buffers), so that the
+  // first capture is as quick as the later ones.
+  virtual void PrepareCapture(int width, int height) = 0;
+  // Copies the desktop's pixels (0, 0, width, height) to (0, 0) of target, clipped to target.
+  // Returns false when the desktop could not be read; target is then left as it was.
+  virtual bool CaptureScreen(TBitmap& target, int width, int height) = 0;
+
+  // From now on no window of the application gets a task-bar button, on every showing.
+  virtual void HideFromTaskbar() = 0;
+};
+
+// The services of the platform the application runs on; call after the application object
+// exists.
+std::unique_ptr<TDesktopServices> CreateDesktopServices();
+
+// Hot-key constants shared by every platform.
+inline constexpr unsigned MOD_ALT_KEY = 1;
+inline constexpr unsigned MOD_CONTROL_KEY = 2;
+inline constexpr unsigned MOD_SHIFT_KEY = 4;
+inline constexpr unsigned VK_F1_KEY = 0x70;

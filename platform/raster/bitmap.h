@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QImage>
+#include <cstdint>
+
+#include "platform/raster/pixelpool.h"
+
+// A 32-bit bitmap (QImage::Format_RGB32 memory layout, one std::uint32_t per pixel, rows
+// Stride() pixels apart). Large bitmaps take their memory from TPixelPool.
+class TBitmap {
+ public:
+  TBitmap() = default;
+  TBitmap(int width, int height);  // every pixel 0x00FFFFFF (white)
+  TBitmap(const TBitmap&) = delete;
+  TBitmap& operator=(const TBitmap&) = delete;
+  TBitmap(TBitmap&&) noexcept = default;
+  TBitmap& operator=(TBitmap&&) noexcept = default;
+
+  // Sizes the bitmap; negative sizes count as 0. Keeps the memory when it is large enough.
+  // The content is undefined afterwards except that new bitmaps are white.
+  // Throws std::length_error for sizes past the limit (32768 on a side).
+  void SetSize(int width, int height);
+
+  int Width() const { return FWidth; }
+  int Height() const { return FHeight; }
+  int Stride() const { return FStride; }  // in pixels
+  bool Empty() const { return FWidth <= 0 || FHeight <= 0; }
+
+  std::uint32_t* ScanLine(int y) { return FBlock.Data() + std::ptrdiff_t{y} * FStride; }
+  const std::uint32_t* ScanLine(int y) const { return FBlock.Data() + std::ptrdiff_t{y} * FStride; }
+  std::uint32_t Pixel(int x, int y) const { return ScanLine(y)[x]; }
+  void SetPixel(int x, int y, std::uint32_t p) { ScanLine(y)[x] = p; }
+  void Fill(std::uint32_t pixel);
+
+  // A QImage sharing this bitmap's memory (no copy); valid until the bitmap is resized or
+  // destroyed.
+  QImage View();
+  QImage View() const;
+  // Copies a QImage in, converted to RGB32, resizing to its size.
+  void Assign(const QImage& image);
+
+ private:
+  TPixelBlock FBlock;
+  int FWidth = 0;
+  int FHeight = 0;
+  int FStride = 0;
+};

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <cstdint>
+
+#include "platform/raster/bitmap.h"
+#include "platform/raster/colors.h"
+#include "platform/raster/rect.h"
+
+enum TPenMode { pmCopy, pmXor };
+enum TPenStyle { psSolid, psDot };
+enum TBrushStyle { bsSolid, bsClear };
+
+struct TPen {
+  TColor Color = clBlack;
+  int Width = 1;  // 0 and 1 both draw one pixel wide
+  TPenMode Mode = pmCopy;
+  TPenStyle Style = psSolid;
+};
+
+struct TBrush {
+  TColor Color = clWhite;
+  TBrushStyle Style = bsSolid;
+};
+
+enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+
+struct TFont {
+  QString Name;        // face; empty means the application's default face
+  int Size = 8;        // points
+  TColor Color = clWindowText;
+  unsigned Style = 0;  // TFontStyle bits
+  friend bool operator==(const TFont&, const TFont&) = default;
+};
+
+// Told which part of the target a drawing call changed, so that only that part is repainted.
+class TDamageSink {
+ public:
+  virtual ~TDamageSink() = default;
+  virtual void Damaged(const TRect& rect) = 0;
+};
+
+// Draws on a TBitmap following the classic raster rules: every primitive is turned into spans in
+// which each pixel occurs once, then the pen mode is applied, so an XOR figure drawn twice
+// restores every pixel. Drawing is clipped to the bitmap minus the excluded rectangles.
+// Figure calls allocate nothing once warmed up.
+class TCanvas {
+ public:
+  static constexpr int MaxExcluded = 8;
+
+  TCanvas() = default;
+  explicit TCanvas(TBitmap* target) : FTarget(target) {}
+  TCanvas(const TCanvas&) = delete;
+  TCanvas& operator=(const TCanvas&) = delete;
+
+  TPen Pen;
+  TBrush Brush;
+  TFont Font;
+  TPoint PenPos;
+
+  void SetTarget(TBitmap* target) { FTarget = target; }
+  TBitmap* Target() const { return FTarget; }
+  // The device surface, for block transfers.
+  TBitmap* Handle() const { return FTarget; }
+  void SetDamageSink(TDamageSink* sink) { FDamage = sink; }
+
+  // Clip: the bitmap's bounds minus these rectangles (at most MaxExcluded; more are ignored).
+  void ExcludeClipRect(const TRect& rect);
+  void ResetClip();
+  int ExcludedCount() const { return FExcludedCount; }
+
+  void MoveTo(int x, int y);
+  void LineTo(int x, int y);
+  void Rectangle(int x1, int y1, int x2, int y2);
+  void Rectangle(const TRect& r) { Rectangle(r.Left, r.Top, r.Right, r.Bottom); }
+  void Ellipse(int x1, int y1, int x2, int y2);
+  void RoundRect(int x1, int y1, int x2, int y2, int cornerWidth, int cornerHeight);
+  void FillRect(const TRect& rect);  // brush colour, ignores the pen mode and bsClear
+  // Copies src of the source canvas onto dest of this one, stretching smoothly when the sizes
+  // differ and copying 1:1 exactly when they are equal. Parts of src outside the source leave
+  // the destination untouched. Source and destination may be the same canvas.
+  void CopyRect(const TRect& dest, const TCanvas& source, const TRect& src);
+  void StretchDraw(const TRect& dest, const TBitmap& graphic);
+  // Text with the font, top-left at (x, y); with bsClear the background is left as it is,
+  // otherwise it is filled with the brush colour.
+  void TextOut(int x, int y, const QString& text);
+  int TextWidth(const QString& text) const;
+  int TextHeight(const QString& text) const;
+
+  std::uint32_t Pixel(int x, int y) const;  // 0 outside the bitmap
+
+ private:
+  TBitmap* FTarget = nullptr;
+  TDamageSink* FDamage = nullptr;
+  std::array<TRect, MaxExcluded> FExcluded{};
+  int FExcludedCount = 0;
+};
