@@ -1,1 +1,58 @@
-int main() { return 0; }
+#include <QTimer>
+
+#include "platform/application.h"
+#include "platform/desktop.h"
+#include "platform/instance.h"
+#include "platform/raster/pixelpool.h"
+#include "shell/foption.h"
+#include "shell/form1.h"
+#include "surface/fcover.h"
+
+namespace {
+
+const QString InstanceName = QStringLiteral("OneInstanceAllowed");
+const QString ActivationMessage = QStringLiteral("KezOnlyOne");
+
+// Everything the first freeze needs, made while idle right after start-up, so that the first
+// Ctrl+F1 is as quick as the later ones: the screen-sized layers, a spare pair of buffers for
+// snapshots and saves, the capture's shared memory and the surface's native window.
+void PrepareFirstFreeze() {
+  const int w = ScreenWidth();
+  const int h = ScreenHeight();
+  FCover->PrepareForShowing(w, h);
+  TPixelPool::Prewarm(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 2);
+  Application->Desktop().PrepareCapture(w, h);
+  FCover->winId();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The test for a running copy and the taking of the lock are one step, before anything else
+  // exists: a second copy shows nothing and only asks the first to come forward.
+  const std::unique_ptr<TInstanceLock> lock = TInstanceLock::Acquire(InstanceName);
+  if (!lock) {
+    SendActivation(InstanceName, ActivationMessage);
+    return 0;
+  }
+  try {
+    TApplication app(argc, argv);
+    app.Title = QStringLiteral("Quilmar");
+    app.setApplicationName(QStringLiteral("quilmar"));
+    app.Initialize();
+    app.CreateForm(Form1);
+    app.CreateForm(FCover);
+    app.CreateForm(FOption);
+    TActivationListener listener(InstanceName, [](const QString& message) {
+      TMessage activation{RegisterWindowMessage(message), 0, 0, 0};
+      Application->DeliverToMainWindow(activation);
+    });
+    QTimer::singleShot(0, &app, [] { RunHandler(PrepareFirstFreeze); });
+    app.Run();
+  } catch (const Exception& e) {
+    if (Application) Application->ShowException(e.Message());
+  } catch (...) {
+    if (Application) Application->ShowException(QString());
+  }
+  return 0;
+}

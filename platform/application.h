@@ -1,1 +1,113 @@
 #pragma once
+
+#include <QApplication>
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/sysutils.h"
+
+class TDesktopServices;
+class QWidget;
+
+// The application object: the message loop, the error report for exceptions that escape an
+// event handler, the main-window hook and the desktop services.
+class TApplication : public QApplication {
+  Q_OBJECT
+ public:
+  using THook = std::function<bool(TMessage&)>;
+
+  TApplication(int& argc, char** argv);
+  ~TApplication() override;
+
+  QString Title;
+
+  // Catches an exception escaping any event handler, shows it and carries on.
+  bool notify(QObject* receiver, QEvent* event) override;
+
+  void Initialize();
+  // Shows the main form and runs the message loop until it closes; then destroys the forms,
+  // the last created first.
+  void Run();
+  // Creates a form; the first one created is the main form. Forms stay alive until Run ends.
+  template <class TForm>
+  void CreateForm(TForm*& reference) {
+    reference = new TForm();
+    RegisterForm(reference);
+  }
+  QWidget* MainForm() const;
+
+  // Handles every pending message, repaints included, then returns.
+  void ProcessMessages();
+  // Un-minimises the application's windows.
+  void Restore();
+  // Brings the most recently active window, if visible and enabled, to the foreground.
+  void BringToFront();
+
+  // Hooks see each message sent to the application window before anything else; a hook that
+  // returns true consumes it.
+  void HookMainWindow(const THook& hook, const void* owner);
+  void UnhookMainWindow(const void* owner);
+  // Delivers a message to the application window (through the hooks).
+  bool DeliverToMainWindow(TMessage& message);
+
+  // The modal error box: error icon, the application title, the text with a full stop
+  // appended when its last character sorts after '.'.
+  void ShowException(const QString& text);
+  static QString ExceptionText(const QString& text);
+  // A parent for dialogs and message boxes: a parentless one would lie below the stay-on-top
+  // windows and could not be seen.
+  QWidget* DialogParent() const;
+
+  TDesktopServices& Desktop();
+  void SetDesktop(std::unique_ptr<TDesktopServices> desktop);
+
+ private:
+  void RegisterForm(QWidget* form);
+  void TrackActiveWindow(QWindow* window);
+
+  std::vector<QPointer<QWidget>> FForms;
+  struct THookEntry {
+    THook Hook;
+    const void* Owner;
+  };
+  std::vector<THookEntry> FHooks;
+  QPointer<QWidget> FLastActive;
+  std::unique_ptr<TDesktopServices> FDesktop;
+  bool FShowingException = false;
+};
+
+extern TApplication* Application;
+
+// A modal message box with an OK button, above `parent`.
+void ShowMessage(QWidget* parent, const QString& text);
+
+// A process-wide atom for `name` (non-zero), the same for every call with it.
+std::uint16_t GlobalAddAtom(const QString& name);
+void GlobalDeleteAtom(std::uint16_t atom);
+
+// Screen size in device pixels (the primary screen).
+int ScreenWidth();
+int ScreenHeight();
+
+// Runs an event handler so that an exception escaping it is reported by the application's
+// error report and the program carries on, without unwinding through the toolkit's frames.
+template <class F>
+void RunHandler(F&& handler) {
+  try {
+    handler();
+  } catch (const Exception& e) {
+    Application->ShowException(e.Message());
+  } catch (const std::exception& e) {
+    Application->ShowException(QString::fromUtf8(e.what()));
+  } catch (...) {
+    Application->ShowException(QString());
+  }
+}
+
+// A slot calling `method` of `object` as an event handler.
+template <class T>
+auto Handler(T* object, void (T::*method)()) {
+  return [object, method] { RunHandler([&] { (object->*method)(); }); };
+}

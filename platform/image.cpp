@@ -1,1 +1,68 @@
 #include "platform/image.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+
+// Changes to the picture repaint the control when it is shown.
+class TImage::TRepaintSink : public TDamageSink {
+ public:
+  explicit TRepaintSink(TImage* owner) : FOwner(owner) {}
+  void Damaged(const TRect&) override {
+    if (FOwner->isVisible()) FOwner->update();
+  }
+
+ private:
+  TImage* FOwner;
+};
+
+TImage::TImage(QWidget* parent) : QWidget(parent), FSink(std::make_unique<TRepaintSink>(this)) {
+  FCanvas.SetDamageSink(FSink.get());
+}
+
+TImage::~TImage() = default;
+
+int TImage::Width() const { return qRound(width() * devicePixelRatioF()); }
+int TImage::Height() const { return qRound(height() * devicePixelRatioF()); }
+
+void TImage::SetSize(int width, int height) {
+  const qreal ratio = devicePixelRatioF();
+  resize(qRound(width / ratio), qRound(height / ratio));
+}
+
+TCanvas* TImage::Canvas() {
+  if (!FBitmap) {
+    FBitmap = std::make_unique<TBitmap>(Width(), Height());
+    FCanvas.SetTarget(FBitmap.get());
+  }
+  return &FCanvas;
+}
+
+void TImage::SetPicture(const QImage& image) {
+  if (!FBitmap) {
+    FBitmap = std::make_unique<TBitmap>();
+    FCanvas.SetTarget(FBitmap.get());
+  }
+  FBitmap->Assign(image);
+  update();
+}
+
+void TImage::SetStretch(bool stretch) {
+  FStretch = stretch;
+  update();
+}
+
+void TImage::paintEvent(QPaintEvent* event) {
+  if (!FBitmap || FBitmap->Empty()) return;
+  QPainter painter(this);
+  QImage view = FBitmap->View();
+  if (FStretch) {
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(rect(), view);
+    return;
+  }
+  // Device pixels 1:1: a view tagged with the screen's ratio paints unscaled.
+  const qreal ratio = devicePixelRatioF();
+  view.setDevicePixelRatio(ratio);
+  const QRect r = event->rect();
+  painter.drawImage(r.topLeft(), view, QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio));
+}

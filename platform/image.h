@@ -1,1 +1,42 @@
 #pragma once
+
+#include <QWidget>
+#include <memory>
+
+#include "platform/raster/bitmap.h"
+#include "platform/raster/canvas.h"
+
+// An image control holding a bitmap. The bitmap is made on the first access to the canvas,
+// at the size (in device pixels) the control has at that moment, and keeps that size.
+// Hidden images serve as off-screen buffers.
+class TImage : public QWidget {
+  Q_OBJECT
+  Q_PROPERTY(bool Stretch READ Stretch WRITE SetStretch)
+ public:
+  explicit TImage(QWidget* parent = nullptr);
+  ~TImage() override;
+
+  TCanvas* Canvas();
+  bool HasBitmap() const { return FBitmap != nullptr; }
+  TBitmap* Bitmap() const { return FBitmap.get(); }
+  // Replaces the picture by a copy of `image` (at its own size).
+  void SetPicture(const QImage& image);
+
+  // Size in device pixels.
+  int Width() const;
+  int Height() const;
+  void SetSize(int width, int height);  // device pixels
+
+  bool Stretch() const { return FStretch; }
+  void SetStretch(bool stretch);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  class TRepaintSink;
+  std::unique_ptr<TBitmap> FBitmap;
+  TCanvas FCanvas;
+  std::unique_ptr<TRepaintSink> FSink;
+  bool FStretch = false;
+};

@@ -1,1 +1,87 @@
 #pragma once
+
+#include <QPointF>
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/controls.h"
+#include "platform/raster/bitmap.h"
+#include "platform/raster/canvas.h"
+
+#include <QMenu>
+
+// The drawing surface of a window. Its canvas draws into the window-pixel buffer, which is
+// exactly what the window shows; a paint only copies the damaged part of that buffer to the
+// screen. Invalidate repaints the whole box from the background bitmap it is given, which
+// wipes every drawing. Drawing is clipped to the box minus the sibling controls lying above it.
+// Coordinates are device pixels.
+class TPaintBox : public QWidget {
+  Q_OBJECT
+ public:
+  using TMouseHandler = std::function<void(TMouseButton, TShiftState, int x, int y)>;
+  using TMoveHandler = std::function<void(TShiftState, int x, int y)>;
+
+  explicit TPaintBox(QWidget* parent = nullptr);
+  ~TPaintBox() override;
+
+  TCanvas* Canvas() { return &FCanvas; }
+  // The window pixels (read by snapshots, saves and region copies).
+  TBitmap& Pixels() { return FPixels; }
+
+  void SetBackground(TBitmap* background) { FBackground = background; }
+  // Repaints the box from the background: every drawing vanishes.
+  void Invalidate();
+
+  // Keeps `control`'s area out of the canvas clip; when it moves or hides, the area it leaves
+  // is repainted from the background.
+  void ClipOut(QWidget* control);
+
+  TCursor Cursor() const { return FCursor; }
+  void SetCursor(TCursor cursor);
+
+  // Opened at the pointer after a right-button release has been handled.
+  void SetPopupMenu(QMenu* menu) { FPopupMenu = menu; }
+  QMenu* PopupMenu() const { return FPopupMenu; }
+
+  // Makes the window-pixel buffer (device) size match the box, ahead of the first showing.
+  void PrepareBuffer();
+
+  int Width() const;
+  int Height() const;
+
+  TMouseHandler OnMouseDown;
+  TMoveHandler OnMouseMove;
+  TMouseHandler OnMouseUp;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  class TScreenSink;
+  void UpdateClip();
+  void RestoreFromBackground(const TRect& area);
+  TRect DeviceRectOf(const QRect& logical) const;
+  QPoint DevicePos(const QMouseEvent* event) const;
+  void WatchWindow();
+
+  TBitmap FPixels;
+  TCanvas FCanvas;
+  std::unique_ptr<TScreenSink> FSink;
+  TBitmap* FBackground = nullptr;
+  std::vector<QPointer<QWidget>> FClipped;
+  std::vector<TRect> FClippedAreas;  // device rectangles last excluded, per control
+  TCursor FCursor = crDefault;
+  QPointer<QMenu> FPopupMenu;
+  QPointer<QWindow> FWatchedWindow;
+  QPointF FWindowPos;  // fractional logical position of the last mouse event on the window
+  bool FHaveWindowPos = false;
+};

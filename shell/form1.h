@@ -1,1 +1,104 @@
 #pragma once
+
+#include <QIcon>
+#include <QWidget>
+#include <cstdint>
+
+#include "platform/imagelist.h"
+#include "platform/sysutils.h"
+#include "ui_Form1.h"
+
+class QMenu;
+class QSystemTrayIcon;
+class TBitmap;
+
+// The marker window: the main form, owner of the main menu, the hot key, the tray icon and the
+// switch between the idle and the working state.
+class TForm1 : public QWidget, public Ui::Form1 {
+  Q_OBJECT
+ public:
+  static constexpr std::uint32_t WM_TRAYICON = WM_USER + 112;  // 1136
+  static constexpr std::intptr_t WM_LBUTTONDBLCLK = 515;
+  static constexpr std::intptr_t WM_RBUTTONDOWN = 516;
+
+  TForm1();
+  ~TForm1() override;
+
+  // The main menu, shared by the marker's picture, the tray icon and the surface.
+  QMenu* PopupMenu1 = nullptr;
+  // The marker's own list: the tray icon's picture.
+  TImageList ImageList1{16, 16};
+
+  void FormCreate();
+  void FormDestroy();
+  void FormShow();
+
+  void StartDrawing();
+  void StopDrawing();
+  void EnableWorkingMenu();
+  void DisableWorkingMenu();
+  // Copies the whole screen as it looks now into target.
+  void CaptureScreen(TBitmap* target);
+
+  // The window's message dispatch: the hot key and the tray icon's messages.
+  void Dispatch(TMessage& message);
+  void WMHotKey(TMessage message);
+  virtual void WMTrayIcon(TMessage& message);
+  bool ActivateHook(TMessage& message);
+
+  // Main menu.
+  void NstartClick();
+  void NstopClick();
+  void NPenClick();
+  void NLineClick();
+  void NRectClick();
+  void NCircleClick();
+  void NRoundRectClick();
+  void NDiamondClick();
+  void NEraserClick();
+  void NrefreshClick();
+  void NCaptionClick();
+  void NWhiteClick();
+  void NshowtoolsClick();
+  void NSaveClick();
+  void NOpenClick();
+  void NShowMarkClick();
+  void NoptionClick();
+  void NexitClick();
+
+  // Marker buttons.
+  void BplayClick();
+  void BleftClick();
+  void BrightClick();
+  void BupClick();
+  void BdownClick();
+  void ApplyShowMark();
+
+  // Gives the menu items their pictures from the surface's glyph list (made after this form).
+  void SetMenuImages(const TImageList& images);
+
+  bool Working() const;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void SetMarkerControlsVisible(bool visible);
+  void BuildMenu();
+  void ChooseTool(int tool);
+
+  std::uint16_t FHotKeyAtom = 0;
+  std::uint32_t FActivateMsg = 0;
+  QIcon FTrayIcon;
+  QSystemTrayIcon* FTray = nullptr;
+  int FSavedLeft = 0;
+  int FMarkWidth = 36;
+  int FMarkHeight = 36;
+  bool FShowMark = true;
+  // The state switch handles pending messages on its way; a hot key or menu command arriving
+  // then must not start a second switch inside the first.
+  bool FSwitching = false;
+};
+
+extern TForm1* Form1;

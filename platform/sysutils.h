@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <stdexcept>
+
+// The framework's exception: a message text that the application's error report shows.
+class Exception : public std::runtime_error {
+ public:
+  explicit Exception(const QString& message)
+      : std::runtime_error(message.toStdString()), FMessage(message) {}
+  const QString& Message() const { return FMessage; }
+
+ private:
+  QString FMessage;
+};
+
+// A text that is not a number where one is needed.
+class EConvertError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// Removes every leading and trailing character whose code is below 33.
+QString Trim(const QString& text);
+
+// Strict signed decimal conversion: an optional sign and digits, nothing else.
+// Throws EConvertError "'<text>' is not a valid integer value".
+std::int32_t StrToInt(const QString& text);
+
+// A window message, shaped like the ones the original platform delivers.
+struct TMessage {
+  std::uint32_t Msg = 0;
+  std::uintptr_t WParam = 0;
+  std::intptr_t LParam = 0;
+  std::intptr_t Result = 0;
+};
+
+inline constexpr std::uint32_t WM_HOTKEY = 786;
+inline constexpr std::uint32_t WM_USER = 0x0400;
+
+// A message number unique in this process for `name`, the same for every call with it.
+std::uint32_t RegisterWindowMessage(const QString& name);
+
+inline constexpr std::uint16_t LoWord(std::intptr_t v) { return static_cast<std::uint16_t>(v & 0xFFFF); }
+inline constexpr std::uint16_t HiWord(std::intptr_t v) { return static_cast<std::uint16_t>((v >> 16) & 0xFFFF); }
+inline constexpr std::intptr_t MakeLong(std::uint16_t lo, std::uint16_t hi) {
+  return static_cast<std::intptr_t>(std::uint32_t{lo} | (std::uint32_t{hi} << 16));
+}

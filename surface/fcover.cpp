@@ -1,0 +1,178 @@
+#include "surface/fcover.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMenu>
+
+#include "platform/application.h"
+#include "platform/image.h"
+#include "shell/form1.h"
+#include "surface/glyphs.h"
+
+TFCover* FCover = nullptr;
+
+namespace {
+
+// One row per tool: its button on the tool bar and its item in the main menu, in the order
+// SyncToolState clears them.
+struct TToolRow {
+  TDrawTool Tool;
+  QToolButton* Ui::FCover::*Button;
+  QAction* Ui::Form1::*Item;
+};
+
+constexpr TToolRow ToolRows[] = {
+    {dtPen, &Ui::FCover::TBpen, &Ui::Form1::NPen},
+    {dtLine, &Ui::FCover::TBline, &Ui::Form1::NLine},
+    {dtEllipse, &Ui::FCover::TBcircle, &Ui::Form1::NCircle},
+    {dtRect, &Ui::FCover::TBrect, &Ui::Form1::NRect},
+    {dtRoundRect, &Ui::FCover::TBroundrect, &Ui::Form1::NRoundRect},
+    {dtDiamond, &Ui::FCover::TBdiamond, &Ui::Form1::NDiamond},
+    {dtSelect, &Ui::FCover::TBselect, &Ui::Form1::NCaption},
+    {dtEraser, &Ui::FCover::TBeraser, &Ui::Form1::NEraser},
+};
+
+}  // namespace
+
+TFCover::TFCover() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+  ::FCover = this;
+  setupUi(this);
+  DrawToolGlyphs(ImageList1);
+
+  PaintBox1->OnMouseDown = [this](TMouseButton b, TShiftState s, int x, int y) { PaintBox1MouseDown(b, s, x, y); };
+  PaintBox1->OnMouseMove = [this](TShiftState s, int x, int y) { PaintBox1MouseMove(s, x, y); };
+  PaintBox1->OnMouseUp = [this](TMouseButton b, TShiftState s, int x, int y) { PaintBox1MouseUp(b, s, x, y); };
+  // Nothing is ever drawn under the controls that lie above the paint box.
+  PaintBox1->ClipOut(Ed);
+  PaintBox1->ClipOut(ToolBar1);
+
+  BuildToolBar();
+  BuildRegionMenu();
+  if (Form1) {
+    // A right click on the surface opens the main menu; the main menu shows this list's glyphs.
+    PaintBox1->SetPopupMenu(Form1->PopupMenu1);
+    Form1->SetMenuImages(ImageList1);
+  }
+}
+
+TFCover::~TFCover() {
+  if (::FCover == this) ::FCover = nullptr;
+}
+
+int TFCover::Width() const { return qRound(width() * devicePixelRatioF()); }
+int TFCover::Height() const { return qRound(height() * devicePixelRatioF()); }
+
+void TFCover::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  // Both layers fill the window.
+  Image1->setGeometry(rect());
+  PaintBox1->setGeometry(rect());
+}
+
+void TFCover::PrepareForShowing(int width, int height) {
+  const qreal ratio = devicePixelRatioF();
+  setGeometry(0, 0, qRound(width / ratio), qRound(height / ratio));
+  Image1->Canvas();
+  PaintBox1->SetBackground(Image1->Bitmap());
+  PaintBox1->PrepareBuffer();
+}
+
+void TFCover::Show() {
+  show();
+  raise();
+  activateWindow();
+}
+
+void TFCover::Close() { close(); }
+
+void TFCover::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // Each showing starts with no drawings: the window shows the background just captured.
+  PaintBox1->SetBackground(Image1->Canvas()->Handle());
+  PaintBox1->PrepareBuffer();
+  PaintBox1->Invalidate();
+  Ed->setFocus();
+  FormShow();
+}
+
+void TFCover::FormShow() {
+  FTool = dtPen;
+  SyncToolState();
+}
+
+void TFCover::closeEvent(QCloseEvent* event) {
+  FormClose();
+  event->accept();
+}
+
+void TFCover::FormClose() {
+  if (Form1) Form1->DisableWorkingMenu();
+}
+
+void TFCover::keyPressEvent(QKeyEvent* event) {
+  // Keys reach the window's own handler only while the window itself has the focus; those of
+  // a focused control stay with the control.
+  QWidget* focus = focusWidget();
+  if (focus && focus != this) return;
+  int key = VirtualKeyOf(event->key());
+  FormKeyDown(key, ShiftStateOf(event->modifiers(), Qt::NoButton));
+}
+
+void TFCover::FormKeyDown(int& key, TShiftState) {
+  if (key == VK_ESCAPE) Close();
+}
+
+void TFCover::SyncToolState() {
+  PaintBox1->SetCursor(crDefault);
+  for (const TToolRow& row : ToolRows) (this->*row.Button)->setChecked(false);
+  if (Form1) {
+    for (const TToolRow& row : ToolRows) (Form1->*row.Item)->setChecked(false);
+  }
+  for (const TToolRow& row : ToolRows) {
+    if (row.Tool != FTool) continue;
+    (this->*row.Button)->setChecked(true);
+    if (Form1) (Form1->*row.Item)->setChecked(true);
+  }
+  if (FTool == dtEraser) PaintBox1->SetCursor(crDrag);
+}
+
+void TFCover::ChooseTool(TDrawTool tool) {
+  FTool = tool;
+  SyncToolState();
+}
+
+TImage* TFCover::SnapshotSurface() {
+  const int w = Width();
+  const int h = Height();
+  auto* image = new TImage(this);
+  image->setVisible(false);
+  image->SetSize(w, h);
+  image->Canvas()->CopyRect(TRect{0, 0, w, h}, *PaintBox1->Canvas(), TRect{0, 0, w, h});
+  return image;
+}
+
+void TFCover::RestoreSurface(TImage* snapshot) {
+  if (!snapshot) return;
+  const TRect whole{0, 0, Width(), Height()};
+  PaintBox1->Canvas()->CopyRect(whole, *snapshot->Canvas(), whole);
+  delete snapshot;
+}
+
+void TFCover::TBrefreshClick() {
+  PaintBox1->Invalidate();
+  Ed->setText(QString());
+  FSelActive = false;
+}
+
+void TFCover::TBwhiteClick() {
+  TCanvas* canvas = Image1->Canvas();
+  const TColor kept = canvas->Brush.Color;
+  canvas->Brush.Color = clWhite;
+  // The canvas keeps its default pen (black, one pixel, copy): a white board with a one-pixel
+  // black ring along the edges.
+  canvas->Rectangle(0, 0, Image1->Width(), Image1->Height());
+  canvas->Brush.Color = kept;
+  FSelActive = false;
+  // A new background repaints the whole window, which wipes the drawings.
+  PaintBox1->Invalidate();
+}

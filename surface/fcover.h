@@ -1,0 +1,155 @@
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+
+#include "platform/imagelist.h"
+#include "platform/raster/canvas.h"
+#include "platform/raster/rect.h"
+#include "ui_FCover.h"
+
+class QMenu;
+class TImage;
+
+// The current drawing tool; the values are fixed.
+enum TDrawTool : std::int32_t {
+  dtPen = 0,
+  dtEraser = 1,
+  dtLine = 2,
+  dtRect = 3,
+  dtEllipse = 4,
+  dtSelect = 5,
+  dtRoundRect = 6,
+  dtDiamond = 7,
+};
+
+// The full-screen annotation surface: the frozen screen (Image1) and the window pixels that the
+// teacher draws on (PaintBox1), the tool bar and the region menu. Its member functions are
+// defined across several files, one per concern.
+class TFCover : public QWidget, public Ui::FCover {
+  Q_OBJECT
+  friend class TForm1;
+
+ public:
+  TFCover();
+  ~TFCover() override;
+
+  // Region menu, opened at the end of a selection.
+  QMenu* PopupMenu1 = nullptr;
+  // The 21 glyphs of the tool bar, shared with the main and region menus.
+  TImageList ImageList1{16, 16};
+
+  void Show();
+  void Close();
+  // Device-pixel size of the window.
+  int Width() const;
+  int Height() const;
+
+  // Tool, its button, its menu item and the cursor in step.
+  void SyncToolState();
+  // A hidden copy of the whole visible surface, owned by the window, to be handed to
+  // RestoreSurface after a modal window.
+  TImage* SnapshotSurface();
+  void RestoreSurface(TImage* snapshot);
+
+  void TBrefreshClick();
+  void TBwhiteClick();
+  void FormShow();
+  void FormClose();
+  void FormKeyDown(int& key, TShiftState shift);
+
+  // Pointer handling.
+  void PaintBox1MouseDown(TMouseButton button, TShiftState shift, int x, int y);
+  void PaintBox1MouseMove(TShiftState shift, int x, int y);
+  void PaintBox1MouseUp(TMouseButton button, TShiftState shift, int x, int y);
+  void DrawFreehandTo(int x, int y);
+  void EraseAt(int x, int y);
+
+  // Rubber-band figures: final false previews, final true commits (the selection frame is
+  // only erased).
+  void TrackLine(int x, int y, bool final);
+  void TrackRect(int x, int y, bool final);
+  void TrackEllipse(int x, int y, bool final);
+  void TrackRoundRect(int x, int y, bool final);
+  void TrackDiamond(int x, int y, bool final);
+  void TrackSelectFrame(int x, int y, bool final);
+
+  // Tool buttons.
+  void TBpenClick();
+  void TBlineClick();
+  void TBcircleClick();
+  void TBrectClick();
+  void TBroundrectClick();
+  void TBdiamondClick();
+  void TBselectClick();
+  void TBeraserClick();
+
+  // Tool bar and pen settings.
+  void MElinewidthChange();
+  void CBColorChange();
+  void ToolButton1Click();
+  void ToolButton3Click();
+  void ToolButton4Click();
+  void ToolButton5Click();
+  void ToolButton6Click();
+  void TBstopClick();
+  void TBhelpClick();
+
+  // Whole-screen image files.
+  void SaveFullScreen();
+  void LoadImageFullScreen();
+  void LoadImageIntoRect(int left, int top, int right, int bottom);
+
+  // Everything the first showing needs, made ahead so that it is as quick as the later ones.
+  void PrepareForShowing(int width, int height);
+
+  // Read by tests and the benchmarks.
+  TDrawTool Tool() const { return FTool; }
+  std::int32_t PenWidth() const { return FPenWidth; }
+  TColor PenColor() const { return FPenColor; }
+  bool SelActive() const { return FSelActive; }
+  TRect SelRect() const { return FSelRect; }
+  bool Dragging() const { return FDragging; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void ChooseTool(TDrawTool tool);
+  void BuildToolBar();
+  void BuildRegionMenu();
+  void CompleteSelection(int x, int y);
+  // Draws one rubber-band figure from the start point to (ex, ey) with the canvas as set.
+  using TFigure = void (TFCover::*)(int ex, int ey);
+  enum TBand { bandLine, bandHollow, bandFrame };
+  void Track(TFigure figure, TBand band, int x, int y, bool final);
+  void LineFigure(int ex, int ey);
+  void RectFigure(int ex, int ey);
+  void EllipseFigure(int ex, int ey);
+  void RoundRectFigure(int ex, int ey);
+  void DiamondFigure(int ex, int ey);
+
+  bool FDragging = false;
+  std::int32_t FStartX = 0;
+  std::int32_t FStartY = 0;
+  std::int32_t FLastX = 0;
+  std::int32_t FLastY = 0;
+  std::int32_t FTextLen = 0;
+  TColor FPenColor = clRed;
+  std::int32_t FPenWidth = 3;
+  std::int32_t FEraserSize = 16;
+  std::int32_t FTextX = 0;
+  std::int32_t FTextY = 0;
+  TColor FTextColor = clRed;
+  std::int32_t FTextSize = 20;
+  TFont* FTextFont = nullptr;
+  TRect FSelRect{};
+  bool FSelActive = false;
+  TDrawTool FTool = dtPen;
+  bool FBandShown = false;
+};
+
+extern TFCover* FCover;

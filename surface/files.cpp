@@ -1,0 +1,84 @@
+#include <QDir>
+#include <QFileDialog>
+#include <memory>
+
+#include "platform/application.h"
+#include "platform/image.h"
+#include "platform/picture.h"
+#include "surface/fcover.h"
+
+namespace {
+
+const QString BitmapFilter = QStringLiteral("bitmap (*.bmp *.BMP)");
+
+// The last confirmed names, which each dialog shows again.
+QString LastSaveName;
+QString LastOpenName;
+
+QString RunFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, QString& lastName) {
+  QFileDialog dialog(parent);
+  // The platform's own dialog would be a separate window below the stay-on-top surface.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(mode);
+  dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setNameFilter(BitmapFilter);
+  dialog.setDefaultSuffix(QStringLiteral("BMP"));
+  dialog.setDirectory(lastName.isEmpty() ? QDir::currentPath() : QFileInfo(lastName).absolutePath());
+  if (!lastName.isEmpty()) dialog.selectFile(QFileInfo(lastName).fileName());
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  lastName = dialog.selectedFiles().constFirst();
+  return lastName;
+}
+
+}  // namespace
+
+void TFCover::SaveFullScreen() {
+  const int w = Width();
+  const int h = Height();
+  // The file shows the surface as it was when the command was given.
+  std::unique_ptr<TImage> buffer(new TImage(this));
+  buffer->setVisible(false);
+  buffer->SetSize(w, h);
+  buffer->Canvas()->CopyRect(TRect{0, 0, w, h}, *PaintBox1->Canvas(), TRect{0, 0, w, h});
+  TImage* snapshot = SnapshotSurface();
+  const QString name = RunFileDialog(this, QFileDialog::AcceptSave, LastSaveName);
+  if (!name.isEmpty()) {
+    try {
+      SaveBitmapToFile(*buffer->Bitmap(), name);
+    } catch (...) {
+      // The error is reported by the caller's handler; the drawings are still put back.
+      Application->ProcessMessages();
+      RestoreSurface(snapshot);
+      throw;
+    }
+  }
+  Application->ProcessMessages();
+  RestoreSurface(snapshot);
+}
+
+void TFCover::LoadImageFullScreen() { LoadImageIntoRect(0, 0, Width(), Height()); }
+
+void TFCover::LoadImageIntoRect(int left, int top, int right, int bottom) {
+  std::unique_ptr<TImage> picture(new TImage(this));
+  picture->setVisible(false);
+  TImage* snapshot = SnapshotSurface();
+  const QString name = RunFileDialog(this, QFileDialog::AcceptOpen, LastOpenName);
+  if (name.isEmpty()) {
+    Application->ProcessMessages();
+    RestoreSurface(snapshot);
+    return;
+  }
+  try {
+    picture->Canvas();
+    LoadBitmapFromFile(*picture->Bitmap(), name);
+    Application->ProcessMessages();
+    const TBitmap& bitmap = *picture->Bitmap();
+    PaintBox1->Canvas()->CopyRect(TRect{left, top, right, bottom}, *picture->Canvas(),
+                                  TRect{0, 0, bitmap.Width(), bitmap.Height()});
+    delete snapshot;
+  } catch (...) {
+    ShowMessage(this, QStringLiteral("打开文件错误"));
+    Application->ProcessMessages();
+    RestoreSurface(snapshot);
+  }
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+class TImageList;
+
+// Fills the list with the tool bar's 21 glyphs of 16x16 pixels, by index:
+// 0 stop, 1 freehand, 2 line, 3 ellipse, 4 rectangle, 5 rounded rectangle, 6 diamond,
+// 7 selection, 8 refresh, 9 eraser, 10 title, 11-14 move up/down/left/right, 15 white board,
+// 16 save, 17 open, 18 unused, 19 font, 20 help.
+void DrawToolGlyphs(TImageList& list);

@@ -1,0 +1,102 @@
+#include <QCursor>
+#include <QMenu>
+
+#include "platform/image.h"
+#include "surface/fcover.h"
+
+void TFCover::PaintBox1MouseDown(TMouseButton button, TShiftState, int x, int y) {
+  // Typing after any press goes to the caption box.
+  Ed->setFocus();
+  // Erased with the corners of the old selection, before the press point replaces them.
+  if (FTool == dtSelect && FSelActive) {
+    TrackSelectFrame(x, y, true);
+    FSelActive = false;
+  }
+  if (button != mbLeft) return;
+  FDragging = true;
+  FStartX = x;
+  FLastX = x;
+  FStartY = y;
+  FLastY = y;
+}
+
+void TFCover::PaintBox1MouseMove(TShiftState, int x, int y) {
+  if (!FDragging) return;
+  switch (FTool) {
+    case dtPen: DrawFreehandTo(x, y); break;
+    case dtEraser: EraseAt(x, y); break;
+    case dtLine: TrackLine(x, y, false); break;
+    case dtRect: TrackRect(x, y, false); break;
+    case dtEllipse: TrackEllipse(x, y, false); break;
+    case dtSelect: TrackSelectFrame(x, y, false); break;
+    case dtRoundRect: TrackRoundRect(x, y, false); break;
+    case dtDiamond: TrackDiamond(x, y, false); break;
+  }
+}
+
+void TFCover::PaintBox1MouseUp(TMouseButton button, TShiftState, int x, int y) {
+  if (button == mbLeft) {
+    if (FDragging) {
+      switch (FTool) {
+        case dtPen: break;  // the stroke ended with the last move
+        case dtEraser: EraseAt(x, y); break;
+        case dtLine: TrackLine(x, y, true); break;
+        case dtRect: TrackRect(x, y, true); break;
+        case dtEllipse: TrackEllipse(x, y, true); break;
+        case dtSelect: CompleteSelection(x, y); break;
+        case dtRoundRect: TrackRoundRect(x, y, true); break;
+        case dtDiamond: TrackDiamond(x, y, true); break;
+      }
+    }
+    FDragging = false;
+  }
+  // Every release moves the caption origin: the next typed character starts a new caption here.
+  FTextX = x;
+  FTextY = y;
+  Ed->setText(QString());
+  FTextLen = 0;
+}
+
+void TFCover::CompleteSelection(int x, int y) {
+  if (x > FStartX && y > FStartY) {
+    FSelRect = TRect{FStartX, FStartY, x, y};
+    // The frame previewed last stays on screen for the region commands. The menu runs its own
+    // loop; its commands are queued and run after this release has been handled.
+    PopupMenu1->exec(QCursor::pos());
+    FSelActive = true;
+    return;
+  }
+  TrackSelectFrame(x, y, true);
+  FSelActive = false;
+}
+
+void TFCover::DrawFreehandTo(int x, int y) {
+  TCanvas* canvas = PaintBox1->Canvas();
+  const TPen kept = canvas->Pen;
+  canvas->Pen.Color = FPenColor;
+  canvas->Pen.Width = FPenWidth;
+  canvas->Pen.Mode = pmCopy;
+  canvas->MoveTo(FStartX, FStartY);
+  canvas->LineTo(x, y);
+  FStartX = x;
+  FStartY = y;
+  canvas->Pen.Color = kept.Color;
+  canvas->Pen.Width = kept.Width;
+  canvas->Pen.Mode = kept.Mode;
+}
+
+void TFCover::EraseAt(int x, int y) {
+  const int half = FEraserSize / 2;
+  const TRect square{x - half, y - half, x + half, y + half};
+  // The background shows through: only the teacher's own drawing goes.
+  PaintBox1->Canvas()->CopyRect(square, *Image1->Canvas(), square);
+}
+
+void TFCover::TBpenClick() { ChooseTool(dtPen); }
+void TFCover::TBlineClick() { ChooseTool(dtLine); }
+void TFCover::TBcircleClick() { ChooseTool(dtEllipse); }
+void TFCover::TBrectClick() { ChooseTool(dtRect); }
+void TFCover::TBroundrectClick() { ChooseTool(dtRoundRect); }
+void TFCover::TBdiamondClick() { ChooseTool(dtDiamond); }
+void TFCover::TBselectClick() { ChooseTool(dtSelect); }
+void TFCover::TBeraserClick() { ChooseTool(dtEraser); }
