@@ -110,6 +110,12 @@ class TFCover : public QWidget, public Ui::FCover {
   bool SelActive() const { return FSelActive; }
   TRect SelRect() const { return FSelRect; }
   bool Dragging() const { return FDragging; }
+  TPoint TextOrigin() const { return TPoint{FTextX, FTextY}; }
+
+ signals:
+  // A region command was chosen; it runs after the release that opened the menu has been
+  // handled.
+  void RegionCommand(QAction* command);
 
  protected:
   void showEvent(QShowEvent* event) override;

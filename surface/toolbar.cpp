@@ -69,6 +69,10 @@ void TFCover::BuildRegionMenu() {
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
   PopupMenu1->addActions({N4, N5, N1, N2, Npaste, Nloadtorect, N3, Nrectwhite});
+  // The menu runs inside the release handler; its commands are queued so that they run after
+  // the release has been handled, with the selection already active.
+  for (QAction* command : PopupMenu1->actions())
+    connect(command, &QAction::triggered, this, [this, command] { emit RegionCommand(command); }, Qt::QueuedConnection);
   Nloadtorect->setIcon(ImageList1.Icon(17));
   Nrectwhite->setIcon(ImageList1.Icon(15));
 }

@@ -1,0 +1,84 @@
+#include "tests/component/harness.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QTimer>
+#include <algorithm>
+
+#include "platform/application.h"
+#include "platform/image.h"
+#include "shell/form1.h"
+#include "surface/fcover.h"
+
+bool TTestDesktop::RegisterHotKey(int id, unsigned modifiers, unsigned virtualKey, THotKeyHandler handler) {
+  HotKeyId = id;
+  HotKeyModifiers = modifiers;
+  HotKeyKey = virtualKey;
+  Handler = std::move(handler);
+  return true;
+}
+
+bool TTestDesktop::CaptureScreen(TBitmap& target, int width, int height) {
+  ++Captures;
+  const int w = std::min(width, target.Width());
+  const int h = std::min(height, target.Height());
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) target.SetPixel(x, y, ScreenPattern(Seed, x, y));
+  return true;
+}
+
+std::uint32_t ScreenPattern(std::uint32_t seed, int x, int y) {
+  std::uint32_t v = static_cast<std::uint32_t>(x) * 2654435761u ^ static_cast<std::uint32_t>(y) * 40503u ^ seed * 97u;
+  v ^= v >> 13;
+  return v & 0x00FFFFFFu;
+}
+
+TTestDesktop& Desktop() { return static_cast<TTestDesktop&>(Application->Desktop()); }
+
+void ResetToIdle() {
+  // Stopping is harmless while idle and also mends the state an Esc leaves behind.
+  Form1->StopDrawing();
+  Application->ProcessMessages();
+}
+
+void StartWorking() {
+  TMessage hotKey{WM_HOTKEY, 1, MakeLong(MOD_CONTROL_KEY, VK_F1_KEY), 0};
+  if (!Form1->Working()) Form1->Dispatch(hotKey);
+  Application->ProcessMessages();
+}
+
+std::uint32_t Rgb(std::uint32_t pixel) { return pixel & 0x00FFFFFFu; }
+std::uint32_t SurfacePixel(int x, int y) { return Rgb(FCover->PaintBox1->Pixels().Pixel(x, y)); }
+std::uint32_t BackgroundPixel(int x, int y) { return Rgb(FCover->Image1->Bitmap()->Pixel(x, y)); }
+
+int DiffCount(int left, int top, int right, int bottom) {
+  int count = 0;
+  for (int y = std::max(0, top); y < std::min(bottom, FCover->Height()); ++y)
+    for (int x = std::max(0, left); x < std::min(right, FCover->Width()); ++x)
+      if (SurfacePixel(x, y) != BackgroundPixel(x, y)) ++count;
+  return count;
+}
+
+std::vector<std::uint32_t> SurfaceCopy() {
+  std::vector<std::uint32_t> pixels;
+  const TBitmap& b = FCover->PaintBox1->Pixels();
+  pixels.reserve(static_cast<std::size_t>(b.Width()) * b.Height());
+  for (int y = 0; y < b.Height(); ++y)
+    for (int x = 0; x < b.Width(); ++x) pixels.push_back(Rgb(b.Pixel(x, y)));
+  return pixels;
+}
+
+QPointer<QTimer> AnswerNextModal(std::function<void(QWidget*)> answer) {
+  auto* timer = new QTimer(qApp);
+  timer->setInterval(5);
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, answer] {
+    QWidget* open = QApplication::activePopupWidget();
+    if (!open) open = QApplication::activeModalWidget();
+    if (!open || !open->isVisible()) return;
+    timer->stop();
+    timer->deleteLater();
+    answer(open);
+  });
+  timer->start();
+  return timer;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "platform/desktop.h"
+#include "platform/raster/bitmap.h"
+
+// Desktop services for the offscreen tests: the "screen" is a known pattern, the hot key is
+// recorded and delivered by the test itself.
+class TTestDesktop : public TDesktopServices {
+ public:
+  bool RegisterHotKey(int id, unsigned modifiers, unsigned virtualKey, THotKeyHandler handler) override;
+  void UnregisterHotKeys() override { Handler = nullptr; }
+  void PrepareCapture(int, int) override { ++Prepared; }
+  bool CaptureScreen(TBitmap& target, int width, int height) override;
+  void HideFromTaskbar() override {}
+
+  int HotKeyId = 0;
+  unsigned HotKeyModifiers = 0;
+  unsigned HotKeyKey = 0;
+  THotKeyHandler Handler;
+  int Captures = 0;
+  int Prepared = 0;
+  std::uint32_t Seed = 1;  // changes the pattern
+};
+
+TTestDesktop& Desktop();
+
+// The pattern the test desktop shows at (x, y), as a 0x00RRGGBB pixel.
+std::uint32_t ScreenPattern(std::uint32_t seed, int x, int y);
+
+// Puts the program back into the idle state with default settings between tests.
+void ResetToIdle();
+// Enters the working state the way Ctrl+F1 does.
+void StartWorking();
+
+// Pixel helpers; the top byte is not compared.
+std::uint32_t Rgb(std::uint32_t pixel);
+std::uint32_t SurfacePixel(int x, int y);
+std::uint32_t BackgroundPixel(int x, int y);
+// Number of window pixels that differ from the background inside (or, with `outside`, outside)
+// the rectangle.
+int DiffCount(int left, int top, int right, int bottom);
+std::vector<std::uint32_t> SurfaceCopy();
+
+// Runs `answer` on the next modal window or pop-up that opens (message box, menu, dialog),
+// checking every few milliseconds; `answer` must close it.
+QPointer<QTimer> AnswerNextModal(std::function<void(QWidget*)> answer);

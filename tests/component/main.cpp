@@ -1,0 +1,22 @@
+#include <gtest/gtest.h>
+
+#include "platform/application.h"
+#include "shell/foption.h"
+#include "shell/form1.h"
+#include "surface/fcover.h"
+#include "tests/component/harness.h"
+
+// The real forms, created as the program creates them, on Qt's offscreen platform.
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  TApplication app(argc, argv);
+  app.Title = QStringLiteral("Quilmar");
+  app.SetDesktop(std::make_unique<TTestDesktop>());
+  app.Initialize();
+  app.CreateForm(Form1);
+  app.CreateForm(FCover);
+  app.CreateForm(FOption);
+  Form1->show();
+  app.ProcessMessages();
+  return RUN_ALL_TESTS();
+}

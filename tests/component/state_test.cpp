@@ -1,0 +1,252 @@
+// The idle and working states: the switch, the main menu's enabling and check marks, the hot
+// key, activation by a second copy and the error report.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+#include "platform/application.h"
+#include "platform/image.h"
+#include "platform/sysutils.h"
+#include "shell/form1.h"
+#include "surface/fcover.h"
+#include "tests/component/harness.h"
+
+namespace {
+
+class StateTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ResetToIdle(); }
+  void TearDown() override { ResetToIdle(); }
+};
+
+struct TEnableCase {
+  QAction* Ui::Form1::*Item;
+  const char* Name;
+  bool Working;
+  bool Idle;
+};
+
+const TEnableCase EnableCases[] = {
+    {&Ui::Form1::Nstart, "Nstart", false, true},       {&Ui::Form1::Nstop, "Nstop", true, false},
+    {&Ui::Form1::NPen, "NPen", true, false},           {&Ui::Form1::NLine, "NLine", true, false},
+    {&Ui::Form1::NRect, "NRect", true, false},         {&Ui::Form1::NCircle, "NCircle", true, false},
+    {&Ui::Form1::NRoundRect, "NRoundRect", true, false}, {&Ui::Form1::NDiamond, "NDiamond", true, false},
+    {&Ui::Form1::NEraser, "NEraser", true, false},     {&Ui::Form1::Nrefresh, "Nrefresh", true, false},
+    {&Ui::Form1::NCaption, "NCaption", true, false},   {&Ui::Form1::NWhite, "NWhite", true, false},
+    {&Ui::Form1::Nshowtools, "Nshowtools", true, false}, {&Ui::Form1::NSave, "NSave", true, false},
+    {&Ui::Form1::NOpen, "NOpen", true, false},         {&Ui::Form1::NShowMark, "NShowMark", true, true},
+    {&Ui::Form1::Noption, "Noption", true, true},      {&Ui::Form1::Nexit, "Nexit", false, true},
+};
+
+void ExpectMenu(bool working) {
+  for (const TEnableCase& c : EnableCases)
+    EXPECT_EQ((Form1->*c.Item)->isEnabled(), working ? c.Working : c.Idle) << c.Name << (working ? " working" : " idle");
+}
+
+}  // namespace
+
+TEST_F(StateTest, MainMenuHasEighteenItemsInOrder) {
+  const QStringList captions = {"开始绘图", "停止绘图", "自由绘制", "画直线", "画方框", "画椭圆",
+                                "画圆角矩形", "画菱形", "橡皮擦", "刷新", "屏幕选取(截图,复制,清除)",
+                                "背景变白板", "显示工具栏", "保存屏幕到文件", "装载文件到屏幕",
+                                "显示浮动图标", "系统说明", "退出"};
+  const QList<QAction*> items = Form1->PopupMenu1->actions();
+  ASSERT_EQ(items.size(), captions.size());
+  for (int i = 0; i < captions.size(); ++i) EXPECT_EQ(items[i]->text(), captions[i]) << i;
+  // Items with a picture: all but "显示工具栏", "显示浮动图标" and "系统说明".
+  for (int i = 0; i < items.size(); ++i) EXPECT_EQ(items[i]->icon().isNull(), i == 12 || i == 15 || i == 16) << i;
+}
+
+TEST_F(StateTest, EnableTablesFollowTheState) {
+  ExpectMenu(false);
+  StartWorking();
+  ASSERT_TRUE(FCover->isVisible());
+  ExpectMenu(true);
+  StartWorking();  // a second start while working changes nothing
+  ExpectMenu(true);
+  TMessage hotKey{WM_HOTKEY, 1, MakeLong(MOD_CONTROL_KEY, VK_F1_KEY), 0};
+  Form1->Dispatch(hotKey);
+  EXPECT_FALSE(FCover->isVisible());
+  ExpectMenu(false);
+}
+
+TEST_F(StateTest, MarkerControlsHideWhileWorking) {
+  StartWorking();
+  EXPECT_FALSE(Form1->Bplay->isVisible());
+  EXPECT_FALSE(Form1->Image1->isVisible());
+  Form1->StopDrawing();
+  EXPECT_TRUE(Form1->Bplay->isVisible());
+  EXPECT_TRUE(Form1->Bup->isVisible());
+  EXPECT_TRUE(Form1->Image1->isVisible());
+}
+
+TEST_F(StateTest, OnlyExactlyCtrlF1SwitchesStates) {
+  EXPECT_EQ(Desktop().HotKeyModifiers, MOD_CONTROL_KEY);
+  EXPECT_EQ(Desktop().HotKeyKey, VK_F1_KEY);
+  const unsigned others[] = {MOD_CONTROL_KEY | MOD_SHIFT_KEY, MOD_CONTROL_KEY | MOD_ALT_KEY, MOD_ALT_KEY, 0};
+  for (unsigned modifiers : others) {
+    Desktop().Handler(Desktop().HotKeyId, modifiers, VK_F1_KEY);
+    EXPECT_FALSE(Form1->Working()) << modifiers;
+  }
+  Desktop().Handler(Desktop().HotKeyId, MOD_CONTROL_KEY, 0x71);  // Ctrl+F2
+  EXPECT_FALSE(Form1->Working());
+  Desktop().Handler(Desktop().HotKeyId, MOD_CONTROL_KEY, VK_F1_KEY);
+  EXPECT_TRUE(Form1->Working());
+  EXPECT_TRUE(FCover->isVisible());
+  Desktop().Handler(Desktop().HotKeyId, MOD_CONTROL_KEY, VK_F1_KEY);
+  EXPECT_FALSE(Form1->Working());
+  EXPECT_FALSE(FCover->isVisible());
+}
+
+TEST_F(StateTest, TheSurfaceShowsTheCapturedScreen) {
+  Desktop().Seed = 7;
+  StartWorking();
+  const int w = FCover->Width();
+  const int h = FCover->Height();
+  EXPECT_EQ(w, ScreenWidth());
+  EXPECT_EQ(h, ScreenHeight());
+  int wrong = 0;
+  for (int y = 0; y < h; y += 3)
+    for (int x = 0; x < w; x += 3) wrong += SurfacePixel(x, y) != ScreenPattern(7, x, y);
+  EXPECT_EQ(wrong, 0);
+  Desktop().Seed = 1;
+}
+
+TEST_F(StateTest, EachStartBeginsWithThePen) {
+  StartWorking();
+  Form1->NLine->trigger();
+  EXPECT_EQ(FCover->Tool(), dtLine);
+  Form1->StopDrawing();
+  EXPECT_EQ(FCover->Tool(), dtPen);
+  // While idle the disabled tool items keep the last check mark until the next start.
+  EXPECT_TRUE(Form1->NLine->isChecked());
+  FCover->TBeraserClick();
+  StartWorking();
+  EXPECT_EQ(FCover->Tool(), dtPen);
+  EXPECT_TRUE(Form1->NPen->isChecked());
+  EXPECT_FALSE(Form1->NLine->isChecked());
+  EXPECT_TRUE(FCover->TBpen->isChecked());
+  EXPECT_FALSE(FCover->TBeraser->isChecked());
+  EXPECT_EQ(FCover->PaintBox1->Cursor(), crDefault);
+}
+
+TEST_F(StateTest, MenuToolItemsMoveCheckMarkAndButtonTogether) {
+  StartWorking();
+  struct TCase {
+    QAction* Ui::Form1::*Item;
+    QToolButton* Ui::FCover::*Button;
+    TDrawTool Tool;
+  };
+  const TCase cases[] = {
+      {&Ui::Form1::NLine, &Ui::FCover::TBline, dtLine},         {&Ui::Form1::NRect, &Ui::FCover::TBrect, dtRect},
+      {&Ui::Form1::NCircle, &Ui::FCover::TBcircle, dtEllipse},  {&Ui::Form1::NRoundRect, &Ui::FCover::TBroundrect, dtRoundRect},
+      {&Ui::Form1::NDiamond, &Ui::FCover::TBdiamond, dtDiamond}, {&Ui::Form1::NCaption, &Ui::FCover::TBselect, dtSelect},
+      {&Ui::Form1::NEraser, &Ui::FCover::TBeraser, dtEraser},   {&Ui::Form1::NPen, &Ui::FCover::TBpen, dtPen},
+  };
+  for (const TCase& chosen : cases) {
+    (Form1->*chosen.Item)->trigger();
+    EXPECT_EQ(FCover->Tool(), chosen.Tool);
+    for (const TCase& other : cases) {
+      const bool on = &other == &chosen;
+      EXPECT_EQ((Form1->*other.Item)->isChecked(), on) << (Form1->*other.Item)->text().toStdString();
+      EXPECT_EQ((FCover->*other.Button)->isChecked(), on) << (Form1->*other.Item)->text().toStdString();
+    }
+    EXPECT_EQ(FCover->PaintBox1->Cursor(), chosen.Tool == dtEraser ? crDrag : crDefault);
+  }
+  // A second choice of the checked item keeps it checked.
+  Form1->NPen->trigger();
+  EXPECT_TRUE(Form1->NPen->isChecked());
+  EXPECT_TRUE(FCover->TBpen->isChecked());
+}
+
+TEST_F(StateTest, ShowToolsTogglesBarAndCheck) {
+  StartWorking();
+  ASSERT_TRUE(Form1->Nshowtools->isChecked());
+  Form1->Nshowtools->trigger();
+  EXPECT_FALSE(FCover->ToolBar1->isVisible());
+  EXPECT_FALSE(Form1->Nshowtools->isChecked());
+  // Hidden it stays across leaving and entering the working state.
+  Form1->StopDrawing();
+  StartWorking();
+  EXPECT_FALSE(FCover->ToolBar1->isVisible());
+  EXPECT_FALSE(Form1->Nshowtools->isChecked());
+  Form1->Nshowtools->trigger();
+  EXPECT_TRUE(FCover->ToolBar1->isVisible());
+  EXPECT_TRUE(Form1->Nshowtools->isChecked());
+}
+
+TEST_F(StateTest, EscClosesOnlyWhileTheSurfaceItselfHasTheFocus) {
+  StartWorking();
+  FCover->activateWindow();
+  FCover->Ed->setFocus();
+  ASSERT_EQ(QApplication::focusWidget(), FCover->Ed);
+  QTest::keyClick(FCover->Ed, Qt::Key_Escape);
+  EXPECT_TRUE(FCover->isVisible());
+  EXPECT_TRUE(Form1->Working());
+
+  FCover->setFocus();
+  QTest::keyClick(FCover, Qt::Key_A);
+  EXPECT_TRUE(FCover->isVisible());
+  QTest::keyClick(FCover, Qt::Key_Escape);
+  EXPECT_FALSE(FCover->isVisible());
+  // The idle menu is in force, but the marker stays empty until the next start and stop.
+  EXPECT_TRUE(Form1->Nstart->isEnabled());
+  EXPECT_TRUE(Form1->Nexit->isEnabled());
+  EXPECT_FALSE(Form1->Bplay->isVisible());
+}
+
+TEST_F(StateTest, ActivationConsumesOnlyItsMessage) {
+  StartWorking();
+  Form1->NRect->trigger();
+  TMessage other{RegisterWindowMessage(QStringLiteral("SomethingElse")), 0, 0, 0};
+  EXPECT_FALSE(Application->DeliverToMainWindow(other));
+  TMessage activation{RegisterWindowMessage(QStringLiteral("KezOnlyOne")), 0, 0, 0};
+  EXPECT_TRUE(Application->DeliverToMainWindow(activation));
+  EXPECT_TRUE(Form1->Working());
+  EXPECT_TRUE(FCover->isVisible());
+  EXPECT_EQ(FCover->Tool(), dtRect);
+}
+
+namespace {
+class TThrower : public QObject {
+ public:
+  bool event(QEvent* e) override {
+    if (e->type() == QEvent::User) throw Exception(QStringLiteral("Something went wrong"));
+    if (e->type() == QEvent::User + 1) throw std::runtime_error("");
+    return QObject::event(e);
+  }
+};
+}  // namespace
+
+TEST_F(StateTest, AnExceptionInAHandlerIsShownAndTheLoopGoesOn) {
+  TThrower thrower;
+  QStringList shown;
+  QString title;
+  const auto answer = [&](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    ASSERT_NE(box, nullptr);
+    shown << box->text();
+    title = box->windowTitle();
+    EXPECT_EQ(box->icon(), QMessageBox::Critical);
+    box->close();
+  };
+  AnswerNextModal(answer);
+  QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
+  bool later = false;
+  QTimer::singleShot(0, [&] { later = true; });
+  QTRY_VERIFY_WITH_TIMEOUT(later && shown.size() == 1, 5000);
+  EXPECT_EQ(shown.value(0), QStringLiteral("Something went wrong."));
+  EXPECT_EQ(title, QStringLiteral("Quilmar"));
+
+  // A text ending in a character that sorts before '.' gets no full stop; an empty one stays empty.
+  EXPECT_EQ(TApplication::ExceptionText(QStringLiteral("file 'a'")), QStringLiteral("file 'a'"));
+  EXPECT_EQ(TApplication::ExceptionText(QStringLiteral("done.")), QStringLiteral("done."));
+  EXPECT_EQ(TApplication::ExceptionText(QString()), QString());
+  AnswerNextModal(answer);
+  QCoreApplication::postEvent(&thrower, new QEvent(static_cast<QEvent::Type>(QEvent::User + 1)));
+  QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 2, 5000);
+  EXPECT_EQ(shown.value(1), QString());
+}

@@ -1,0 +1,109 @@
+// The surface's two layers: refresh, white board, snapshots, and the clip under the tool bar.
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "platform/application.h"
+#include "platform/image.h"
+#include "shell/form1.h"
+#include "surface/fcover.h"
+#include "tests/component/harness.h"
+
+namespace {
+
+class SurfaceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetToIdle();
+    StartWorking();
+  }
+  void TearDown() override { ResetToIdle(); }
+
+  // A few strokes in copy mode somewhere away from the tool bar.
+  void Scribble(TColor color) {
+    TCanvas* c = FCover->PaintBox1->Canvas();
+    c->Pen.Color = color;
+    c->Pen.Width = 5;
+    c->MoveTo(40, 100);
+    c->LineTo(300, 400);
+    c->LineTo(500, 120);
+    c->Pen = TPen{};
+  }
+};
+
+}  // namespace
+
+TEST_F(SurfaceTest, RefreshWipesDrawingsAndSelectionButKeepsTheCaptionOrigin) {
+  Scribble(clBlue);
+  ASSERT_GT(DiffCount(0, 0, FCover->Width(), FCover->Height()), 0);
+  FCover->Ed->setText(QStringLiteral("abc"));
+  FCover->TBselectClick();
+  QTest::mousePress(FCover->PaintBox1, Qt::LeftButton, {}, QPoint(100, 300));
+  QTest::mouseMove(FCover->PaintBox1, QPoint(200, 380));
+  AnswerNextModal([](QWidget* menu) { menu->close(); });
+  QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, QPoint(200, 380));
+  ASSERT_TRUE(FCover->SelActive());
+  FCover->Ed->setText(QStringLiteral("abc"));
+
+  Form1->Nrefresh->trigger();
+  EXPECT_EQ(DiffCount(0, 0, FCover->Width(), FCover->Height()), 0);
+  EXPECT_FALSE(FCover->SelActive());
+  EXPECT_TRUE(FCover->Ed->text().isEmpty());
+
+  Scribble(clGreen);
+  FCover->TBrefreshClick();
+  EXPECT_EQ(DiffCount(0, 0, FCover->Width(), FCover->Height()), 0);
+}
+
+TEST_F(SurfaceTest, WhiteBoardIsWhiteWithABlackRing) {
+  Scribble(clRed);
+  Form1->NWhite->trigger();
+  const int w = FCover->Width();
+  const int h = FCover->Height();
+  const int samples[][2] = {{0, 0}, {w - 1, 0}, {0, h - 1}, {w - 1, h - 1}, {w / 2, 0}, {0, h / 2}, {w - 1, h / 2}, {w / 2, h - 1}};
+  for (const auto& p : samples) {
+    EXPECT_EQ(BackgroundPixel(p[0], p[1]), 0x000000u) << p[0] << "," << p[1];
+    EXPECT_EQ(SurfacePixel(p[0], p[1]), 0x000000u) << p[0] << "," << p[1];
+  }
+  for (int y = 1; y < h - 1; y += 7)
+    for (int x = 1; x < w - 1; x += 7) ASSERT_EQ(BackgroundPixel(x, y), 0xFFFFFFu) << x << "," << y;
+  // Every earlier drawing is gone, and a refresh now shows white.
+  EXPECT_EQ(DiffCount(0, 0, w, h), 0);
+  Scribble(clRed);
+  FCover->TBrefreshClick();
+  EXPECT_EQ(SurfacePixel(300, 400), 0xFFFFFFu);
+  // The next start captures the screen again.
+  Form1->StopDrawing();
+  StartWorking();
+  EXPECT_EQ(BackgroundPixel(300, 400), ScreenPattern(Desktop().Seed, 300, 400));
+}
+
+TEST_F(SurfaceTest, SnapshotThenRestoreIsExact) {
+  Scribble(clFuchsia);
+  const std::vector<std::uint32_t> before = SurfaceCopy();
+  TImage* snapshot = FCover->SnapshotSurface();
+  EXPECT_FALSE(snapshot->isVisible());
+  EXPECT_EQ(snapshot->Bitmap()->Width(), FCover->Width());
+  FCover->TBrefreshClick();
+  Scribble(clYellow);
+  FCover->RestoreSurface(snapshot);
+  EXPECT_EQ(SurfaceCopy(), before);
+}
+
+TEST_F(SurfaceTest, NothingIsDrawnUnderTheToolBar) {
+  const QRect bar = FCover->ToolBar1->geometry();
+  TCanvas* c = FCover->PaintBox1->Canvas();
+  c->Brush.Color = clBlue;
+  c->FillRect(TRect{0, 0, FCover->Width(), 200});
+  EXPECT_EQ(DiffCount(bar.x(), bar.y(), bar.x() + bar.width(), bar.y() + bar.height()), 0);
+  EXPECT_EQ(SurfacePixel(bar.x() - 1, bar.y()), 0x0000FFu);
+  c->Brush = TBrush{};
+}
+
+TEST_F(SurfaceTest, DrawingsSurviveTheHelpWindow) {
+  Scribble(clNavy);
+  const std::vector<std::uint32_t> before = SurfaceCopy();
+  AnswerNextModal([](QWidget* help) { help->close(); });
+  FCover->TBhelpClick();
+  EXPECT_EQ(SurfaceCopy(), before);
+}

@@ -1,0 +1,220 @@
+// The tool bar: its controls, the width field with its up-down, the colour list, the move
+// buttons and the stop button.
+#include <gtest/gtest.h>
+
+#include <QMessageBox>
+#include <QTest>
+
+#include "platform/application.h"
+#include "platform/raster/colors.h"
+#include "shell/form1.h"
+#include "surface/fcover.h"
+#include "tests/component/harness.h"
+
+namespace {
+
+class ToolBarTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetToIdle();
+    StartWorking();
+  }
+  void TearDown() override {
+    FCover->MElinewidth->SetText(QStringLiteral(" 3"));
+    FCover->ToolBar1->move(216, 0);
+    ResetToIdle();
+  }
+
+  // Types into the width field as a user does: select what is there, then the keys.
+  void Type(const QString& keys) {
+    FCover->MElinewidth->setFocus();
+    FCover->MElinewidth->selectAll();
+    for (QChar c : keys) {
+      if (c == u'\b')
+        QTest::keyClick(FCover->MElinewidth, Qt::Key_Backspace);
+      else
+        QTest::keyClicks(FCover->MElinewidth, QString(c));
+    }
+  }
+};
+
+}  // namespace
+
+TEST_F(ToolBarTest, ControlsStandInOrderWithTheirHints) {
+  struct TControl {
+    QWidget* Control;
+    int Left;
+    int Width;
+    const char* Hint;
+  };
+  const TControl controls[] = {
+      {FCover->ToolButton1, 23, 23, "停止"},
+      {FCover->TBpen, 46, 23, "自由画图"},
+      {FCover->TBline, 69, 23, "直线"},
+      {FCover->TBcircle, 92, 23, "画圆"},
+      {FCover->TBrect, 115, 23, "矩形"},
+      {FCover->TBroundrect, 138, 23, "圆角矩形"},
+      {FCover->TBdiamond, 161, 23, "菱形"},
+      {FCover->TBselect, 184, 23, "选取"},
+      {FCover->TBeraser, 207, 23, "橡皮"},
+      {FCover->TBrefresh, 230, 23, "刷新"},
+      {FCover->TBwhite, 253, 23, "屏幕变白板"},
+      {FCover->TBsave, 276, 23, "保存全屏至文件"},
+      {FCover->TBopen, 299, 23, "打开文件图覆盖全屏"},
+      {FCover->TBFont, 322, 23, "设置字体"},
+      {FCover->MElinewidth, 345, 21, "设置线宽"},
+      {FCover->UpDown1, 366, 15, ""},
+      {FCover->CBColor, 381, 41, "设置颜色"},
+      {FCover->TBhelp, 422, 23, "使用说明"},
+      {FCover->ToolButton3, 445, 23, "工具上移"},
+      {FCover->ToolButton4, 468, 23, "工具下移"},
+      {FCover->ToolButton5, 491, 23, "工具左移"},
+      {FCover->ToolButton6, 514, 23, "工具右移"},
+  };
+  for (const TControl& c : controls) {
+    QWidget* w = c.Control;
+    EXPECT_EQ(w->geometry(), QRect(c.Left, 2, c.Width, 22)) << c.Hint;
+    EXPECT_EQ(w->toolTip(), QString::fromUtf8(c.Hint)) << c.Left;
+    if (auto* button = qobject_cast<QToolButton*>(w)) EXPECT_FALSE(button->icon().isNull()) << c.Hint;
+  }
+  EXPECT_EQ(FCover->TBstop->geometry(), QRect(0, 2, 23, 22));
+  EXPECT_FALSE(FCover->TBstop->isEnabled());
+  EXPECT_FALSE(FCover->TBstop->toolTip().isEmpty());
+  EXPECT_EQ(FCover->ToolBar1->geometry(), QRect(216, 0, 540, 28));
+  EXPECT_EQ(FCover->ToolBar1->palette().color(QPalette::Window), QColor(0x80, 0x00, 0x80));
+  EXPECT_EQ(FCover->ImageList1.Count(), 21);
+}
+
+TEST_F(ToolBarTest, TypedWidthsAreTrimmedAndTakenAsTheyAre) {
+  struct TCase {
+    const char* Keys;
+    const char* Text;
+    int Width;
+  };
+  const TCase cases[] = {{"7", " 7", 7}, {"99", "99", 99}, {"0", " 0", 0}, {"00", "00", 0}, {"12", "12", 12}, {"5\b4", " 4", 4}};
+  for (const TCase& c : cases) {
+    Type(QString::fromLatin1(c.Keys));
+    EXPECT_EQ(FCover->MElinewidth->Text(), QString::fromLatin1(c.Text)) << c.Keys;
+    EXPECT_EQ(FCover->PenWidth(), c.Width) << c.Keys;
+  }
+  // Letters are refused by the mask.
+  Type(QStringLiteral("8x"));
+  EXPECT_EQ(FCover->PenWidth(), 8);
+  // A digit in the second position alone: the blank beside it is trimmed.
+  FCover->MElinewidth->SetText(QStringLiteral("34"));
+  FCover->MElinewidth->setFocus();
+  FCover->MElinewidth->setCursorPosition(1);
+  QTest::keyClick(FCover->MElinewidth, Qt::Key_Backspace);
+  EXPECT_EQ(FCover->PenWidth(), 4);
+  EXPECT_EQ(FCover->MElinewidth->text(), QStringLiteral("_4"));
+}
+
+TEST_F(ToolBarTest, TheArrowsStepFromOneToTwentyWithoutWrapping) {
+  FCover->MElinewidth->SetText(QStringLiteral(" 3"));
+  FCover->UpDown1->Step(1);
+  EXPECT_EQ(FCover->PenWidth(), 4);
+  for (int i = 0; i < 30; ++i) FCover->UpDown1->Step(1);
+  EXPECT_EQ(FCover->PenWidth(), 20);
+  EXPECT_EQ(FCover->MElinewidth->Text(), QStringLiteral("20"));
+  for (int i = 0; i < 30; ++i) FCover->UpDown1->Step(-1);
+  EXPECT_EQ(FCover->PenWidth(), 1);
+  // The arrow keys in the field step the same way; the mouse on the arrows too.
+  FCover->MElinewidth->setFocus();
+  QTest::keyClick(FCover->MElinewidth, Qt::Key_Up);
+  EXPECT_EQ(FCover->PenWidth(), 2);
+  QTest::mouseClick(FCover->UpDown1, Qt::LeftButton, {}, QPoint(7, 3));
+  EXPECT_EQ(FCover->PenWidth(), 3);
+  QTest::mouseClick(FCover->UpDown1, Qt::LeftButton, {}, QPoint(7, 19));
+  EXPECT_EQ(FCover->PenWidth(), 2);
+  // From a typed 99 an arrow lands inside the range.
+  Type(QStringLiteral("99"));
+  FCover->UpDown1->Step(-1);
+  EXPECT_EQ(FCover->PenWidth(), 20);
+}
+
+TEST_F(ToolBarTest, AnEmptyWidthFieldReportsAndKeepsTheWidth) {
+  Type(QStringLiteral("6"));
+  ASSERT_EQ(FCover->PenWidth(), 6);
+  QString text;
+  QWidget* parent = nullptr;
+  AnswerNextModal([&](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    ASSERT_NE(box, nullptr);
+    text = box->text();
+    parent = box->parentWidget();
+    box->close();
+  });
+  FCover->MElinewidth->setFocus();
+  FCover->MElinewidth->setCursorPosition(2);
+  QTest::keyClick(FCover->MElinewidth, Qt::Key_Backspace);
+  EXPECT_EQ(text, QStringLiteral("'' is not a valid integer value."));
+  EXPECT_EQ(parent, FCover);  // shown above the surface
+  EXPECT_EQ(FCover->PenWidth(), 6);
+  EXPECT_EQ(FCover->MElinewidth->text(), QStringLiteral("__"));
+  Type(QStringLiteral("9"));
+  EXPECT_EQ(FCover->PenWidth(), 9);
+}
+
+TEST_F(ToolBarTest, TheColourListHoldsTheFiftyNamedColours) {
+  ASSERT_EQ(FCover->CBColor->count(), 50);
+  EXPECT_EQ(FCover->CBColor->itemText(0), QStringLiteral("clBlack"));
+  EXPECT_EQ(FCover->CBColor->itemText(9), QStringLiteral("clRed"));
+  EXPECT_EQ(FCover->CBColor->itemText(16), QStringLiteral("clMoneyGreen"));
+  EXPECT_EQ(FCover->CBColor->itemText(20), QStringLiteral("clActiveBorder"));
+  EXPECT_EQ(FCover->CBColor->itemText(49), QStringLiteral("clWindowText"));
+  EXPECT_EQ(FCover->PenColor(), clRed);
+  EXPECT_EQ(FCover->CBColor->currentText(), QStringLiteral("clRed"));
+  // A system colour is kept as its reference, not as the colour of the moment.
+  FCover->CBColor->setCurrentIndex(FCover->CBColor->findText(QStringLiteral("clHighlight")));
+  emit FCover->CBColor->activated(FCover->CBColor->currentIndex());
+  EXPECT_EQ(FCover->PenColor(), clHighlight);
+  FCover->CBColor->setCurrentIndex(15);
+  emit FCover->CBColor->activated(15);
+  EXPECT_EQ(FCover->PenColor(), clWhite);
+  FCover->CBColor->Select(clRed);
+  FCover->CBColorChange();
+}
+
+TEST_F(ToolBarTest, MoveButtonsPutTheBarAtEachEdge) {
+  const int w = FCover->width(), h = FCover->height();
+  FCover->ToolButton4->click();
+  EXPECT_EQ(FCover->ToolBar1->pos(), QPoint(216, h - 28));
+  FCover->ToolButton6->click();
+  EXPECT_EQ(FCover->ToolBar1->pos(), QPoint(w - 540, h - 28));
+  FCover->ToolButton3->click();
+  EXPECT_EQ(FCover->ToolBar1->pos(), QPoint(w - 540, 0));
+  FCover->ToolButton5->click();
+  EXPECT_EQ(FCover->ToolBar1->pos(), QPoint(0, 0));
+}
+
+TEST_F(ToolBarTest, TheAreaTheBarLeavesShowsTheBackground) {
+  // A drawing made before the bar covered it does not come back when the bar leaves.
+  TCanvas* c = FCover->PaintBox1->Canvas();
+  c->Brush.Color = clLime;
+  c->FillRect(TRect{0, 0, 800, 120});
+  c->Brush = TBrush{};
+  FCover->ToolButton4->click();
+  EXPECT_EQ(DiffCount(216, 0, 756, 28), 0);
+  EXPECT_EQ(SurfacePixel(100, 100), 0x00FF00u);
+}
+
+TEST_F(ToolBarTest, StopButtonLeavesTheWorkingState) {
+  FCover->ToolButton1->click();
+  EXPECT_FALSE(Form1->Working());
+  EXPECT_FALSE(FCover->isVisible());
+  EXPECT_TRUE(Form1->Bplay->isVisible());
+}
+
+TEST_F(ToolBarTest, SettingsCarryOverBetweenWorkingStates) {
+  Type(QStringLiteral("11"));
+  FCover->CBColor->setCurrentIndex(3);
+  emit FCover->CBColor->activated(3);
+  FCover->ToolButton4->click();
+  Form1->StopDrawing();
+  StartWorking();
+  EXPECT_EQ(FCover->PenWidth(), 11);
+  EXPECT_EQ(FCover->PenColor(), clOlive);
+  EXPECT_EQ(FCover->ToolBar1->y(), FCover->height() - 28);
+  FCover->CBColor->Select(clRed);
+  FCover->CBColorChange();
+}
