@@ -10,7 +10,8 @@ class TBitmap;
 class TDesktopServices {
  public:
   // Receives each hot-key press shaped like WM_HOTKEY: the identifier, the modifier bits
-  // (MOD_ALT 1, MOD_CONTROL 2, MOD_SHIFT 4) and the virtual key (VK_F1 is 0x70).
+  // (MOD_ALT 1, MOD_CONTROL 2, MOD_SHIFT 4, MOD_WIN 8) held at the press, Caps Lock and Num
+  // Lock left out, and the virtual key (VK_F1 is 0x70).
   using THotKeyHandler = std::function<void(int id, unsigned modifiers, unsigned virtualKey)>;
 
   virtual ~TDesktopServices() = default;
@@ -40,4 +41,5 @@ std::unique_ptr<TDesktopServices> CreateDesktopServices();
 inline constexpr unsigned MOD_ALT_KEY = 1;
 inline constexpr unsigned MOD_CONTROL_KEY = 2;
 inline constexpr unsigned MOD_SHIFT_KEY = 4;
+inline constexpr unsigned MOD_WIN_KEY = 8;
 inline constexpr unsigned VK_F1_KEY = 0x70;

@@ -1,0 +1,151 @@
+#include "platform/x11/capture.h"
+
+#include <sys/ipc.h>
+#include <sys/shm.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/raster/bitmap.h"
+#include "platform/x11/xcbreply.h"
+
+namespace {
+
+constexpr std::uint32_t AllPlanes = ~0u;
+
+// Copies `height` rows of `width` pixels, `sourceStride` pixels apart, into the bitmap.
+void CopyRows(const std::uint32_t* source, int sourceStride, TBitmap& target, int width,
+              int height) {
+  const std::size_t rowBytes = std::size_t(width) * sizeof(std::uint32_t);
+  for (int y = 0; y < height; ++y)
+    std::memcpy(target.ScanLine(y), source + std::ptrdiff_t(y) * sourceStride, rowBytes);
+}
+
+}  // namespace
+
+std::unique_ptr<TShmSegment> TShmSegment::Create(xcb_connection_t* connection,
+                                                 std::size_t bytes) {
+  const xcb_query_extension_reply_t* extension = xcb_get_extension_data(connection, &xcb_shm_id);
+  if (!extension || !extension->present || bytes == 0) return nullptr;
+
+  const int shmId = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+  if (shmId < 0) return nullptr;
+  void* address = shmat(shmId, nullptr, 0);
+  if (address == reinterpret_cast<void*>(-1)) {
+    shmctl(shmId, IPC_RMID, nullptr);
+    return nullptr;
+  }
+  const xcb_shm_seg_t segment = xcb_generate_id(connection);
+  const bool attached =
+      XcbCheck(connection, xcb_shm_attach_checked(connection, segment, shmId, /*read_only=*/0)) ==
+      0;
+  // Marked for removal now that both sides are attached: the segment goes away with the last
+  // detach, even when this process is killed.
+  shmctl(shmId, IPC_RMID, nullptr);
+  if (!attached) {
+    shmdt(address);
+    return nullptr;
+  }
+  return std::unique_ptr<TShmSegment>(new TShmSegment(connection, segment, address, bytes));
+}
+
+TShmSegment::~TShmSegment() {
+  xcb_shm_detach(FConnection, FSegment);
+  xcb_flush(FConnection);
+  shmdt(FAddress);
+}
+
+TX11Capture::TX11Capture(TX11Connection x11, bool useShm) : FX11(x11), FUseShm(useShm) {}
+
+TX11Capture::~TX11Capture() = default;
+
+bool TX11Capture::FormatSupported() const {
+  if (!FX11) return false;
+  const xcb_setup_t* setup = xcb_get_setup(FX11.Connection);
+  if (setup->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST) return false;
+  const std::uint8_t depth = FX11.Screen->root_depth;
+  if (depth != 24 && depth != 32) return false;
+  xcb_format_iterator_t it = xcb_setup_pixmap_formats_iterator(setup);
+  for (; it.rem > 0; xcb_format_next(&it)) {
+    if (it.data->depth == depth) return it.data->bits_per_pixel == 32;
+  }
+  return false;
+}
+
+bool TX11Capture::RootSize(int& width, int& height) const {
+  // Asked each time: RandR may have resized the root since the setup data was sent.
+  auto geometry = XcbReply(xcb_get_geometry_reply, FX11.Connection,
+                           xcb_get_geometry(FX11.Connection, FX11.Root()));
+  if (!geometry) return false;
+  width = geometry->width;
+  height = geometry->height;
+  return true;
+}
+
+bool TX11Capture::EnsureSegment(std::size_t bytes) {
+  if (FSegment && FSegment->Bytes() >= bytes) return true;
+  FSegment.reset();
+  FSegment = TShmSegment::Create(FX11.Connection, bytes);
+  // A server without MIT-SHM (or one on another machine) will not grow one later.
+  if (!FSegment) FUseShm = false;
+  return FSegment != nullptr;
+}
+
+void TX11Capture::Prepare(int width, int height) {
+  if (!FUseShm || !FormatSupported()) return;
+  int rootWidth = 0;
+  int rootHeight = 0;
+  if (!RootSize(rootWidth, rootHeight)) return;
+  width = std::min(width, rootWidth);
+  height = std::min(height, rootHeight);
+  if (width <= 0 || height <= 0) return;
+  if (!EnsureSegment(std::size_t(width) * height * sizeof(std::uint32_t))) return;
+  // The server faults in its side of the pages on this read; reading one word per page does
+  // the same for ours.
+  ReadShm(width, height);
+  const long page = sysconf(_SC_PAGESIZE);
+  const std::size_t step = page > 0 ? std::size_t(page) / sizeof(std::uint32_t) : 1024;
+  volatile std::uint32_t sink = 0;
+  for (std::size_t i = 0; i < FSegment->Bytes() / sizeof(std::uint32_t); i += step)
+    sink = sink + FSegment->Pixels()[i];
+}
+
+bool TX11Capture::ReadShm(int width, int height) {
+  xcb_connection_t* c = FX11.Connection;
+  auto reply = XcbReply(xcb_shm_get_image_reply, c,
+                        xcb_shm_get_image(c, FX11.Root(), 0, 0, width, height, AllPlanes,
+                                          XCB_IMAGE_FORMAT_Z_PIXMAP, FSegment->Id(), 0));
+  return reply && reply->size >= std::uint32_t(width) * height * sizeof(std::uint32_t);
+}
+
+bool TX11Capture::ReadGetImage(TBitmap& target, int width, int height) {
+  xcb_connection_t* c = FX11.Connection;
+  auto reply = XcbReply(xcb_get_image_reply, c,
+                        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, FX11.Root(), 0, 0, width,
+                                      height, AllPlanes));
+  if (!reply) return false;
+  const int length = xcb_get_image_data_length(reply.get());
+  if (std::size_t(length) < std::size_t(width) * height * sizeof(std::uint32_t)) return false;
+  CopyRows(reinterpret_cast<const std::uint32_t*>(xcb_get_image_data(reply.get())), width,
+           target, width, height);
+  return true;
+}
+
+bool TX11Capture::Capture(TBitmap& target, int width, int height) {
+  if (!FormatSupported()) return false;
+  int rootWidth = 0;
+  int rootHeight = 0;
+  if (!RootSize(rootWidth, rootHeight)) return false;
+  width = std::min({width, target.Width(), rootWidth});
+  height = std::min({height, target.Height(), rootHeight});
+  if (width <= 0 || height <= 0) return true;  // nothing to copy
+
+  if (FUseShm && EnsureSegment(std::size_t(width) * height * sizeof(std::uint32_t))) {
+    if (ReadShm(width, height)) {
+      CopyRows(FSegment->Pixels(), width, target, width, height);
+      return true;
+    }
+  }
+  return ReadGetImage(target, width, height);
+}

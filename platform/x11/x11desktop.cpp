@@ -1,0 +1,48 @@
+#include "platform/x11/x11desktop.h"
+
+#include <QtGlobal>
+
+#include "platform/x11/capture.h"
+#include "platform/x11/hotkeys.h"
+#include "platform/x11/taskbar.h"
+
+namespace {
+
+class TX11DesktopServices final : public TDesktopServices {
+ public:
+  TX11DesktopServices(TX11Connection x11, bool useShm)
+      : FX11(x11), FHotKeys(x11), FCapture(x11, useShm) {}
+
+  bool RegisterHotKey(int id, unsigned modifiers, unsigned virtualKey,
+                      THotKeyHandler handler) override {
+    return FHotKeys.Register(id, modifiers, virtualKey, std::move(handler));
+  }
+  void UnregisterHotKeys() override { FHotKeys.UnregisterAll(); }
+
+  void PrepareCapture(int width, int height) override { FCapture.Prepare(width, height); }
+  bool CaptureScreen(TBitmap& target, int width, int height) override {
+    return FCapture.Capture(target, width, height);
+  }
+
+  void HideFromTaskbar() override {
+    if (!FTaskbar) FTaskbar = std::make_unique<TX11TaskbarHider>(FX11);
+  }
+
+ private:
+  TX11Connection FX11;
+  TX11HotKeys FHotKeys;
+  TX11Capture FCapture;
+  std::unique_ptr<TX11TaskbarHider> FTaskbar;
+};
+
+}  // namespace
+
+std::unique_ptr<TDesktopServices> CreateX11DesktopServices() {
+  return CreateX11DesktopServices(qEnvironmentVariableIntValue("QUILMAR_NO_SHM") != 1);
+}
+
+std::unique_ptr<TDesktopServices> CreateX11DesktopServices(bool useShm) {
+  const TX11Connection x11 = TX11Connection::OfQt();
+  if (!x11) return nullptr;
+  return std::make_unique<TX11DesktopServices>(x11, useShm);
+}
