@@ -1,0 +1,219 @@
+// The program itself in a real X session, driven like a user would.
+#include <QFileInfo>
+
+#include "tests/e2e/harness.h"
+
+namespace e2e {
+namespace {
+
+const QString App = QStringLiteral(QUILMAR_APP);
+const QString Probe = QStringLiteral(QUILMAR_E2E_PROBE);
+const QRect ToolBar(216, 0, 540, 28);
+// How long a window must stay as it is to count as left alone after an input was handled.
+constexpr int SettleMs = 500;
+
+class TAppTest : public TXSessionTest {
+ protected:
+  void SetUp() override {
+    if (!QFileInfo(App).isExecutable())
+      GTEST_SKIP() << "the program is not built yet (" << App.toStdString() << ")";
+    TXSessionTest::SetUp();
+  }
+
+  // Starts a copy and waits for its marker window.
+  std::unique_ptr<TChild> StartApp() {
+    auto app = Spawn(App, {});
+    EXPECT_TRUE(WaitUntil([&] { return X().FindWindow(app->Pid(), "KEZ").has_value(); }, 10000))
+        << "no marker window; stderr: " << app->StdErr().toStdString();
+    return app;
+  }
+  std::optional<TWindowInfo> Surface(const TChild& app) { return X().FindWindow(app.Pid(), "FCover"); }
+  bool SurfaceCoversScreen(const TChild& app) {
+    const auto surface = Surface(app);
+    return surface && surface->Geometry == QRect(QPoint(0, 0), Session().Size());
+  }
+  std::optional<TWindowInfo> OpenMenu(const TChild& app) {
+    for (const TWindowInfo& window : X().WindowsOfPid(app.Pid())) {
+      const auto types = X().AtomNames(window.Id, "_NET_WM_WINDOW_TYPE");
+      if (window.Viewable &&
+          std::find(types.begin(), types.end(), "_NET_WM_WINDOW_TYPE_POPUP_MENU") != types.end())
+        return window;
+    }
+    return std::nullopt;
+  }
+  // Right-clicks at `where` and waits for the main menu.
+  bool RightClickMenu(const TChild& app, QPoint where) {
+    return Xdo().Click(where.x(), where.y(), 3) &&
+           WaitUntil([&] { return OpenMenu(app).has_value(); });
+  }
+  QPoint MarkerCentre() { return {Session().Size().width() - 52 + 18, 28 + 18}; }
+  // The viewable windows of `pid` with their geometry, to compare before and after.
+  std::vector<std::pair<QString, QRect>> Windows(qint64 pid) {
+    std::vector<std::pair<QString, QRect>> list;
+    for (const TWindowInfo& window : X().WindowsOfPid(pid))
+      if (window.Viewable) list.emplace_back(X().Name(window.Id), window.Geometry);
+    std::sort(list.begin(), list.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    return list;
+  }
+  // A pattern window of the probe, shown and on screen; its geometry.
+  QRect ShowPattern(TChild& probe) {
+    EXPECT_TRUE(probe.WaitForLine("ready"));
+    probe.Send("pattern 100 120 400 300");
+    const auto shown = probe.WaitForLine("shown");
+    QRect geometry;
+    EXPECT_TRUE(WaitUntil([&] {
+      const auto info = X().Info(shown.value_or("shown 0").mid(6).toUInt());
+      if (!info || !info->Viewable) return false;
+      geometry = info->Geometry;
+      return PatternMismatches(X().Grab(geometry)) == 0;
+    }));
+    return geometry;
+  }
+};
+
+TEST_F(TAppTest, IdleShowsTheMarkerWhereItBelongs) {
+  auto app = StartApp();
+  const auto marker = X().FindWindow(app->Pid(), "KEZ");
+  ASSERT_TRUE(marker);
+  EXPECT_EQ(marker->Geometry, QRect(Session().Size().width() - 52, 28, 36, 36));
+  EXPECT_FALSE(Surface(*app));
+  QString wmClass;
+  Xdo().Run({"search", "--pid", QString::number(app->Pid()), "--classname", "quilmar"}, &wmClass);
+  EXPECT_FALSE(wmClass.trimmed().isEmpty()) << "no window with WM_CLASS quilmar";
+}
+
+TEST_F(TAppTest, CtrlF1FreezesTheScreenAndCtrlF1GivesItBack) {
+  auto probe = Spawn(Probe, {"gui"});
+  const QRect pattern = ShowPattern(*probe);
+  auto app = StartApp();
+
+  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*app); })) << "no full-screen surface";
+  ASSERT_FALSE(pattern.intersects(ToolBar));
+  EXPECT_TRUE(WaitUntil([&] { return PatternMismatches(X().Grab(pattern)) == 0; }))
+      << "the surface does not show the captured pixels";
+
+  // Frozen: the live window under the surface changes, the screen does not.
+  probe->Send("invert");
+  ASSERT_TRUE(probe->WaitForLine("inverted"));
+  EXPECT_FALSE(WaitUntil([&] { return PatternMismatches(X().Grab(pattern)) != 0; }, SettleMs));
+
+  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  EXPECT_TRUE(WaitUntil([&] { return !Surface(*app); })) << "the surface stayed";
+  EXPECT_TRUE(WaitUntil([&] { return PatternMismatches(X().Grab(pattern), true) == 0; }))
+      << "the live desktop did not come back";
+  EXPECT_TRUE(app->Running());
+}
+
+TEST_F(TAppTest, OtherCombinationsOfF1DoNothing) {
+  auto app = StartApp();
+  for (const char* other : {"ctrl+shift+F1", "ctrl+alt+F1", "F1"}) ASSERT_TRUE(Xdo().Key(other));
+  // Handled in order: had one of them started the working state, this one would end it.
+  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*app); }));
+  EXPECT_FALSE(WaitUntil([&] { return !Surface(*app); }, SettleMs));
+
+  // And while working they do not end it.
+  for (const char* other : {"ctrl+shift+F1", "ctrl+alt+F1"}) ASSERT_TRUE(Xdo().Key(other));
+  EXPECT_FALSE(WaitUntil([&] { return !Surface(*app); }, SettleMs));
+}
+
+TEST_F(TAppTest, ExitIsDisabledWhileWorkingAndQuitsWhenIdle) {
+  auto app = StartApp();
+  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*app); }));
+
+  // Up from the top picks the last enabled item: with exit disabled that is the help item.
+  ASSERT_TRUE(RightClickMenu(*app, {Session().Size().width() / 2, Session().Size().height() / 2}));
+  const auto before = X().WindowsOfPid(app->Pid()).size();
+  ASSERT_TRUE(Xdo().Key("Up") && Xdo().Key("Return"));
+  EXPECT_TRUE(WaitUntil([&] { return !OpenMenu(*app) && X().WindowsOfPid(app->Pid()).size() >= before; }));
+  EXPECT_FALSE(app->WaitForExit(SettleMs).has_value()) << "quit from the working state";
+  ASSERT_TRUE(Xdo().Key("Escape"));  // closes the help window the item opened
+  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(WaitUntil([&] { return !Surface(*app); }));
+
+  ASSERT_TRUE(RightClickMenu(*app, MarkerCentre()));
+  ASSERT_TRUE(Xdo().Key("Up") && Xdo().Key("Return"));
+  EXPECT_EQ(app->WaitForExit(), 0);
+
+  auto again = StartApp();
+  EXPECT_TRUE(again->Running());
+  EXPECT_FALSE(again->WaitForExit(SettleMs).has_value()) << "a new start after quitting ended";
+}
+
+TEST_F(TAppTest, SecondStartExitsAtOnceAndLeavesTheFirstAlone) {
+  auto first = StartApp();
+  for (bool working : {false, true}) {
+    if (working) {
+      ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+      ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*first); }));
+    }
+    const auto windowsBefore = Windows(first->Pid());
+    auto second = Spawn(App, {});
+    bool showedWindow = false;
+    EXPECT_TRUE(WaitUntil([&] {
+      showedWindow = showedWindow || !X().WindowsOfPid(second->Pid()).empty();
+      return !second->Running();
+    }));
+    EXPECT_EQ(second->WaitForExit(), 0);
+    EXPECT_FALSE(showedWindow);
+    EXPECT_EQ(Windows(first->Pid()), windowsBefore) << (working ? "working" : "idle");
+    EXPECT_TRUE(first->Running());
+  }
+}
+
+TEST_F(TAppTest, TenSimultaneousStartsLeaveOneCopy) {
+  std::vector<std::unique_ptr<TChild>> copies;
+  for (int i = 0; i < 10; ++i) copies.push_back(Spawn(App, {}));
+  int exited = 0;
+  for (auto& copy : copies) {
+    if (copy->WaitForExit(exited == 9 ? SettleMs : 10000) == 0) ++exited;
+  }
+  EXPECT_EQ(exited, 9);
+  int running = 0;
+  for (auto& copy : copies) {
+    if (!copy->Running()) continue;
+    ++running;
+    EXPECT_TRUE(WaitUntil([&] { return X().FindWindow(copy->Pid(), "KEZ").has_value(); }, 10000));
+  }
+  EXPECT_EQ(running, 1);
+}
+
+TEST_F(TAppTest, NoWindowOfOursHasATaskbarEntry) {
+  auto app = StartApp();
+  auto everyWindowSkips = [&] {
+    const auto windows = X().WindowsOfPid(app->Pid());
+    int viewable = 0;
+    for (const TWindowInfo& window : windows) {
+      if (!window.Viewable) continue;
+      ++viewable;
+      EXPECT_TRUE(X().HasState(window.Id, "_NET_WM_STATE_SKIP_TASKBAR"))
+          << "window '" << X().Name(window.Id).toStdString() << "'";
+    }
+    return viewable;
+  };
+  EXPECT_GE(everyWindowSkips(), 1);
+
+  ASSERT_TRUE(RightClickMenu(*app, MarkerCentre()));
+  EXPECT_GE(everyWindowSkips(), 2);
+  ASSERT_TRUE(Xdo().Key("Escape"));
+  ASSERT_TRUE(WaitUntil([&] { return !OpenMenu(*app); }));
+
+  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*app); }));
+  EXPECT_GE(everyWindowSkips(), 2);
+  ASSERT_TRUE(RightClickMenu(*app, {Session().Size().width() / 2, Session().Size().height() / 2}));
+  EXPECT_GE(everyWindowSkips(), 3);
+  ASSERT_TRUE(Xdo().Key("Escape"));
+
+  // Shown a second time, the surface must carry the state again.
+  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(WaitUntil([&] { return !Surface(*app); }));
+  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*app); }));
+  EXPECT_TRUE(X().HasState(Surface(*app)->Id, "_NET_WM_STATE_SKIP_TASKBAR"));
+}
+
+}  // namespace
+}  // namespace e2e

@@ -1,0 +1,167 @@
+#pragma once
+
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+
+#include <QImage>
+#include <QProcess>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// Helpers for end-to-end tests against a real X server: a fresh headless session per test,
+// processes started inside it, xdotool input, window properties and screen pixels.
+namespace e2e {
+
+// Polls `condition` every `pollMs` until it holds; false after `timeoutMs`.
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000, int pollMs = 20);
+
+// scripts/xsession start/stop, plus a private XDG_RUNTIME_DIR for the processes of the test.
+class TXSession {
+ public:
+  // Null (and `error` filled) when the session did not come up.
+  static std::unique_ptr<TXSession> Start(QSize size, QString* error);
+  ~TXSession();
+  TXSession(const TXSession&) = delete;
+  TXSession& operator=(const TXSession&) = delete;
+
+  QString Display() const { return FDisplay; }
+  QString RuntimeDir() const { return FRuntimeDir; }
+  QSize Size() const { return FSize; }
+  // DISPLAY, XDG_RUNTIME_DIR and the xcb platform for a child process.
+  QProcessEnvironment Environment() const;
+
+ private:
+  TXSession(QString display, QString runtimeDir, QSize size)
+      : FDisplay(std::move(display)), FRuntimeDir(std::move(runtimeDir)), FSize(size) {}
+  QString FDisplay;
+  QString FRuntimeDir;
+  QSize FSize;
+};
+
+// A child process whose standard output is read line by line.
+class TChild {
+ public:
+  TChild(const QString& program, const QStringList& arguments, const QProcessEnvironment& env);
+  ~TChild();  // kills the process if it still runs
+
+  bool Started() const { return FStarted; }
+  qint64 Pid() const { return FProcess.processId(); }
+  bool Running() const { return FProcess.state() != QProcess::NotRunning; }
+  // The next line of output not read yet, waiting up to `timeoutMs`; nullopt on timeout/exit.
+  std::optional<QString> ReadLine(int timeoutMs = 5000);
+  // Reads lines until one starts with `prefix`; returns it (nullopt on timeout).
+  std::optional<QString> WaitForLine(const QString& prefix, int timeoutMs = 5000);
+  void Send(const QString& line);
+  // The exit code, or nullopt when the process did not end in time (or crashed).
+  std::optional<int> WaitForExit(int timeoutMs = 5000);
+  void Kill(int signal);
+  QString StdErr();
+
+ private:
+  QProcess FProcess;
+  QByteArray FBuffer;
+  bool FStarted = false;
+};
+
+struct TWindowInfo {
+  xcb_window_t Id = 0;
+  QRect Geometry;  // in root coordinates
+  bool Viewable = false;
+};
+
+// Our own connection to the session's X server, for what xprop/xwininfo/xwd would tell.
+class TXClient {
+ public:
+  explicit TXClient(const QString& display);
+  ~TXClient();
+  TXClient(const TXClient&) = delete;
+  TXClient& operator=(const TXClient&) = delete;
+
+  bool Connected() const { return FConnection && !xcb_connection_has_error(FConnection); }
+  xcb_window_t Root() const { return FRoot; }
+
+  // The root window's pixels in `rect` as RGB32.
+  QImage Grab(const QRect& rect);
+  QImage GrabScreen();
+  // Top-level windows (at any depth under the root) that carry _NET_WM_PID == pid.
+  std::vector<TWindowInfo> WindowsOfPid(qint64 pid);
+  std::optional<TWindowInfo> Info(xcb_window_t window);
+  QString Name(xcb_window_t window);
+  std::vector<QString> AtomNames(xcb_window_t window, const char* property);
+  bool HasState(xcb_window_t window, const char* state) {
+    const auto states = AtomNames(window, "_NET_WM_STATE");
+    return std::find(states.begin(), states.end(), QString::fromLatin1(state)) != states.end();
+  }
+  // The first viewable window of `pid` whose name is `name`.
+  std::optional<TWindowInfo> FindWindow(qint64 pid, const QString& name);
+
+ private:
+  xcb_atom_t Atom(const char* name);
+  void Collect(xcb_window_t parent, xcb_atom_t pidAtom, qint64 pid,
+               std::vector<TWindowInfo>& found);
+
+  xcb_connection_t* FConnection = nullptr;
+  xcb_window_t FRoot = 0;
+};
+
+// xdotool, run with the session's DISPLAY; each returns true when xdotool succeeded.
+class TXdotool {
+ public:
+  explicit TXdotool(QProcessEnvironment env) : FEnv(std::move(env)) {}
+  bool Run(const QStringList& arguments, QString* output = nullptr);
+  bool Key(const QString& keys) { return Run({"key", "--delay", "0", keys}); }
+  bool Move(int x, int y) { return Run({"mousemove", "--sync", QString::number(x), QString::number(y)}); }
+  bool Click(int x, int y, int button = 1) {
+    return Move(x, y) && Run({"click", QString::number(button)});
+  }
+  bool Activate(xcb_window_t window) {
+    return Run({"windowactivate", "--sync", QString::number(window)});
+  }
+  // Window ids matching `xdotool search` with the given options (e.g. {"--name", "^KEZ$"}).
+  std::vector<xcb_window_t> Search(const QStringList& options);
+
+ private:
+  QProcessEnvironment FEnv;
+};
+
+// Each test gets its own session of ScreenSize(); the test is skipped-as-failed when the
+// session cannot start.
+class TXSessionTest : public ::testing::Test {
+ protected:
+  virtual QSize ScreenSize() const { return {1024, 768}; }
+  void SetUp() override;
+  void TearDown() override;
+
+  TXSession& Session() { return *FSession; }
+  TXClient& X() { return *FClient; }
+  TXdotool& Xdo() { return *FXdo; }
+  // A child process in the session; the test fails at once when it cannot be started.
+  std::unique_ptr<TChild> Spawn(const QString& program, const QStringList& arguments,
+                                const QProcessEnvironment* env = nullptr);
+
+ private:
+  std::unique_ptr<TXSession> FSession;
+  std::unique_ptr<TXClient> FClient;
+  std::unique_ptr<TXdotool> FXdo;
+};
+
+// The pattern the probe's pattern window shows, pixel (x, y) of the window, as RGB32.
+inline std::uint32_t PatternPixel(int x, int y, bool inverted = false) {
+  const std::uint32_t rgb = (std::uint32_t(x * 7) & 0xff) << 16 |
+                            (std::uint32_t(y * 13) & 0xff) << 8 | (std::uint32_t(x ^ y) & 0xff);
+  return 0xff000000u | (inverted ? ~rgb & 0xffffff : rgb);
+}
+
+// Count of pixels of `image` (at `origin` of the pattern) that differ from the pattern, with
+// `exclude` (in image coordinates) left out.
+int PatternMismatches(const QImage& image, bool inverted = false, const QRect& exclude = {});
+
+}  // namespace e2e

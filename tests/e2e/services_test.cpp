@@ -1,0 +1,266 @@
+#include <signal.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <set>
+
+#include "tests/e2e/harness.h"
+
+namespace e2e {
+namespace {
+
+const QString Probe = QStringLiteral(QUILMAR_E2E_PROBE);
+
+class TServicesTest : public TXSessionTest {
+ protected:
+  std::unique_ptr<TChild> StartProbe(const QProcessEnvironment* env = nullptr) {
+    auto probe = Spawn(Probe, {"gui"}, env);
+    EXPECT_TRUE(probe->WaitForLine("ready"));
+    return probe;
+  }
+  // Runs `command` in the probe and returns its answer.
+  static QString Ask(TChild& probe, const QString& command) {
+    probe.Send(command);
+    return probe.ReadLine().value_or("(no answer)");
+  }
+  // Shows the pattern window and waits until the screen shows it; its geometry on screen.
+  QRect ShowPattern(TChild& probe, const QRect& where) {
+    probe.Send(QStringLiteral("pattern %1 %2 %3 %4")
+                   .arg(where.x()).arg(where.y()).arg(where.width()).arg(where.height()));
+    const auto shown = probe.WaitForLine("shown");
+    EXPECT_TRUE(shown);
+    QRect geometry;
+    EXPECT_TRUE(WaitUntil([&] {
+      const auto info = X().Info(shown.value_or("shown 0").mid(6).toUInt());
+      if (!info || !info->Viewable) return false;
+      geometry = info->Geometry;
+      return PatternMismatches(X().Grab(geometry)) == 0;
+    })) << "the pattern window never showed its pattern";
+    return geometry;
+  }
+};
+
+// --- hot key
+
+TEST_F(TServicesTest, HotKeyArrivesOnlyForExactlyCtrlF1WhateverTheLocksAndFocus) {
+  auto probe = StartProbe();
+  ASSERT_EQ(Ask(*probe, "hotkey"), "registered 1");
+
+  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  EXPECT_EQ(probe->ReadLine().value_or("none"), "hotkey 7 2 112");
+
+  // Neither other combination may arrive: the Ctrl+F1 pressed after them must be the next
+  // thing the probe reports.
+  for (const char* other : {"ctrl+shift+F1", "ctrl+alt+F1", "F1", "alt+F1", "shift+F1"})
+    ASSERT_TRUE(Xdo().Key(other));
+  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  EXPECT_EQ(probe->ReadLine().value_or("none"), "hotkey 7 2 112");
+
+  // Caps Lock and Num Lock on: still delivered, still exactly MOD_CONTROL.
+  for (const char* lock : {"Caps_Lock", "Num_Lock", "Caps_Lock"}) {
+    ASSERT_TRUE(Xdo().Key(lock));
+    ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+    EXPECT_EQ(probe->ReadLine().value_or("none"), "hotkey 7 2 112") << "after " << lock;
+  }
+  ASSERT_TRUE(Xdo().Key("Num_Lock"));
+
+  // With one of our own windows focused the key still comes through the grab.
+  const auto shown = (probe->Send("show"), probe->WaitForLine("shown"));
+  ASSERT_TRUE(shown);
+  const xcb_window_t own = shown->mid(6).toUInt();
+  ASSERT_TRUE(WaitUntil([&] { return X().Info(own) && X().Info(own)->Viewable; }));
+  ASSERT_TRUE(Xdo().Activate(own));
+  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  EXPECT_EQ(probe->ReadLine().value_or("none"), "hotkey 7 2 112");
+
+  // Unregistered, the key goes nowhere near the probe.
+  ASSERT_EQ(Ask(*probe, "unhotkey"), "unregistered");
+  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  EXPECT_EQ(Ask(*probe, "ping"), "pong");
+}
+
+TEST_F(TServicesTest, HotKeyHeldByAnotherClientIsRefusedWithoutHarm) {
+  auto holder = StartProbe();
+  auto second = StartProbe();
+  ASSERT_EQ(Ask(*holder, "hotkey"), "registered 1");
+  EXPECT_EQ(Ask(*second, "hotkey"), "registered 0");
+  EXPECT_EQ(Ask(*second, "ping"), "pong");
+
+  // The refused registration took nothing from the holder.
+  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  EXPECT_EQ(holder->ReadLine().value_or("none"), "hotkey 7 2 112");
+
+  // Once the holder lets go, the key can be had.
+  ASSERT_EQ(Ask(*holder, "unhotkey"), "unregistered");
+  EXPECT_EQ(Ask(*second, "hotkey"), "registered 1");
+  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  EXPECT_EQ(second->ReadLine().value_or("none"), "hotkey 7 2 112");
+}
+
+// --- capture
+
+// Segments of `bytes` this process created, from /proc/sysvipc/shm.
+int ShmSegmentsOf(qint64 pid, qint64 bytes) {
+  QFile table("/proc/sysvipc/shm");
+  if (!table.open(QIODevice::ReadOnly)) return -1;
+  table.readLine();  // header: key shmid perms size cpid lpid nattch ...
+  int count = 0;
+  while (!table.atEnd()) {
+    const QStringList fields = QString::fromLatin1(table.readLine()).simplified().split(' ');
+    if (fields.size() > 4 && fields[3].toLongLong() == bytes && fields[4].toLongLong() == pid)
+      ++count;
+  }
+  return count;
+}
+
+struct TCaptureCase {
+  const char* Name;
+  bool NoShm;
+};
+
+class TCaptureTest : public TServicesTest, public ::testing::WithParamInterface<TCaptureCase> {};
+
+TEST_P(TCaptureTest, CaptureEqualsTheScreenAndThePattern) {
+  QProcessEnvironment env = Session().Environment();
+  if (GetParam().NoShm) env.insert("QUILMAR_NO_SHM", "1");
+  auto probe = StartProbe(&env);
+  const QRect pattern = ShowPattern(*probe, {130, 90, 333, 217});
+
+  const qint64 frameBytes = qint64(Session().Size().width()) * Session().Size().height() * 4;
+  ASSERT_EQ(Ask(*probe, "prepare"), "prepared");
+  // The shared segment exists from PrepareCapture on, never with the fallback.
+  EXPECT_EQ(ShmSegmentsOf(probe->Pid(), frameBytes), GetParam().NoShm ? 0 : 1);
+
+  QTemporaryDir dir;
+  const QString file = dir.filePath("capture.png");
+  ASSERT_EQ(Ask(*probe, "capture " + file), "captured 1");
+  const QImage captured = QImage(file).convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(captured.size(), Session().Size());
+  EXPECT_EQ(PatternMismatches(captured.copy(pattern)), 0);
+  EXPECT_EQ(captured, X().GrabScreen());
+
+  // A second capture sees the screen as it is now, not the first one again.
+  ASSERT_EQ(Ask(*probe, "invert"), "inverted");
+  ASSERT_TRUE(WaitUntil([&] { return PatternMismatches(X().Grab(pattern), true) == 0; }));
+  ASSERT_EQ(Ask(*probe, "capture " + file), "captured 1");
+  EXPECT_EQ(PatternMismatches(QImage(file).copy(pattern), true), 0);
+  EXPECT_EQ(ShmSegmentsOf(probe->Pid(), frameBytes), GetParam().NoShm ? 0 : 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, TCaptureTest,
+                         ::testing::Values(TCaptureCase{"SharedMemory", false},
+                                           TCaptureCase{"GetImageFallback", true}),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+// --- task bar
+
+TEST_F(TServicesTest, EveryShownWindowSkipsTheTaskbarOnEveryShowing) {
+  auto probe = StartProbe();
+  auto shownWindow = [&](const char* command) {
+    probe->Send(command);
+    const auto line = probe->WaitForLine("shown");
+    EXPECT_TRUE(line) << command;
+    const xcb_window_t window = line.value_or("shown 0").mid(6).toUInt();
+    EXPECT_TRUE(WaitUntil([&] { return X().Info(window) && X().Info(window)->Viewable; }));
+    return window;
+  };
+  auto skips = [&](xcb_window_t window) {
+    return X().HasState(window, "_NET_WM_STATE_SKIP_TASKBAR") &&
+           X().HasState(window, "_NET_WM_STATE_SKIP_PAGER");
+  };
+
+  // Without the service a window does get a task-bar entry: the check can tell.
+  const xcb_window_t plain = shownWindow("show");
+  EXPECT_FALSE(skips(plain));
+  ASSERT_EQ(Ask(*probe, "hide"), "hidden");
+
+  ASSERT_EQ(Ask(*probe, "taskbar"), "hiding");
+  EXPECT_TRUE(skips(shownWindow("show")));
+  ASSERT_EQ(Ask(*probe, "hide"), "hidden");
+  ASSERT_TRUE(WaitUntil([&] { return !X().Info(plain)->Viewable; }));
+  EXPECT_TRUE(skips(shownWindow("show"))) << "lost on the second showing";
+
+  const xcb_window_t message = shownWindow("msgbox");
+  EXPECT_TRUE(skips(message)) << "a message box Qt made";
+}
+
+// --- single instance
+
+class TInstanceTest : public TXSessionTest {
+ protected:
+  std::unique_ptr<TChild> StartLock(const QProcessEnvironment* env = nullptr) {
+    return Spawn(Probe, {"lock", "OneInstanceAllowed"}, env);
+  }
+};
+
+TEST_F(TInstanceTest, TenAtOnceLeaveExactlyOneAndTheOthersReachIt) {
+  std::vector<std::unique_ptr<TChild>> copies;
+  for (int i = 0; i < 10; ++i) copies.push_back(StartLock());
+
+  TChild* winner = nullptr;
+  int losers = 0;
+  for (auto& copy : copies) {
+    const auto line = copy->ReadLine(10000);
+    ASSERT_TRUE(line) << copy->StdErr().toStdString();
+    if (*line == "won") {
+      EXPECT_EQ(winner, nullptr) << "two copies took the lock";
+      winner = copy.get();
+    } else {
+      EXPECT_EQ(*line, "lost sent=1");
+      EXPECT_EQ(copy->WaitForExit(), 0);
+      ++losers;
+    }
+  }
+  ASSERT_NE(winner, nullptr);
+  EXPECT_EQ(losers, 9);
+  EXPECT_TRUE(winner->Running());
+
+  std::set<QString> messages;
+  for (int i = 0; i < 9; ++i) {
+    const auto line = winner->WaitForLine("message ");
+    ASSERT_TRUE(line) << "only " << i << " activation messages arrived";
+    messages.insert(*line);
+  }
+  EXPECT_EQ(messages.size(), 9u);
+}
+
+TEST_F(TInstanceTest, LockOfAKilledCopyIsTakenOverButALiveOneNeverGoesStale) {
+  auto first = StartLock();
+  ASSERT_EQ(first->ReadLine().value_or(""), "won");
+
+  // A lock file's age says nothing about its holder: an old lock of a running copy holds.
+  const QStringList locks = QDir(Session().RuntimeDir()).entryList({"*.lock"});
+  ASSERT_EQ(locks.size(), 1);
+  QFile lockFile(Session().RuntimeDir() + "/" + locks.front());
+  ASSERT_TRUE(lockFile.open(QIODevice::ReadWrite));
+  ASSERT_TRUE(lockFile.setFileTime(QDateTime::currentDateTime().addDays(-1),
+                                   QFileDevice::FileModificationTime));
+  lockFile.close();
+  auto second = StartLock();
+  EXPECT_EQ(second->ReadLine().value_or(""), "lost sent=1");
+  EXPECT_TRUE(first->WaitForLine("message "));
+
+  first->Kill(SIGKILL);
+  ASSERT_FALSE(first->WaitForExit().has_value());  // killed, no exit code
+  auto third = StartLock();
+  EXPECT_EQ(third->ReadLine().value_or(""), "won");
+  // Its listener replaced the dead copy's socket.
+  auto fourth = StartLock();
+  EXPECT_EQ(fourth->ReadLine().value_or(""), "lost sent=1");
+  EXPECT_TRUE(third->WaitForLine("message "));
+}
+
+TEST_F(TInstanceTest, OneCopyPerDisplay) {
+  auto here = StartLock();
+  ASSERT_EQ(here->ReadLine().value_or(""), "won");
+  QProcessEnvironment elsewhere = Session().Environment();
+  elsewhere.insert("DISPLAY", Session().Display() + "7");
+  auto there = StartLock(&elsewhere);
+  EXPECT_EQ(there->ReadLine().value_or(""), "won");
+}
+
+}  // namespace
+}  // namespace e2e
