@@ -1,0 +1,385 @@
+// Hot key -> frozen screen, measured from outside the program, inside scripts/xsession.
+//
+// A small window of ours changes its colour continuously (a counter in the pixel value) and
+// reads the screen pixel back after each change. While the screen shows the current value the
+// desktop is live; a stale value means a frozen copy covers the window; the current value
+// again means the copy is gone. Every time runs from just before `xdotool key --delay 0
+// ctrl+F1` is started, on CLOCK_MONOTONIC. The same is measured for a minimal plain-xcb client
+// (the floor). Figures only: nothing here passes or fails on a time.
+//
+//   quilmar_latency --app PATH --floor PATH [--runs N] [--idle-seconds S]
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr int ProbeSize = 24;
+constexpr std::uint32_t CounterBase = 0x100000;  // counter values stay clear of black and white
+constexpr double TimeoutS = 10.0;
+// Left after "ready" before the first hot key: a user never presses it in the same instant.
+constexpr double SettleS = 0.5;
+
+double Now() {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return double(t.tv_sec) + t.tv_nsec * 1e-9;
+}
+
+pid_t Spawn(const std::vector<std::string>& argv, int* stdoutFd = nullptr) {
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  int pipeFds[2] = {-1, -1};
+  if (stdoutFd && pipe(pipeFds) == 0) {
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+  }
+  pid_t pid = -1;
+  if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  if (stdoutFd) {
+    close(pipeFds[1]);
+    *stdoutFd = pipeFds[0];
+  }
+  return pid;
+}
+
+int Reap(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+struct TStats {
+  std::vector<double> Values;
+  void Add(double v) { Values.push_back(v); }
+  bool Empty() const { return Values.empty(); }
+  double Median() const {
+    std::vector<double> v = Values;
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+  }
+  std::string Text(double scale, const char* unit) const {
+    if (Values.empty()) return "-";
+    const auto [lo, hi] = std::minmax_element(Values.begin(), Values.end());
+    char buffer[96];
+    const int digits = std::strcmp(unit, "s") == 0 ? 2 : 1;  // CPU seconds want hundredths
+    std::snprintf(buffer, sizeof buffer, "%.*f %s [%.*f..%.*f] n=%zu", digits, Median() * scale,
+                  unit, digits, *lo * scale, digits, *hi * scale, Values.size());
+    return buffer;
+  }
+};
+
+// The probe window and the screen read-back.
+class TScreenProbe {
+ public:
+  bool Open() {
+    int screenNumber = 0;
+    FC = xcb_connect(nullptr, &screenNumber);
+    if (xcb_connection_has_error(FC)) return false;
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(FC));
+    for (int i = 0; i < screenNumber; ++i) xcb_screen_next(&it);
+    FScreen = it.data;
+    Width = FScreen->width_in_pixels;
+    Height = FScreen->height_in_pixels;
+    // Middle of the screen: clear of the tool bar at the top, the marker and the tray.
+    const std::int16_t x = std::int16_t(Width / 2), y = std::int16_t(Height / 2);
+    FWindow = xcb_generate_id(FC);
+    const std::uint32_t values[] = {CounterBase};
+    xcb_create_window(FC, XCB_COPY_FROM_PARENT, FWindow, FScreen->root, x, y, ProbeSize,
+                      ProbeSize, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, FScreen->root_visual,
+                      XCB_CW_BACK_PIXEL, values);
+    // WM_NORMAL_HINTS with a user-given position, so the window manager leaves it there.
+    std::uint32_t hints[18] = {};
+    hints[0] = 1 | 4;  // USPosition | PPosition
+    hints[1] = std::uint32_t(x);
+    hints[2] = std::uint32_t(y);
+    xcb_change_property(FC, XCB_PROP_MODE_REPLACE, FWindow, XCB_ATOM_WM_NORMAL_HINTS,
+                        XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
+    xcb_map_window(FC, FWindow);
+    xcb_flush(FC);
+    const double deadline = Now() + TimeoutS;
+    while (Now() < deadline) {
+      if (Locate() && Sample() == Live) return true;
+      usleep(10000);
+    }
+    return false;
+  }
+
+  enum TSeen { Live, Frozen, Other };
+
+  // One colour change and one read of the screen pixel at the window's middle.
+  TSeen Sample() {
+    ++FCounter;
+    const std::uint32_t value = (CounterBase + FCounter) & 0xffffff;
+    xcb_change_window_attributes(FC, FWindow, XCB_CW_BACK_PIXEL, &value);
+    xcb_clear_area(FC, 0, FWindow, 0, 0, 0, 0);
+    xcb_get_image_reply_t* reply = xcb_get_image_reply(
+        FC, xcb_get_image(FC, XCB_IMAGE_FORMAT_Z_PIXMAP, FScreen->root, FProbeX, FProbeY, 1, 1, ~0u),
+        nullptr);
+    if (!reply) return Other;
+    std::uint32_t pixel = 0;
+    std::memcpy(&pixel, xcb_get_image_data(reply), 4);
+    std::free(reply);
+    pixel &= 0xffffff;
+    if (pixel == value) return Live;
+    return pixel >= CounterBase && pixel < value ? Frozen : Other;
+  }
+
+  // Seconds from `start` until the screen shows `wanted`; nullopt after the timeout.
+  std::optional<double> WaitFor(TSeen wanted, double start) {
+    while (Now() - start < TimeoutS) {
+      if (Sample() == wanted) return Now() - start;
+    }
+    return std::nullopt;
+  }
+  void Idle(double seconds) {
+    const double end = Now() + seconds;
+    while (Now() < end) Sample();
+  }
+
+  // The viewable top-level window of `pid` named `name` exists.
+  bool HasWindow(pid_t pid, const char* name) { return Find(FScreen->root, pid, name); }
+
+  int Width = 0, Height = 0;
+
+ private:
+  bool Locate() {
+    xcb_translate_coordinates_reply_t* t = xcb_translate_coordinates_reply(
+        FC, xcb_translate_coordinates(FC, FWindow, FScreen->root, ProbeSize / 2, ProbeSize / 2),
+        nullptr);
+    if (!t) return false;
+    FProbeX = t->dst_x;
+    FProbeY = t->dst_y;
+    std::free(t);
+    return true;
+  }
+  xcb_atom_t Atom(const char* name) {
+    auto* r = xcb_intern_atom_reply(FC, xcb_intern_atom(FC, 0, std::strlen(name), name), nullptr);
+    const xcb_atom_t atom = r ? r->atom : 0;
+    std::free(r);
+    return atom;
+  }
+  bool Find(xcb_window_t parent, pid_t pid, const char* name) {
+    auto* tree = xcb_query_tree_reply(FC, xcb_query_tree(FC, parent), nullptr);
+    if (!tree) return false;
+    bool found = false;
+    const xcb_window_t* children = xcb_query_tree_children(tree);
+    for (int i = 0; i < xcb_query_tree_children_length(tree) && !found; ++i) {
+      auto* p = xcb_get_property_reply(
+          FC, xcb_get_property(FC, 0, children[i], Atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 0, 1),
+          nullptr);
+      const bool ours = p && xcb_get_property_value_length(p) == 4 &&
+                        *static_cast<std::uint32_t*>(xcb_get_property_value(p)) == std::uint32_t(pid);
+      std::free(p);
+      if (!ours) {
+        found = Find(children[i], pid, name);
+        continue;
+      }
+      auto* a = xcb_get_window_attributes_reply(FC, xcb_get_window_attributes(FC, children[i]), nullptr);
+      auto* n = xcb_get_property_reply(
+          FC, xcb_get_property(FC, 0, children[i], XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 64),
+          nullptr);
+      found = a && a->map_state == XCB_MAP_STATE_VIEWABLE && n &&
+              std::string(static_cast<char*>(xcb_get_property_value(n)),
+                          xcb_get_property_value_length(n)) == name;
+      std::free(a);
+      std::free(n);
+    }
+    std::free(tree);
+    return found;
+  }
+
+  xcb_connection_t* FC = nullptr;
+  xcb_screen_t* FScreen = nullptr;
+  xcb_window_t FWindow = 0;
+  std::int16_t FProbeX = 0, FProbeY = 0;
+  std::uint32_t FCounter = 0;
+};
+
+struct TTarget {
+  std::string Name;
+  std::string Path;
+  bool IsFloor = false;
+};
+
+struct TRows {
+  TStats Shown, Gone, FirstShown, SecondStart, IdleCpu, IdleRss;
+};
+
+class TBench {
+ public:
+  TBench(TScreenProbe& probe, int runs, double idleSeconds)
+      : FProbe(probe), FRuns(runs), FIdleSeconds(idleSeconds) {}
+
+  TRows Measure(const TTarget& target) {
+    TRows rows;
+    for (int run = 0; run < FRuns; ++run) {
+      const pid_t pid = Start(target);
+      if (pid < 0) break;
+      if (auto first = Toggle(FProbe.Frozen)) rows.FirstShown.Add(*first);
+      if (auto gone = Toggle(FProbe.Live)) rows.Gone.Add(*gone);
+      if (run == 0) {
+        for (int i = 1; i < FRuns; ++i) {
+          if (auto shown = Toggle(FProbe.Frozen)) rows.Shown.Add(*shown);
+          if (auto gone = Toggle(FProbe.Live)) rows.Gone.Add(*gone);
+        }
+      }
+      if (!target.IsFloor) {
+        const double start = Now();
+        const pid_t second = Spawn({target.Path});
+        if (second > 0 && Reap(second) == 0) rows.SecondStart.Add(Now() - start);
+      }
+      Stop(pid);
+    }
+    const pid_t pid = Start(target);
+    if (pid > 0) {
+      const double cpuBefore = CpuSeconds(pid);
+      sleep(unsigned(FIdleSeconds));
+      rows.IdleCpu.Add(CpuSeconds(pid) - cpuBefore);
+      rows.IdleRss.Add(RssBytes(pid));
+      Stop(pid);
+    }
+    return rows;
+  }
+
+ private:
+  pid_t Start(const TTarget& target) {
+    int out = -1;
+    const pid_t pid = Spawn({target.Path}, target.IsFloor ? &out : nullptr);
+    if (pid < 0) return pid;
+    bool ready = false;
+    const double deadline = Now() + TimeoutS;
+    if (target.IsFloor) {
+      char buffer[16] = {};
+      ready = read(out, buffer, sizeof buffer - 1) > 0 && std::strncmp(buffer, "ready", 5) == 0;
+      close(out);
+    } else {
+      while (!ready && Now() < deadline) {
+        ready = FProbe.HasWindow(pid, "KEZ");
+        if (!ready) usleep(20000);
+      }
+    }
+    if (!ready) {
+      std::fprintf(stderr, "%s did not become ready\n", target.Path.c_str());
+      Stop(pid);
+      return -1;
+    }
+    FProbe.Idle(SettleS);
+    return pid;
+  }
+  static void Stop(pid_t pid) {
+    kill(pid, SIGTERM);
+    Reap(pid);
+  }
+  // Presses Ctrl+F1 and times until the screen shows `wanted`.
+  std::optional<double> Toggle(TScreenProbe::TSeen wanted) {
+    const double start = Now();
+    const pid_t xdotool = Spawn({"xdotool", "key", "--delay", "0", "ctrl+F1"});
+    auto elapsed = FProbe.WaitFor(wanted, start);
+    Reap(xdotool);
+    FProbe.Idle(0.1);  // let the program finish whatever follows the first frame
+    if (!elapsed) std::fprintf(stderr, "timed out waiting for the screen to change\n");
+    return elapsed;
+  }
+  static std::vector<std::string> StatFields(pid_t pid) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::istringstream rest(text.substr(text.rfind(')') + 2));  // after "pid (comm) "
+    std::vector<std::string> fields;
+    for (std::string f; rest >> f;) fields.push_back(f);
+    return fields;
+  }
+  static double CpuSeconds(pid_t pid) {
+    const auto f = StatFields(pid);  // f[0] is field 3 (state): utime is 14, stime 15
+    return f.size() > 12 ? (std::stod(f[11]) + std::stod(f[12])) / sysconf(_SC_CLK_TCK) : -1;
+  }
+  static double RssBytes(pid_t pid) {
+    const auto f = StatFields(pid);  // rss (field 24) in pages
+    return f.size() > 21 ? std::stod(f[21]) * sysconf(_SC_PAGESIZE) : -1;
+  }
+
+  TScreenProbe& FProbe;
+  int FRuns;
+  double FIdleSeconds;
+};
+
+void PrintRow(const char* name, const TStats& app, const TStats& floor, double scale, const char* unit) {
+  std::string ratio = "-";
+  if (!app.Empty() && !floor.Empty() && floor.Median() > 0) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.2fx", app.Median() / floor.Median());
+    ratio = buffer;
+  }
+  std::printf("%-30s %-34s %-34s %s\n", name, app.Text(scale, unit).c_str(),
+              floor.Text(scale, unit).c_str(), ratio.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::map<std::string, std::string> options;
+  for (int i = 1; i + 1 < argc; i += 2) options[argv[i]] = argv[i + 1];
+  const std::string app = options["--app"];
+  const std::string floorPath = options["--floor"];
+  const int runs = options.count("--runs") ? std::stoi(options["--runs"]) : 10;
+  const double idle = options.count("--idle-seconds") ? std::stod(options["--idle-seconds"]) : 60;
+  if (floorPath.empty()) {
+    std::fprintf(stderr, "usage: %s --app PATH --floor PATH [--runs N] [--idle-seconds S]\n", argv[0]);
+    return 2;
+  }
+
+  TScreenProbe probe;
+  if (!probe.Open()) {
+    std::fprintf(stderr, "cannot show the probe window (is DISPLAY a running session?)\n");
+    return 1;
+  }
+  TBench bench(probe, runs, idle);
+  const bool haveApp = access(app.c_str(), X_OK) == 0;
+  TRows appRows;
+  if (haveApp) appRows = bench.Measure({"quilmar", app, false});
+  const TRows floorRows = bench.Measure({"floor", floorPath, true});
+
+  std::printf("\nscreen %dx%d, %d runs, idle %.0f s; times from the start of xdotool\n",
+              probe.Width, probe.Height, runs, idle);
+  if (!haveApp) std::printf("quilmar rows skipped: %s is not built\n", app.c_str());
+  std::printf("%-30s %-34s %-34s %s\n", "row", "quilmar median [range]", "floor median [range]",
+              "quilmar/floor");
+  PrintRow("hot key -> surface showing", appRows.Shown, floorRows.Shown, 1e3, "ms");
+  PrintRow("hot key -> surface gone", appRows.Gone, floorRows.Gone, 1e3, "ms");
+  PrintRow("first freeze after start", appRows.FirstShown, floorRows.FirstShown, 1e3, "ms");
+  PrintRow("second start -> exit", appRows.SecondStart, {}, 1e3, "ms");
+  PrintRow("idle CPU over the idle time", appRows.IdleCpu, floorRows.IdleCpu, 1, "s");
+  PrintRow("idle RSS", appRows.IdleRss, floorRows.IdleRss, 1.0 / (1 << 20), "MB");
+  if (haveApp && !appRows.IdleRss.Empty()) {
+    const double budget = 32.0 * (1 << 20) + 8.0 * probe.Width * probe.Height;
+    std::printf("idle RSS budget 32 MB + 8 B/pixel = %.1f MB\n", budget / (1 << 20));
+  }
+  if (haveApp && !appRows.FirstShown.Empty() && !appRows.Shown.Empty())
+    std::printf("first freeze / later freezes: %.2fx\n",
+                appRows.FirstShown.Median() / appRows.Shown.Median());
+  return 0;
+}
