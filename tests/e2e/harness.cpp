@@ -97,6 +97,10 @@ TChild::~TChild() {
   }
 }
 
+bool TChild::Running() {
+  return FProcess.state() != QProcess::NotRunning && !FProcess.waitForFinished(0);
+}
+
 std::optional<QString> TChild::ReadLine(int timeoutMs) {
   QElapsedTimer timer;
   timer.start();
@@ -199,6 +203,7 @@ std::optional<TWindowInfo> TXClient::Info(xcb_window_t window) {
   info.Id = window;
   info.Geometry = QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
   info.Viewable = attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+  info.OverrideRedirect = attributes->override_redirect;
   return info;
 }
 
@@ -245,10 +250,12 @@ void TXClient::Collect(xcb_window_t parent, xcb_atom_t pidAtom, qint64 pid,
     TMalloced<xcb_get_property_reply_t> reply(xcb_get_property_reply(
         FConnection, xcb_get_property(FConnection, 0, children[i], pidAtom, XCB_ATOM_CARDINAL, 0, 1),
         nullptr));
-    if (reply && xcb_get_property_value_length(reply.get()) == 4 &&
-        *static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get())) == pid) {
-      if (auto info = Info(children[i])) found.push_back(*info);
-      continue;  // a client's own children are not top-level windows
+    if (reply && xcb_get_property_value_length(reply.get()) == 4) {
+      // A client's window; what lies inside it is not top-level.
+      if (*static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get())) == pid) {
+        if (auto info = Info(children[i])) found.push_back(*info);
+      }
+      continue;
     }
     Collect(children[i], pidAtom, pid, found);  // window-manager frames hold the clients
   }

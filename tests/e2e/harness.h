@@ -54,7 +54,8 @@ class TChild {
 
   bool Started() const { return FStarted; }
   qint64 Pid() const { return FProcess.processId(); }
-  bool Running() const { return FProcess.state() != QProcess::NotRunning; }
+  // Also notices an exit that no event loop has reported to QProcess yet.
+  bool Running();
   // The next line of output not read yet, waiting up to `timeoutMs`; nullopt on timeout/exit.
   std::optional<QString> ReadLine(int timeoutMs = 5000);
   // Reads lines until one starts with `prefix`; returns it (nullopt on timeout).
@@ -75,6 +76,7 @@ struct TWindowInfo {
   xcb_window_t Id = 0;
   QRect Geometry;  // in root coordinates
   bool Viewable = false;
+  bool OverrideRedirect = false;  // pop-ups: menus, tool tips
 };
 
 // Our own connection to the session's X server, for what xprop/xwininfo/xwd would tell.
@@ -91,7 +93,8 @@ class TXClient {
   // The root window's pixels in `rect` as RGB32.
   QImage Grab(const QRect& rect);
   QImage GrabScreen();
-  // Top-level windows (at any depth under the root) that carry _NET_WM_PID == pid.
+  // Top-level windows that carry _NET_WM_PID == pid: direct children of the root or inside
+  // window-manager frames, not windows embedded into another client (a tray icon in the tray).
   std::vector<TWindowInfo> WindowsOfPid(qint64 pid);
   std::optional<TWindowInfo> Info(xcb_window_t window);
   QString Name(xcb_window_t window);
