@@ -1,1 +1,54 @@
 #include "platform/raster/bitmap.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+TBitmap::TBitmap(int width, int height) { SetSize(width, height); }
+
+void TBitmap::SetSize(int width, int height) {
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  if (width > MaxSide || height > MaxSide)
+    throw std::length_error("bitmap size " + std::to_string(width) + "x" + std::to_string(height) +
+                            " exceeds " + std::to_string(MaxSide) + " pixels on a side");
+  if (width == FWidth && height == FHeight) return;
+  const std::size_t pixels = std::size_t(width) * std::size_t(height);
+  if (FBlock.Capacity() < pixels) FBlock = TPixelPool::Acquire(pixels);
+  FWidth = width;
+  FHeight = height;
+  FStride = width;
+  Fill(0x00FFFFFF);
+}
+
+void TBitmap::Fill(std::uint32_t pixel) {
+  if (Empty()) return;
+  std::fill_n(FBlock.Data(), std::size_t(FStride) * std::size_t(FHeight), pixel);
+}
+
+QImage TBitmap::View() {
+  if (Empty()) return QImage();
+  return QImage(reinterpret_cast<uchar*>(FBlock.Data()), FWidth, FHeight, qsizetype(FStride) * 4,
+                QImage::Format_RGB32);
+}
+
+QImage TBitmap::View() const {
+  if (Empty()) return QImage();
+  return QImage(reinterpret_cast<const uchar*>(FBlock.Data()), FWidth, FHeight,
+                qsizetype(FStride) * 4, QImage::Format_RGB32);
+}
+
+void TBitmap::Assign(const QImage& image) {
+  if (image.isNull()) {
+    SetSize(0, 0);
+    return;
+  }
+  const QImage source =
+      image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
+  SetSize(source.width(), source.height());
+  for (int y = 0; y < FHeight; ++y) {
+    // memmove: the image may be a view of this very bitmap.
+    std::memmove(ScanLine(y), source.constScanLine(y), std::size_t(FWidth) * 4);
+  }
+}

@@ -17,9 +17,12 @@ class TBitmap {
   TBitmap& operator=(TBitmap&&) noexcept = default;
 
   // Sizes the bitmap; negative sizes count as 0. Keeps the memory when it is large enough.
-  // The content is undefined afterwards except that new bitmaps are white.
-  // Throws std::length_error for sizes past the limit (32768 on a side).
+  // A change of size leaves every pixel white; the same size keeps the content.
+  // Throws std::length_error for sizes past the limit (MaxSide on a side), before allocating.
   void SetSize(int width, int height);
+  // Larger sides are no screen or picture we handle, and the limit keeps a bitmap's byte size
+  // (4 GiB at most) and QImage's int bytes-per-line arithmetic from overflowing.
+  static constexpr int MaxSide = 32768;
 
   int Width() const { return FWidth; }
   int Height() const { return FHeight; }

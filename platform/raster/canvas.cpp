@@ -1,1 +1,188 @@
 #include "platform/raster/canvas.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QRegion>
+#include <algorithm>
+
+#include "platform/raster/rasterizer.h"
+
+namespace {
+
+// One span list per thread, reused by every canvas: after the first figure on a target of a
+// given size, drawing allocates nothing.
+Raster::TSpanList& ThreadSpans() {
+  thread_local Raster::TSpanList spans;
+  return spans;
+}
+
+Raster::TRasterPen RasterPen(const TPen& pen, const TBrush& brush) {
+  Raster::TRasterPen result;
+  result.Width = std::clamp(pen.Width, 1, Raster::MaxPenWidth);
+  // A dotted pen wider than one pixel draws solid, as on the classic desktop.
+  result.Dotted = pen.Style == psDot && result.Width == 1;
+  result.PenPixel = ColorToPixel(pen.Color);
+  result.Fill = brush.Style == bsSolid;
+  result.BrushPixel = ColorToPixel(brush.Color);
+  result.Mode = pen.Mode;
+  return result;
+}
+
+QColor ToQColor(TColor color) {
+  const TColor rgb = ColorToRGB(color);
+  return QColor(int(rgb & 0xFF), int((rgb >> 8) & 0xFF), int((rgb >> 16) & 0xFF));
+}
+
+QFont ToQFont(const TFont& font) {
+  QFont result = font.Name.isEmpty() ? QFont() : QFont(font.Name);
+  if (font.Size > 0) result.setPointSize(font.Size);
+  result.setBold((font.Style & fsBold) != 0);
+  result.setItalic((font.Style & fsItalic) != 0);
+  result.setUnderline((font.Style & fsUnderline) != 0);
+  result.setStrikeOut((font.Style & fsStrikeOut) != 0);
+  return result;
+}
+
+}  // namespace
+
+template <class TBuild>
+void TCanvas::Draw(TPenMode mode, TBuild&& build) {
+  if (FTarget == nullptr || FTarget->Empty()) return;
+  Raster::TSpanList& spans = ThreadSpans();
+  spans.Reset(FTarget->Width(), FTarget->Height());
+  build(spans);
+  std::array<TRect, MaxExcluded> excluded;
+  const int count = VisibleExcluded(excluded);
+  Damaged(Raster::ApplySpans(*FTarget, spans.Spans(), mode, {excluded.data(), std::size_t(count)}));
+}
+
+int TCanvas::VisibleExcluded(std::array<TRect, MaxExcluded>& out) const {
+  const TRect bounds{0, 0, FTarget->Width(), FTarget->Height()};
+  int count = 0;
+  for (int i = 0; i < FExcludedCount; ++i) {
+    const TRect r = Intersect(FExcluded[i], bounds);
+    if (!r.IsEmpty()) out[count++] = r;
+  }
+  return count;
+}
+
+void TCanvas::Damaged(const TRect& rect) {
+  if (FDamage != nullptr && !rect.IsEmpty()) FDamage->Damaged(rect);
+}
+
+void TCanvas::ExcludeClipRect(const TRect& rect) {
+  if (rect.IsEmpty() || FExcludedCount >= MaxExcluded) return;
+  FExcluded[FExcludedCount++] = rect;
+}
+
+void TCanvas::ResetClip() { FExcludedCount = 0; }
+
+void TCanvas::MoveTo(int x, int y) { PenPos = {x, y}; }
+
+void TCanvas::LineTo(int x, int y) {
+  const TPoint from = PenPos;
+  PenPos = {x, y};
+  const Raster::TRasterPen pen = RasterPen(Pen, Brush);
+  Draw(Pen.Mode, [&](Raster::TSpanList& spans) { Raster::LineSpans(spans, from.X, from.Y, x, y, pen); });
+}
+
+void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
+  const Raster::TRasterPen pen = RasterPen(Pen, Brush);
+  const TRect box = RectFromCorners(x1, y1, x2, y2);
+  Draw(Pen.Mode, [&](Raster::TSpanList& spans) { Raster::RectangleSpans(spans, box, pen); });
+}
+
+void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
+  const Raster::TRasterPen pen = RasterPen(Pen, Brush);
+  const TRect box = RectFromCorners(x1, y1, x2, y2);
+  Draw(Pen.Mode, [&](Raster::TSpanList& spans) { Raster::EllipseSpans(spans, box, pen); });
+}
+
+void TCanvas::RoundRect(int x1, int y1, int x2, int y2, int cornerWidth, int cornerHeight) {
+  const Raster::TRasterPen pen = RasterPen(Pen, Brush);
+  const TRect box = RectFromCorners(x1, y1, x2, y2);
+  Draw(Pen.Mode, [&](Raster::TSpanList& spans) {
+    Raster::RoundRectSpans(spans, box, cornerWidth, cornerHeight, pen);
+  });
+}
+
+void TCanvas::FillRect(const TRect& rect) {
+  const std::uint32_t pixel = ColorToPixel(Brush.Color);
+  Draw(pmCopy, [&](Raster::TSpanList& spans) { Raster::FillSpans(spans, rect, pixel); });
+}
+
+void TCanvas::CopyRect(const TRect& dest, const TCanvas& source, const TRect& src) {
+  if (source.FTarget != nullptr) CopyFrom(dest, *source.FTarget, src);
+}
+
+void TCanvas::StretchDraw(const TRect& dest, const TBitmap& graphic) {
+  CopyFrom(dest, graphic, TRect{0, 0, graphic.Width(), graphic.Height()});
+}
+
+void TCanvas::CopyFrom(const TRect& dest, const TBitmap& source, const TRect& src) {
+  if (FTarget == nullptr || FTarget->Empty() || source.Empty()) return;
+  if (dest.IsEmpty() || src.IsEmpty()) return;
+  std::array<TRect, MaxExcluded> excluded;
+  const std::span<const TRect> clip{excluded.data(), std::size_t(VisibleExcluded(excluded))};
+  const bool sameSize = dest.Width() == src.Width() && dest.Height() == src.Height();
+  Damaged(sameSize ? Raster::CopyPixels(*FTarget, dest, source, src, clip)
+                   : Raster::StretchPixels(*FTarget, dest, source, src, clip));
+}
+
+void TCanvas::TextOut(int x, int y, const QString& text) {
+  if (FTarget == nullptr || FTarget->Empty() || text.isEmpty()) return;
+  QImage view = FTarget->View();
+  const QFont font = ToQFont(Font);
+  const QFontMetrics metrics(font, &view);
+  // Leave early when the text box misses the target: the font engine's fixed-point coordinates
+  // would overflow far away from it.
+  // Glyphs may overhang the advance (italics), so the damage takes their bounding box too.
+  const QRect ink = metrics.boundingRect(text).translated(0, metrics.ascent());
+  const std::int64_t left = std::int64_t{x} + std::min(0, ink.left());
+  const std::int64_t top = std::int64_t{y} + std::min(0, ink.top());
+  const std::int64_t right = std::int64_t{x} + std::max(metrics.horizontalAdvance(text), ink.right() + 1);
+  const std::int64_t bottom = std::int64_t{y} + std::max(metrics.height(), ink.bottom() + 1);
+  const TRect bounds{0, 0, FTarget->Width(), FTarget->Height()};
+  if (right <= 0 || bottom <= 0 || left >= bounds.Right || top >= bounds.Bottom) return;
+
+  QRegion clip(0, 0, bounds.Right, bounds.Bottom);
+  std::array<TRect, MaxExcluded> excluded;
+  const int count = VisibleExcluded(excluded);
+  for (int i = 0; i < count; ++i) {
+    const TRect& r = excluded[i];
+    clip -= QRegion(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
+  }
+  const QRect box(x, y, metrics.horizontalAdvance(text), metrics.height());
+  {
+    QPainter painter(&view);
+    painter.setClipRegion(clip);
+    painter.setFont(font);
+    if (Brush.Style != bsClear) painter.fillRect(box, ToQColor(Brush.Color));
+    painter.setPen(ToQColor(Font.Color));
+    painter.drawText(QPoint(x, y + metrics.ascent()), text);
+  }
+  Damaged(Intersect(TRect{std::int32_t(std::max<std::int64_t>(left, 0)),
+                          std::int32_t(std::max<std::int64_t>(top, 0)),
+                          std::int32_t(std::min<std::int64_t>(right, bounds.Right)),
+                          std::int32_t(std::min<std::int64_t>(bottom, bounds.Bottom))},
+                    bounds));
+}
+
+// Measured on the target when there is one, so that the numbers match what TextOut draws.
+int TCanvas::TextWidth(const QString& text) const {
+  if (FTarget == nullptr || FTarget->Empty()) return QFontMetrics(ToQFont(Font)).horizontalAdvance(text);
+  const QImage view = FTarget->View();
+  return QFontMetrics(ToQFont(Font), &view).horizontalAdvance(text);
+}
+
+int TCanvas::TextHeight(const QString& text) const {
+  Q_UNUSED(text);
+  if (FTarget == nullptr || FTarget->Empty()) return QFontMetrics(ToQFont(Font)).height();
+  const QImage view = FTarget->View();
+  return QFontMetrics(ToQFont(Font), &view).height();
+}
+
+std::uint32_t TCanvas::Pixel(int x, int y) const {
+  if (FTarget == nullptr || x < 0 || y < 0 || x >= FTarget->Width() || y >= FTarget->Height()) return 0;
+  return FTarget->Pixel(x, y);
+}

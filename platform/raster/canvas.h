@@ -91,6 +91,15 @@ class TCanvas {
   std::uint32_t Pixel(int x, int y) const;  // 0 outside the bitmap
 
  private:
+  // Builds one primitive's spans with `build` and applies them with `mode` inside the clip,
+  // then reports the damage.
+  template <class TBuild>
+  void Draw(TPenMode mode, TBuild&& build);
+  void CopyFrom(const TRect& dest, const TBitmap& source, const TRect& src);
+  // The excluded rectangles' parts within the target; returns how many there are.
+  int VisibleExcluded(std::array<TRect, MaxExcluded>& out) const;
+  void Damaged(const TRect& rect);
+
   TBitmap* FTarget = nullptr;
   TDamageSink* FDamage = nullptr;
   std::array<TRect, MaxExcluded> FExcluded{};
