@@ -1,0 +1,78 @@
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "raster_support.h"
+
+// Every heap allocation of this test binary is counted here.
+namespace {
+std::atomic<long> Allocations{0};
+
+void* Allocate(std::size_t size, std::size_t alignment) {
+  ++Allocations;
+  size = size == 0 ? 1 : size;
+  void* p = alignment <= alignof(std::max_align_t)
+                ? std::malloc(size)
+                : std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
+  if (p == nullptr) throw std::bad_alloc();
+  return p;
+}
+}  // namespace
+
+void* operator new(std::size_t size) { return Allocate(size, 0); }
+void* operator new[](std::size_t size) { return Allocate(size, 0); }
+void* operator new(std::size_t size, std::align_val_t a) { return Allocate(size, std::size_t(a)); }
+void* operator new[](std::size_t size, std::align_val_t a) { return Allocate(size, std::size_t(a)); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+
+using namespace RasterTest;
+
+TEST(Allocations, FigureCallsAllocateNothingAfterOneWarmUpCall) {
+  TScene s(1920, 1080), background(1920, 1080);
+  s.Canvas.MoveTo(0, 0);
+  s.Canvas.LineTo(10, 10);  // the warm-up
+
+  using TDraw = void (*)(TCanvas&, const TCanvas&);
+  const struct {
+    const char* Name;
+    TDraw Draw;
+  } calls[] = {
+      {"line", [](TCanvas& c, const TCanvas&) { c.MoveTo(-50, 20), c.LineTo(1900, 1070); }},
+      {"rectangle", [](TCanvas& c, const TCanvas&) { c.Rectangle(5, 5, 1915, 1075); }},
+      {"ellipse", [](TCanvas& c, const TCanvas&) { c.Ellipse(5, 5, 1915, 1075); }},
+      {"round rectangle", [](TCanvas& c, const TCanvas&) { c.RoundRect(5, 5, 1915, 1075, 477, 267); }},
+      {"fill", [](TCanvas& c, const TCanvas&) { c.FillRect({0, 0, 1920, 1080}); }},
+      {"copy", [](TCanvas& c, const TCanvas& b) { c.CopyRect({0, 0, 1920, 1080}, b, {0, 0, 1920, 1080}); }},
+      {"eraser", [](TCanvas& c, const TCanvas& b) { c.CopyRect({100, 100, 116, 116}, b, {100, 100, 116, 116}); }},
+  };
+  const struct {
+    int Width;
+    TPenStyle Style;
+    TPenMode Mode;
+    TBrushStyle Brush;
+  } pens[] = {{1, psSolid, pmXor, bsClear}, {3, psSolid, pmCopy, bsClear}, {20, psSolid, pmXor, bsSolid},
+              {99, psSolid, pmXor, bsClear}, {1, psDot, pmXor, bsClear}, {1, psDot, pmCopy, bsSolid}};
+  for (const auto& pen : pens) {
+    s.Canvas.Pen.Width = pen.Width;
+    s.Canvas.Pen.Style = pen.Style;
+    s.Canvas.Pen.Mode = pen.Mode;
+    s.Canvas.Brush.Style = pen.Brush;
+    s.Canvas.ExcludeClipRect({216, 0, 756, 28});
+    for (const auto& call : calls) {
+      const long before = Allocations.load();
+      call.Draw(s.Canvas, background.Canvas);
+      EXPECT_EQ(Allocations.load() - before, 0) << call.Name << " width " << pen.Width;
+    }
+  }
+  // The counter does see allocations.
+  const long before = Allocations.load();
+  s.Canvas.CopyRect({0, 0, 100, 100}, background.Canvas, {0, 0, 50, 50});
+  EXPECT_GT(Allocations.load() - before, 0);
+}

@@ -1,0 +1,11 @@
+#include <QGuiApplication>
+#include <gtest/gtest.h>
+
+// Text goes through Qt's font engine, which needs a QGuiApplication; the offscreen platform
+// gives one without a display.
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
