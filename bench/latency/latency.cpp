@@ -146,11 +146,14 @@ class TScreenProbe {
     std::free(reply);
     pixel &= 0xffffff;
     if (pixel == value) return Live;
-    return pixel >= CounterBase && pixel < value ? Frozen : Other;
+    // Only a value shown since the key was pressed counts as frozen: a surface that first
+    // shows an older capture is not showing this one yet.
+    return pixel >= FFirstFresh && pixel < value ? Frozen : Other;
   }
 
   // Seconds from `start` until the screen shows `wanted`; nullopt after the timeout.
   std::optional<double> WaitFor(TSeen wanted, double start) {
+    FFirstFresh = (CounterBase + FCounter) & 0xffffff;
     while (Now() - start < TimeoutS) {
       if (Sample() == wanted) return Now() - start;
     }
@@ -218,6 +221,7 @@ class TScreenProbe {
   xcb_window_t FWindow = 0;
   std::int16_t FProbeX = 0, FProbeY = 0;
   std::uint32_t FCounter = 0;
+  std::uint32_t FFirstFresh = CounterBase;
 };
 
 struct TTarget {
