@@ -4,8 +4,23 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 TBitmap::TBitmap(int width, int height) { SetSize(width, height); }
+
+TBitmap::TBitmap(TBitmap&& other) noexcept
+    : FBlock(std::move(other.FBlock)), FWidth(std::exchange(other.FWidth, 0)),
+      FHeight(std::exchange(other.FHeight, 0)), FStride(std::exchange(other.FStride, 0)) {}
+
+TBitmap& TBitmap::operator=(TBitmap&& other) noexcept {
+  if (this != &other) {
+    FBlock = std::move(other.FBlock);
+    FWidth = std::exchange(other.FWidth, 0);
+    FHeight = std::exchange(other.FHeight, 0);
+    FStride = std::exchange(other.FStride, 0);
+  }
+  return *this;
+}
 
 void TBitmap::SetSize(int width, int height) {
   width = std::max(width, 0);

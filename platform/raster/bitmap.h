@@ -13,8 +13,9 @@ class TBitmap {
   TBitmap(int width, int height);  // every pixel 0x00FFFFFF (white)
   TBitmap(const TBitmap&) = delete;
   TBitmap& operator=(const TBitmap&) = delete;
-  TBitmap(TBitmap&&) noexcept = default;
-  TBitmap& operator=(TBitmap&&) noexcept = default;
+  // A moved-from bitmap is empty.
+  TBitmap(TBitmap&& other) noexcept;
+  TBitmap& operator=(TBitmap&& other) noexcept;
 
   // Sizes the bitmap; negative sizes count as 0. Keeps the memory when it is large enough.
   // A change of size leaves every pixel white; the same size keeps the content.

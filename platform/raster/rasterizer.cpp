@@ -22,7 +22,8 @@ using u128 = unsigned __int128;
 class TEllipseRows {
  public:
   TEllipseRows(std::int64_t width, std::int64_t height)
-      : FA(width - 1), FB(height - 1), FA2(u64(FA) * u64(FA)), FB2(u64(FB) * u64(FB)) {}
+      : FA(width - 1), FB(height - 1), FA2(u64(FA) * u64(FA)), FB2(u64(FB) * u64(FB)),
+        FSmall(FA < 65536 && FB < 65536), FInvB2(1.0 / double(FB2)) {}
 
   // The largest |U| in the row at |V| = v (0 <= v <= B); U has the parity of A. Cheapest when
   // consecutive calls ask for neighbouring rows.
@@ -51,7 +52,32 @@ class TEllipseRows {
 
   // floor(X(v)): the largest t with t^2 B^2 <= A^2 (B^2 - v^2). Steps from the previous row's
   // answer, or starts from the closed form when that is far away.
-  std::int64_t FloorX(TTrack& track, std::int64_t v) {
+  std::int64_t FloorX(TTrack& track, std::int64_t v) { return FSmall ? FloorX64(track, v) : FloorX128(track, v); }
+
+  // Boxes below 65536 pixels (every screen) need no more than 64 bits: t^2, B^2, A^2 and
+  // B^2 - v^2 are all below 2^32.
+  std::int64_t FloorX64(TTrack& track, std::int64_t v) {
+    const u64 rhs = FA2 * (FB2 - u64(v) * u64(v));
+    const auto fits = [&](std::int64_t t) { return u64(t) * u64(t) * FB2 <= rhs; };
+    std::int64_t t = -1;
+    if (track.V >= 0) {
+      // In the steep parts neighbouring rows differ by a step or two.
+      t = track.T;
+      int steps = 0;
+      while (steps < 3 && t > 0 && !fits(t)) --t, ++steps;
+      while (steps < 3 && t < FA && fits(t + 1)) ++t, ++steps;
+      if (steps == 3) t = -1;
+    }
+    if (t < 0) {
+      t = std::min<std::int64_t>(FA, std::int64_t(std::sqrt(double(rhs) * FInvB2)));
+      while (t > 0 && !fits(t)) --t;
+      while (t < FA && fits(t + 1)) ++t;
+    }
+    track = {v, t};
+    return t;
+  }
+
+  std::int64_t FloorX128(TTrack& track, std::int64_t v) {
     const u128 rhs = u128(FA2) * (FB2 - u64(v) * u64(v));
     std::int64_t t = track.V >= 0 ? track.T : Estimate(v);
     int steps = 0;
@@ -70,6 +96,8 @@ class TEllipseRows {
   std::int64_t FB;
   u64 FA2;
   u64 FB2;
+  bool FSmall;
+  double FInvB2;
   TTrack FOnRow;
   TTrack FInner;
 };
@@ -199,16 +227,10 @@ void StrokeRows(TSpanList& spans, const TShapeRows& rows, std::int64_t outTop,
   // The region's inside: its pixels whose eight neighbours all belong to it. Row runs, so a
   // pixel is inside when it is within its own row's run, not at its ends, and within both
   // neighbouring rows' runs.
-  std::int32_t* il = scratch;
-  std::int32_t* ir = scratch + count;
-  if (closed) {
-    il[0] = il[count - 1] = TShapeRows::EmptyL;
-    ir[0] = ir[count - 1] = TShapeRows::EmptyR;
-    for (int i = 1; i < count - 1; ++i) {
-      il[i] = std::max({fl[i - 1], fl[i], fl[i + 1]}) + 1;
-      ir[i] = std::min({fr[i - 1], fr[i], fr[i + 1]}) - 1;
-    }
-  }
+  const auto inside = [&](std::size_t t, std::int32_t& l, std::int32_t& r) {
+    l = std::max({fl[t - 1], fl[t], fl[t + 1]}) + 1;
+    r = std::min({fr[t - 1], fr[t], fr[t + 1]}) - 1;
+  };
   const auto first = std::size_t(outTop - rows.Base());  // table index of row outTop
 
   if (pen.Width <= 1) {
@@ -216,15 +238,25 @@ void StrokeRows(TSpanList& spans, const TShapeRows& rows, std::int64_t outTop,
       const std::size_t t = first + i;
       const std::int64_t y = outTop + i;
       if (fl[t] > fr[t]) continue;
-      if (closed && il[t] <= ir[t]) {
-        spans.AddRun(y, fl[t], il[t] - 1, pen.PenPixel);
-        if (pen.Fill) spans.AddRun(y, il[t], ir[t], pen.BrushPixel);
-        spans.AddRun(y, ir[t] + 1, fr[t], pen.PenPixel);
+      std::int32_t l = TShapeRows::EmptyL, r = TShapeRows::EmptyR;
+      if (closed) inside(t, l, r);
+      if (l <= r) {
+        spans.AddRun(y, fl[t], l - 1, pen.PenPixel);
+        if (pen.Fill) spans.AddRun(y, l, r, pen.BrushPixel);
+        spans.AddRun(y, r + 1, fr[t], pen.PenPixel);
       } else {
         spans.AddRun(y, fl[t], fr[t], pen.PenPixel);
       }
     }
     return;
+  }
+
+  std::int32_t* il = scratch;
+  std::int32_t* ir = scratch + count;
+  if (closed) {
+    il[0] = il[count - 1] = TShapeRows::EmptyL;
+    ir[0] = ir[count - 1] = TShapeRows::EmptyR;
+    for (int i = 1; i < count - 1; ++i) inside(std::size_t(i), il[i], ir[i]);
   }
 
   // Wide pen: the disc swept along the outline covers the dilation of the region by the disc
@@ -317,6 +349,10 @@ void EllipseSpans(TSpanList& spans, const TRect& box, const TRasterPen& pen) {
   StrokeShape(spans, box.Top, box.Bottom, true, pen,
               [&](TShapeRows& rows, std::int64_t from, std::int64_t to) {
                 for (std::int64_t y = from; y < to; ++y) {
+                  if (const std::int64_t mirror = sumY - y; mirror >= from && mirror < y) {
+                    rows.Copy(y, mirror);  // rows mirrored about the centre are alike
+                    continue;
+                  }
                   const std::int64_t u = shape.HalfWidth(std::abs(2 * y - sumY));
                   rows.Set(y, (sumX - u) / 2, (sumX + u) / 2);
                 }
@@ -338,7 +374,12 @@ void RoundRectSpans(TSpanList& spans, const TRect& box, std::int64_t cornerWidth
   TEllipseRows corner(cw, ch);
   StrokeShape(spans, box.Top, box.Bottom, true, pen,
               [&](TShapeRows& rows, std::int64_t from, std::int64_t to) {
+                const std::int64_t sumY = std::int64_t{box.Top} + box.Bottom - 1;
                 for (std::int64_t y = from; y < to; ++y) {
+                  if (const std::int64_t mirror = sumY - y; mirror >= from && mirror < y) {
+                    rows.Copy(y, mirror);
+                    continue;
+                  }
                   const std::int64_t e = std::min(y - box.Top, std::int64_t{box.Bottom} - 1 - y);
                   std::int64_t cut = 0;
                   if (e < ch / 2) cut = (cw - 1 - corner.HalfWidth(ch - 1 - 2 * e)) / 2;

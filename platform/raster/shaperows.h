@@ -36,6 +36,12 @@ class TShapeRows {
     FR[i] = std::int32_t(std::clamp(last, FMinX, FMaxX));
   }
 
+  // Row y takes row `from`'s run (both within Base..End-1).
+  void Copy(std::int64_t y, std::int64_t from) {
+    FL[y - FBase] = FL[from - FBase];
+    FR[y - FBase] = FR[from - FBase];
+  }
+
   const std::int32_t* L() const { return FL; }
   const std::int32_t* R() const { return FR; }
 
