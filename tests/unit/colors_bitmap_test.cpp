@@ -84,6 +84,18 @@ TEST(Bitmap, NewAndResizedBitmapsAreWhiteAndTheSameSizeKeepsContent) {
   EXPECT_EQ(Where(b, White).size(), 6u);
 }
 
+TEST(Bitmap, MovingHandsOverThePixelsAndLeavesAnEmptyBitmap) {
+  TBitmap a(5, 4);
+  a.SetPixel(4, 3, 0x00112233);
+  TBitmap b(std::move(a));
+  EXPECT_TRUE(a.Empty());
+  EXPECT_EQ(b.Pixel(4, 3), 0x00112233u);
+  a = std::move(b);
+  EXPECT_TRUE(b.Empty());
+  EXPECT_EQ(a.Width(), 5);
+  EXPECT_EQ(a.Pixel(4, 3), 0x00112233u);
+}
+
 TEST(Bitmap, ViewSharesMemoryAndAssignCopiesIn) {
   TBitmap b(47, 33);  // odd sizes: no row padding may creep in
   QImage view = b.View();

@@ -36,7 +36,9 @@ TEST(BadInput, HugeCoordinatesAndWidthsStayInTheClipAndUndoUnderXor) {
       DrawFigure(s.Canvas, f);
       for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x) {
-          if (x < 8 || x >= 56 || y < 8 || y >= 56) ASSERT_EQ(s.Bitmap.Pixel(x, y), White) << x << "," << y;
+          if (x < 8 || x >= 56 || y < 8 || y >= 56) {
+            ASSERT_EQ(s.Bitmap.Pixel(x, y), White) << x << "," << y;
+          }
         }
       DrawFigure(s.Canvas, f);
       ASSERT_EQ(Snapshot(s.Bitmap), before) << int(f.Kind) << " " << f.X1 << "," << f.Y1 << "," << f.X2 << "," << f.Y2;
