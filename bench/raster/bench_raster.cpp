@@ -3,11 +3,12 @@
 // segments, the eraser's block copy and a full-screen copy. Prints a table at the end with the
 // ratio ours / reference and the heap allocations per call.
 
+#include <benchmark/benchmark.h>
+
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <atomic>
-#include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -86,15 +87,9 @@ void DrawOurs(TCanvas& c, TShape shape) {
       c.MoveTo(X1, Y1);
       c.LineTo(X2, Y2);
       break;
-    case TShape::Rect:
-      c.Rectangle(X1, Y1, X2, Y2);
-      break;
-    case TShape::Ellipse:
-      c.Ellipse(X1, Y1, X2, Y2);
-      break;
-    case TShape::RoundRect:
-      c.RoundRect(X1, Y1, X2, Y2, (X2 - X1) / 4, (Y2 - Y1) / 4);
-      break;
+    case TShape::Rect: c.Rectangle(X1, Y1, X2, Y2); break;
+    case TShape::Ellipse: c.Ellipse(X1, Y1, X2, Y2); break;
+    case TShape::RoundRect: c.RoundRect(X1, Y1, X2, Y2, (X2 - X1) / 4, (Y2 - Y1) / 4); break;
     case TShape::Diamond: {
       const int mx = (X1 + X2) / 2, my = (Y1 + Y2) / 2;
       c.MoveTo(X1, my), c.LineTo(mx, Y1);
@@ -109,18 +104,10 @@ void DrawOurs(TCanvas& c, TShape shape) {
 void DrawQt(QPainter& p, TShape shape) {
   const QRect box(X1, Y1, X2 - X1, Y2 - Y1);
   switch (shape) {
-    case TShape::Line:
-      p.drawLine(X1, Y1, X2, Y2);
-      break;
-    case TShape::Rect:
-      p.drawRect(box);
-      break;
-    case TShape::Ellipse:
-      p.drawEllipse(box);
-      break;
-    case TShape::RoundRect:
-      p.drawRoundedRect(box, (X2 - X1) / 8.0, (Y2 - Y1) / 8.0);
-      break;
+    case TShape::Line: p.drawLine(X1, Y1, X2, Y2); break;
+    case TShape::Rect: p.drawRect(box); break;
+    case TShape::Ellipse: p.drawEllipse(box); break;
+    case TShape::RoundRect: p.drawRoundedRect(box, (X2 - X1) / 8.0, (Y2 - Y1) / 8.0); break;
     case TShape::Diamond: {
       const int mx = (X1 + X2) / 2, my = (Y1 + Y2) / 2;
       const QLine lines[] = {{X1, my, mx, Y1}, {X1, my, mx, Y2}, {X2, my, mx, Y1}, {X2, my, mx, Y2}};
@@ -130,9 +117,7 @@ void DrawQt(QPainter& p, TShape shape) {
   }
 }
 
-QPen QtPen(int width) {
-  return QPen(QColor(0xE7, 0xC3, 0xA5), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-}
+QPen QtPen(int width) { return QPen(QColor(0xE7, 0xC3, 0xA5), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin); }
 
 // Runs `body` as the benchmark loop and records the heap allocations per call.
 template <class TBody>
@@ -258,23 +243,23 @@ class TTableReporter : public benchmark::ConsoleReporter {
   }
 
   void PrintTable(const std::vector<std::pair<std::string, std::string>>& rows) const {
-    std::printf("\n%-34s %11s %11s %7s %10s %10s\n", "case (3840x2160)", "ours us", "ref us", "ratio",
-                "ours alloc", "ref alloc");
+    std::printf("\n%-34s %11s %11s %7s %10s %10s\n", "case (3840x2160)", "ours us", "ref us", "ratio", "ours alloc",
+                "ref alloc");
     for (const auto& [label, name] : rows) {
       const auto ours = FResults.find(name + "/ours");
       const std::string refName = name.rfind("copy/full", 0) == 0 ? name + "/memcpy" : name + "/qpainter";
       const auto ref = FResults.find(refName);
       if (ours == FResults.end() || ref == FResults.end()) continue;
-      std::printf("%-34s %11.3f %11.3f %7.2f %10.2f %10.2f\n", label.c_str(), ours->second.Micros,
-                  ref->second.Micros, ours->second.Micros / ref->second.Micros, ours->second.Allocs,
-                  ref->second.Allocs);
+      std::printf("%-34s %11.3f %11.3f %7.2f %10.2f %10.2f\n", label.c_str(), ours->second.Micros, ref->second.Micros,
+                  ours->second.Micros / ref->second.Micros, ours->second.Allocs, ref->second.Allocs);
       const auto qt = FResults.find(name + "/qpainter");
       if (refName != name + "/qpainter" && qt != FResults.end())
         std::printf("%-34s %11s %11.3f %7.2f %10s %10.2f\n", "  (same copy by QPainter)", "", qt->second.Micros,
                     ours->second.Micros / qt->second.Micros, "", qt->second.Allocs);
     }
-    std::printf("ratio = ours / reference; reference is QPainter on a QImage (aliased; XOR rows use\n"
-                "RasterOp_SourceXorDestination), memcpy for the full-screen copy.\n");
+    std::printf(
+        "ratio = ours / reference; reference is QPainter on a QImage (aliased; XOR rows use\n"
+        "RasterOp_SourceXorDestination), memcpy for the full-screen copy.\n");
   }
 
  private:

@@ -9,8 +9,10 @@
 TBitmap::TBitmap(int width, int height) { SetSize(width, height); }
 
 TBitmap::TBitmap(TBitmap&& other) noexcept
-    : FBlock(std::move(other.FBlock)), FWidth(std::exchange(other.FWidth, 0)),
-      FHeight(std::exchange(other.FHeight, 0)), FStride(std::exchange(other.FStride, 0)) {}
+    : FBlock(std::move(other.FBlock)),
+      FWidth(std::exchange(other.FWidth, 0)),
+      FHeight(std::exchange(other.FHeight, 0)),
+      FStride(std::exchange(other.FStride, 0)) {}
 
 TBitmap& TBitmap::operator=(TBitmap&& other) noexcept {
   if (this != &other) {
@@ -26,8 +28,8 @@ void TBitmap::SetSize(int width, int height) {
   width = std::max(width, 0);
   height = std::max(height, 0);
   if (width > MaxSide || height > MaxSide)
-    throw std::length_error("bitmap size " + std::to_string(width) + "x" + std::to_string(height) +
-                            " exceeds " + std::to_string(MaxSide) + " pixels on a side");
+    throw std::length_error("bitmap size " + std::to_string(width) + "x" + std::to_string(height) + " exceeds " +
+                            std::to_string(MaxSide) + " pixels on a side");
   if (width == FWidth && height == FHeight) return;
   const std::size_t pixels = std::size_t(width) * std::size_t(height);
   if (FBlock.Capacity() < pixels) FBlock = TPixelPool::Acquire(pixels);
@@ -44,14 +46,13 @@ void TBitmap::Fill(std::uint32_t pixel) {
 
 QImage TBitmap::View() {
   if (Empty()) return QImage();
-  return QImage(reinterpret_cast<uchar*>(FBlock.Data()), FWidth, FHeight, qsizetype(FStride) * 4,
-                QImage::Format_RGB32);
+  return QImage(reinterpret_cast<uchar*>(FBlock.Data()), FWidth, FHeight, qsizetype(FStride) * 4, QImage::Format_RGB32);
 }
 
 QImage TBitmap::View() const {
   if (Empty()) return QImage();
-  return QImage(reinterpret_cast<const uchar*>(FBlock.Data()), FWidth, FHeight,
-                qsizetype(FStride) * 4, QImage::Format_RGB32);
+  return QImage(reinterpret_cast<const uchar*>(FBlock.Data()), FWidth, FHeight, qsizetype(FStride) * 4,
+                QImage::Format_RGB32);
 }
 
 void TBitmap::Assign(const QImage& image) {
@@ -59,8 +60,7 @@ void TBitmap::Assign(const QImage& image) {
     SetSize(0, 0);
     return;
   }
-  const QImage source =
-      image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
+  const QImage source = image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
   SetSize(source.width(), source.height());
   for (int y = 0; y < FHeight; ++y) {
     // memmove: the image may be a view of this very bitmap.

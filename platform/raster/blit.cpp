@@ -21,8 +21,7 @@ TBox Box(const TRect& r) { return {r.Left, r.Top, r.Right, r.Bottom}; }
 TBox Bounds(const TBitmap& b) { return {0, 0, b.Width(), b.Height()}; }
 
 TBox Meet(const TBox& a, const TBox& b) {
-  return {std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
-          std::min(a.Bottom, b.Bottom)};
+  return {std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right), std::min(a.Bottom, b.Bottom)};
 }
 
 // One row between different bitmaps. The eraser's short rows go without a library call.
@@ -42,8 +41,7 @@ inline void CopyRow(std::uint32_t* dst, const std::uint32_t* src, std::size_t n)
 
 // Copies the pixels of `from` (already inside both bitmaps) to the same-sized rectangle at
 // `to`, in an order that is safe when both are one bitmap and the rectangles overlap.
-TRect Move(TBitmap& target, const TBox& to, const TBitmap& source, const TBox& from,
-           std::span<const TRect> excluded) {
+TRect Move(TBitmap& target, const TBox& to, const TBitmap& source, const TBox& from, std::span<const TRect> excluded) {
   const bool same = &target == &source;
   if (!same && excluded.empty()) {
     const auto n = std::size_t(to.Width());
@@ -84,8 +82,8 @@ TRect CopyPixels(TBitmap& target, const TRect& dest, const TBitmap& source, cons
   const std::int64_t dx = d.Left - s.Left, dy = d.Top - s.Top;
   // The source pixels that exist, moved to the target, and the part of that the target has.
   const TBox inSource = Meet(s, Bounds(source));
-  const TBox to = Meet({inSource.Left + dx, inSource.Top + dy, inSource.Right + dx, inSource.Bottom + dy},
-                       Bounds(target));
+  const TBox to =
+      Meet({inSource.Left + dx, inSource.Top + dy, inSource.Right + dx, inSource.Bottom + dy}, Bounds(target));
   if (to.Empty()) return {};
   const TBox from{to.Left - dx, to.Top - dy, to.Right - dx, to.Bottom - dy};
   return Move(target, to, source, from, excluded);
@@ -113,8 +111,8 @@ TRect StretchPixels(TBitmap& target, const TRect& dest, const TBitmap& source, c
   const QRect part(int(inSource.Left), int(inSource.Top), int(inSource.Width()), int(inSource.Height()));
   if (mappedArea <= 2 * visibleArea + (1 << 20)) {
     // Mostly visible: scale the whole part, which averages properly when shrinking.
-    scaled = source.View().copy(part).scaled(int(mapped.Width()), int(mapped.Height()),
-                                              Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    scaled = source.View().copy(part).scaled(int(mapped.Width()), int(mapped.Height()), Qt::IgnoreAspectRatio,
+                                             Qt::SmoothTransformation);
   } else {
     // A huge target rectangle: render only what the target shows.
     scaledAt = visible;
@@ -122,8 +120,8 @@ TRect StretchPixels(TBitmap& target, const TRect& dest, const TBitmap& source, c
     const double sx = double(inSource.Width()) / double(mapped.Width());
     const double sy = double(inSource.Height()) / double(mapped.Height());
     const QRectF from(inSource.Left + double(visible.Left - mapped.Left) * sx,
-                      inSource.Top + double(visible.Top - mapped.Top) * sy,
-                      double(visible.Width()) * sx, double(visible.Height()) * sy);
+                      inSource.Top + double(visible.Top - mapped.Top) * sy, double(visible.Width()) * sx,
+                      double(visible.Height()) * sy);
     QPainter painter(&scaled);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.setCompositionMode(QPainter::CompositionMode_Source);

@@ -101,9 +101,7 @@ void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
 void TCanvas::RoundRect(int x1, int y1, int x2, int y2, int cornerWidth, int cornerHeight) {
   const Raster::TRasterPen pen = RasterPen(Pen, Brush);
   const TRect box = RectFromCorners(x1, y1, x2, y2);
-  Draw(Pen.Mode, [&](Raster::TSpanList& spans) {
-    Raster::RoundRectSpans(spans, box, cornerWidth, cornerHeight, pen);
-  });
+  Draw(Pen.Mode, [&](Raster::TSpanList& spans) { Raster::RoundRectSpans(spans, box, cornerWidth, cornerHeight, pen); });
 }
 
 void TCanvas::FillRect(const TRect& rect) {
@@ -161,8 +159,7 @@ void TCanvas::TextOut(int x, int y, const QString& text) {
     painter.setPen(ToQColor(Font.Color));
     painter.drawText(QPoint(x, y + metrics.ascent()), text);
   }
-  Damaged(Intersect(TRect{std::int32_t(std::max<std::int64_t>(left, 0)),
-                          std::int32_t(std::max<std::int64_t>(top, 0)),
+  Damaged(Intersect(TRect{std::int32_t(std::max<std::int64_t>(left, 0)), std::int32_t(std::max<std::int64_t>(top, 0)),
                           std::int32_t(std::min<std::int64_t>(right, bounds.Right)),
                           std::int32_t(std::min<std::int64_t>(bottom, bounds.Bottom))},
                     bounds));

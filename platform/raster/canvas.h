@@ -27,8 +27,8 @@ struct TBrush {
 enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 
 struct TFont {
-  QString Name;        // face; empty means the application's default face
-  int Size = 8;        // points
+  QString Name;  // face; empty means the application's default face
+  int Size = 8;  // points
   TColor Color = clWindowText;
   unsigned Style = 0;  // TFontStyle bits
   friend bool operator==(const TFont&, const TFont&) = default;

@@ -112,8 +112,6 @@ std::uint32_t ColorToPixel(TColor color) {
   return ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF);
 }
 
-TColor PixelToColor(std::uint32_t pixel) {
-  return ((pixel & 0xFF) << 16) | (pixel & 0xFF00) | ((pixel >> 16) & 0xFF);
-}
+TColor PixelToColor(std::uint32_t pixel) { return ((pixel & 0xFF) << 16) | (pixel & 0xFF00) | ((pixel >> 16) & 0xFF); }
 
 void SetSystemColorScheme(const std::array<TColor, SystemColorCount>& scheme) { Scheme = scheme; }

@@ -50,8 +50,7 @@ class TFloorSteps {
 class TLineWalk {
  public:
   TLineWalk(std::int64_t ax, std::int64_t ay, std::int64_t bx, std::int64_t by)
-      : FAx(ax), FAy(ay), FDx(bx - ax), FDy(by - ay), FAdx(FDx < 0 ? -FDx : FDx),
-        FAdy(FDy < 0 ? -FDy : FDy) {}
+      : FAx(ax), FAy(ay), FDx(bx - ax), FDy(by - ay), FAdx(FDx < 0 ? -FDx : FDx), FAdy(FDy < 0 ? -FDy : FDy) {}
 
   std::int64_t Length() const { return std::max(FAdx, FAdy); }
 
@@ -122,8 +121,7 @@ void LineSpans(TSpanList& spans, std::int64_t x1, std::int64_t y1, std::int64_t 
                 });
     } else {
       walk.Rows(0, spans.Height(), lastK,
-                [&](std::int64_t y, std::int64_t kFirst, std::int64_t kLast, std::int64_t xFirst,
-                    std::int64_t xLast) {
+                [&](std::int64_t y, std::int64_t kFirst, std::int64_t kLast, std::int64_t xFirst, std::int64_t xLast) {
                   if (xFirst <= xLast)
                     DottedRun(spans, y, xFirst, xLast, kFirst, 1, pen);
                   else
@@ -136,8 +134,7 @@ void LineSpans(TSpanList& spans, std::int64_t x1, std::int64_t y1, std::int64_t 
   StrokeShape(spans, std::min(y1, y2), std::max(y1, y2) + 1, false, pen,
               [&](TShapeRows& rows, std::int64_t from, std::int64_t to) {
                 walk.Rows(from, to, walk.Length(),
-                          [&](std::int64_t y, std::int64_t, std::int64_t, std::int64_t xFirst,
-                              std::int64_t xLast) {
+                          [&](std::int64_t y, std::int64_t, std::int64_t, std::int64_t xFirst, std::int64_t xLast) {
                             rows.Set(y, std::min(xFirst, xLast), std::max(xFirst, xLast));
                           });
               });

@@ -22,8 +22,12 @@ using u128 = unsigned __int128;
 class TEllipseRows {
  public:
   TEllipseRows(std::int64_t width, std::int64_t height)
-      : FA(width - 1), FB(height - 1), FA2(u64(FA) * u64(FA)), FB2(u64(FB) * u64(FB)),
-        FSmall(FA < 65536 && FB < 65536), FInvB2(1.0 / double(FB2)) {}
+      : FA(width - 1),
+        FB(height - 1),
+        FA2(u64(FA) * u64(FA)),
+        FB2(u64(FB) * u64(FB)),
+        FSmall(FA < 65536 && FB < 65536),
+        FInvB2(1.0 / double(FB2)) {}
 
   // The largest |U| in the row at |V| = v (0 <= v <= B); U has the parity of A. Cheapest when
   // consecutive calls ask for neighbouring rows.
@@ -218,8 +222,8 @@ const TDisc& DiscOf(int width) {
 
 // ---- the stroker ----
 
-void StrokeRows(TSpanList& spans, const TShapeRows& rows, std::int64_t outTop,
-                std::int64_t outBottom, bool closed, const TRasterPen& pen, std::int32_t* scratch) {
+void StrokeRows(TSpanList& spans, const TShapeRows& rows, std::int64_t outTop, std::int64_t outBottom, bool closed,
+                const TRasterPen& pen, std::int32_t* scratch) {
   const int count = rows.Count();
   const int n = int(outBottom - outTop);
   const std::int32_t* fl = rows.L();
@@ -304,8 +308,8 @@ void StrokeRows(TSpanList& spans, const TShapeRows& rows, std::int64_t outTop,
   }
 }
 
-void DottedRun(TSpanList& spans, std::int64_t y, std::int64_t first, std::int64_t last,
-               std::int64_t kFirst, int kStep, const TRasterPen& pen) {
+void DottedRun(TSpanList& spans, std::int64_t y, std::int64_t first, std::int64_t last, std::int64_t kFirst, int kStep,
+               const TRasterPen& pen) {
   if (y < 0 || y >= spans.Height()) return;
   const std::int64_t a = std::max<std::int64_t>(first, 0);
   const std::int64_t b = std::min<std::int64_t>(last, spans.Width() - 1);
@@ -334,10 +338,9 @@ void RectangleSpans(TSpanList& spans, const TRect& box, const TRasterPen& pen) {
     DottedFrame(spans, box, pen);
     return;
   }
-  StrokeShape(spans, box.Top, box.Bottom, true, pen,
-              [&](TShapeRows& rows, std::int64_t from, std::int64_t to) {
-                for (std::int64_t y = from; y < to; ++y) rows.Set(y, box.Left, std::int64_t{box.Right} - 1);
-              });
+  StrokeShape(spans, box.Top, box.Bottom, true, pen, [&](TShapeRows& rows, std::int64_t from, std::int64_t to) {
+    for (std::int64_t y = from; y < to; ++y) rows.Set(y, box.Left, std::int64_t{box.Right} - 1);
+  });
 }
 
 void EllipseSpans(TSpanList& spans, const TRect& box, const TRasterPen& pen) {
@@ -346,21 +349,20 @@ void EllipseSpans(TSpanList& spans, const TRect& box, const TRasterPen& pen) {
   TEllipseRows shape(w, h);
   const std::int64_t sumX = std::int64_t{box.Left} + box.Right - 1;
   const std::int64_t sumY = std::int64_t{box.Top} + box.Bottom - 1;
-  StrokeShape(spans, box.Top, box.Bottom, true, pen,
-              [&](TShapeRows& rows, std::int64_t from, std::int64_t to) {
-                for (std::int64_t y = from; y < to; ++y) {
-                  if (const std::int64_t mirror = sumY - y; mirror >= from && mirror < y) {
-                    rows.Copy(y, mirror);  // rows mirrored about the centre are alike
-                    continue;
-                  }
-                  const std::int64_t u = shape.HalfWidth(std::abs(2 * y - sumY));
-                  rows.Set(y, (sumX - u) / 2, (sumX + u) / 2);
-                }
-              });
+  StrokeShape(spans, box.Top, box.Bottom, true, pen, [&](TShapeRows& rows, std::int64_t from, std::int64_t to) {
+    for (std::int64_t y = from; y < to; ++y) {
+      if (const std::int64_t mirror = sumY - y; mirror >= from && mirror < y) {
+        rows.Copy(y, mirror);  // rows mirrored about the centre are alike
+        continue;
+      }
+      const std::int64_t u = shape.HalfWidth(std::abs(2 * y - sumY));
+      rows.Set(y, (sumX - u) / 2, (sumX + u) / 2);
+    }
+  });
 }
 
-void RoundRectSpans(TSpanList& spans, const TRect& box, std::int64_t cornerWidth,
-                    std::int64_t cornerHeight, const TRasterPen& pen) {
+void RoundRectSpans(TSpanList& spans, const TRect& box, std::int64_t cornerWidth, std::int64_t cornerHeight,
+                    const TRasterPen& pen) {
   const std::int64_t w = box.Width(), h = box.Height();
   if (w <= 0 || h <= 0) return;
   const std::int64_t cw = std::clamp<std::int64_t>(cornerWidth, 0, w);
@@ -372,20 +374,19 @@ void RoundRectSpans(TSpanList& spans, const TRect& box, std::int64_t cornerWidth
   // The corner ellipse's rows, its left and right halves moved out to the box's sides and the
   // rows between its halves full width. With the corner as large as the box this is the ellipse.
   TEllipseRows corner(cw, ch);
-  StrokeShape(spans, box.Top, box.Bottom, true, pen,
-              [&](TShapeRows& rows, std::int64_t from, std::int64_t to) {
-                const std::int64_t sumY = std::int64_t{box.Top} + box.Bottom - 1;
-                for (std::int64_t y = from; y < to; ++y) {
-                  if (const std::int64_t mirror = sumY - y; mirror >= from && mirror < y) {
-                    rows.Copy(y, mirror);
-                    continue;
-                  }
-                  const std::int64_t e = std::min(y - box.Top, std::int64_t{box.Bottom} - 1 - y);
-                  std::int64_t cut = 0;
-                  if (e < ch / 2) cut = (cw - 1 - corner.HalfWidth(ch - 1 - 2 * e)) / 2;
-                  rows.Set(y, box.Left + cut, std::int64_t{box.Right} - 1 - cut);
-                }
-              });
+  StrokeShape(spans, box.Top, box.Bottom, true, pen, [&](TShapeRows& rows, std::int64_t from, std::int64_t to) {
+    const std::int64_t sumY = std::int64_t{box.Top} + box.Bottom - 1;
+    for (std::int64_t y = from; y < to; ++y) {
+      if (const std::int64_t mirror = sumY - y; mirror >= from && mirror < y) {
+        rows.Copy(y, mirror);
+        continue;
+      }
+      const std::int64_t e = std::min(y - box.Top, std::int64_t{box.Bottom} - 1 - y);
+      std::int64_t cut = 0;
+      if (e < ch / 2) cut = (cw - 1 - corner.HalfWidth(ch - 1 - 2 * e)) / 2;
+      rows.Set(y, box.Left + cut, std::int64_t{box.Right} - 1 - cut);
+    }
+  });
 }
 
 void FillSpans(TSpanList& spans, const TRect& rect, std::uint32_t pixel) {

@@ -58,12 +58,12 @@ class TSpanList {
 
 // What a figure is drawn with, resolved once per call.
 struct TRasterPen {
-  int Width = 1;          // 1 .. MaxPenWidth; 1 covers widths 0 and 1
-  bool Dotted = false;    // only with Width 1
+  int Width = 1;        // 1 .. MaxPenWidth; 1 covers widths 0 and 1
+  bool Dotted = false;  // only with Width 1
   std::uint32_t PenPixel = 0;
-  bool Fill = false;      // solid brush: interiors and dot gaps
+  bool Fill = false;  // solid brush: interiors and dot gaps
   std::uint32_t BrushPixel = 0;
-  TPenMode Mode = pmCopy; // only where a figure's pixels overlap themselves (degenerate dotted frames)
+  TPenMode Mode = pmCopy;  // only where a figure's pixels overlap themselves (degenerate dotted frames)
 };
 
 // Each call adds the spans of one primitive. Coordinates are those of the canvas; anything may be
@@ -72,14 +72,13 @@ void LineSpans(TSpanList& spans, std::int64_t x1, std::int64_t y1, std::int64_t 
                const TRasterPen& pen);
 void RectangleSpans(TSpanList& spans, const TRect& box, const TRasterPen& pen);
 void EllipseSpans(TSpanList& spans, const TRect& box, const TRasterPen& pen);
-void RoundRectSpans(TSpanList& spans, const TRect& box, std::int64_t cornerWidth,
-                    std::int64_t cornerHeight, const TRasterPen& pen);
+void RoundRectSpans(TSpanList& spans, const TRect& box, std::int64_t cornerWidth, std::int64_t cornerHeight,
+                    const TRasterPen& pen);
 void FillSpans(TSpanList& spans, const TRect& rect, std::uint32_t pixel);
 
 // The one place where pixels change: applies the spans with the pen mode, leaving out the
 // excluded rectangles (already within the target). Returns the bounds of what it wrote.
-TRect ApplySpans(TBitmap& target, std::span<const TSpan> spans, TPenMode mode,
-                 std::span<const TRect> excluded);
+TRect ApplySpans(TBitmap& target, std::span<const TSpan> spans, TPenMode mode, std::span<const TRect> excluded);
 
 // Bounds of what a call wrote, grown piece by piece.
 struct TBounds {

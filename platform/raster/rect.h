@@ -36,8 +36,7 @@ constexpr TRect RectFromCorners(std::int32_t x1, std::int32_t y1, std::int32_t x
 }
 
 constexpr TRect Intersect(const TRect& a, const TRect& b) {
-  TRect r{std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
-          std::min(a.Bottom, b.Bottom)};
+  TRect r{std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right), std::min(a.Bottom, b.Bottom)};
   if (r.IsEmpty()) return TRect{};
   return r;
 }

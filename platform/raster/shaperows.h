@@ -63,8 +63,8 @@ std::int32_t* RowScratch(int rows);
 // the pen's disc swept along that outline, brush where the disc does not reach). An open shape
 // (a line) is the disc swept along its pixels. `fill(rows, from, to)` writes the shape's rows
 // from..to-1 into the table (rows it leaves alone are empty).
-void StrokeRows(TSpanList& spans, const TShapeRows& rows, std::int64_t outTop,
-                std::int64_t outBottom, bool closed, const TRasterPen& pen, std::int32_t* scratch);
+void StrokeRows(TSpanList& spans, const TShapeRows& rows, std::int64_t outTop, std::int64_t outBottom, bool closed,
+                const TRasterPen& pen, std::int32_t* scratch);
 
 // The dotted pen: pixel k of a figure's path (from 0 at its start) is on when k mod 6 < 3.
 inline bool DotOn(std::int64_t k) { return k % 6 < 3; }
@@ -72,12 +72,12 @@ inline bool DotOn(std::int64_t k) { return k % 6 < 3; }
 // Row y, pixels first..last (inclusive) of a dotted path whose pixel `first` has index kFirst and
 // whose index changes by kStep (+1 or -1) per pixel to the right: dots in the pen colour, gaps in
 // the brush colour when the brush is solid. Only the part inside the target is walked.
-void DottedRun(TSpanList& spans, std::int64_t y, std::int64_t first, std::int64_t last,
-               std::int64_t kFirst, int kStep, const TRasterPen& pen);
+void DottedRun(TSpanList& spans, std::int64_t y, std::int64_t first, std::int64_t last, std::int64_t kFirst, int kStep,
+               const TRasterPen& pen);
 
 template <class TFill>
-void StrokeShape(TSpanList& spans, std::int64_t top, std::int64_t bottom, bool closed,
-                 const TRasterPen& pen, TFill&& fill) {
+void StrokeShape(TSpanList& spans, std::int64_t top, std::int64_t bottom, bool closed, const TRasterPen& pen,
+                 TFill&& fill) {
   const int firstDiscRow = -(pen.Width / 2);
   const int lastDiscRow = (pen.Width - 1) / 2;
   const std::int64_t outTop = std::max<std::int64_t>(0, top + firstDiscRow);

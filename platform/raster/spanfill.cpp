@@ -67,8 +67,7 @@ TRect Apply(TBitmap& target, std::span<const TSpan> spans, std::span<const TRect
 
 }  // namespace
 
-TRect ApplySpans(TBitmap& target, std::span<const TSpan> spans, TPenMode mode,
-                 std::span<const TRect> excluded) {
+TRect ApplySpans(TBitmap& target, std::span<const TSpan> spans, TPenMode mode, std::span<const TRect> excluded) {
   return mode == pmXor ? Apply<pmXor>(target, spans, excluded) : Apply<pmCopy>(target, spans, excluded);
 }
 

@@ -48,17 +48,26 @@ TEST(Allocations, FigureCallsAllocateNothingAfterOneWarmUpCall) {
       {"rectangle", [](TCanvas& c, const TCanvas&) { c.Rectangle(5, 5, 1915, 1075); }},
       {"ellipse", [](TCanvas& c, const TCanvas&) { c.Ellipse(5, 5, 1915, 1075); }},
       {"round rectangle", [](TCanvas& c, const TCanvas&) { c.RoundRect(5, 5, 1915, 1075, 477, 267); }},
-      {"fill", [](TCanvas& c, const TCanvas&) { c.FillRect({0, 0, 1920, 1080}); }},
-      {"copy", [](TCanvas& c, const TCanvas& b) { c.CopyRect({0, 0, 1920, 1080}, b, {0, 0, 1920, 1080}); }},
-      {"eraser", [](TCanvas& c, const TCanvas& b) { c.CopyRect({100, 100, 116, 116}, b, {100, 100, 116, 116}); }},
+      {"fill",
+       [](TCanvas& c, const TCanvas&) {
+         c.FillRect({0, 0, 1920, 1080});
+       }},
+      {"copy",
+       [](TCanvas& c, const TCanvas& b) {
+         c.CopyRect({0, 0, 1920, 1080}, b, {0, 0, 1920, 1080});
+       }},
+      {"eraser",
+       [](TCanvas& c, const TCanvas& b) {
+         c.CopyRect({100, 100, 116, 116}, b, {100, 100, 116, 116});
+       }},
   };
   const struct {
     int Width;
     TPenStyle Style;
     TPenMode Mode;
     TBrushStyle Brush;
-  } pens[] = {{1, psSolid, pmXor, bsClear}, {3, psSolid, pmCopy, bsClear}, {20, psSolid, pmXor, bsSolid},
-              {99, psSolid, pmXor, bsClear}, {1, psDot, pmXor, bsClear}, {1, psDot, pmCopy, bsSolid}};
+  } pens[] = {{1, psSolid, pmXor, bsClear},  {3, psSolid, pmCopy, bsClear}, {20, psSolid, pmXor, bsSolid},
+              {99, psSolid, pmXor, bsClear}, {1, psDot, pmXor, bsClear},    {1, psDot, pmCopy, bsSolid}};
   for (const auto& pen : pens) {
     s.Canvas.Pen.Width = pen.Width;
     s.Canvas.Pen.Style = pen.Style;

@@ -37,7 +37,7 @@ TEST(Clip, ExcludedRectanglesAreNeverDrawnAndOnlyEightCount) {
   Noise(clipped.Bitmap, 1);
   const auto background = Snapshot(clipped.Bitmap);
   const TRect excluded[] = {{10, 5, 30, 20}, {40, -10, 70, 50}, {0, 38, 5, 40}, {1, 1, 2, 2},
-                            {55, 0, 56, 1},  {20, 30, 22, 33}, {3, 20, 4, 21}, {6, 6, 7, 7}};
+                            {55, 0, 56, 1},  {20, 30, 22, 33},  {3, 20, 4, 21}, {6, 6, 7, 7}};
   for (const TRect& r : excluded) clipped.Canvas.ExcludeClipRect(r);
   clipped.Canvas.ExcludeClipRect({0, 0, 60, 40});  // a ninth: ignored
   EXPECT_EQ(clipped.Canvas.ExcludedCount(), 8);
@@ -45,7 +45,8 @@ TEST(Clip, ExcludedRectanglesAreNeverDrawnAndOnlyEightCount) {
   DrawSome(clipped.Canvas);
   for (int y = 0; y < 40; ++y)
     for (int x = 0; x < 60; ++x) {
-      const bool out = std::any_of(std::begin(excluded), std::end(excluded), [&](const TRect& r) { return r.Contains(x, y); });
+      const bool out =
+          std::any_of(std::begin(excluded), std::end(excluded), [&](const TRect& r) { return r.Contains(x, y); });
       ASSERT_EQ(clipped.Bitmap.Pixel(x, y), out ? background[y * 60 + x] : plain.Bitmap.Pixel(x, y)) << x << "," << y;
     }
   clipped.Canvas.ResetClip();
@@ -117,7 +118,12 @@ TEST(CopyRect, OverlappingMovesWithinOneBitmapAreExact) {
 TEST(CopyRect, DifferentSizesScaleSmoothlyWithinTheDestination) {
   TScene from(10, 10, 0x00204060), to(40, 40, 0x00FFFFFF);
   to.Canvas.CopyRect({5, 5, 30, 22}, from.Canvas, {0, 0, 10, 10});
-  EXPECT_EQ(Where(to.Bitmap, 0x204060), ([] { TPixels p; for (int y = 5; y < 22; ++y) for (int x = 5; x < 30; ++x) p.insert({x, y}); return p; }()));
+  EXPECT_EQ(Where(to.Bitmap, 0x204060), ([] {
+              TPixels p;
+              for (int y = 5; y < 22; ++y)
+                for (int x = 5; x < 30; ++x) p.insert({x, y});
+              return p;
+            }()));
   // Shrinking a fine checkerboard averages it instead of darkening it.
   TScene checker(40, 40);
   for (int y = 0; y < 40; ++y)

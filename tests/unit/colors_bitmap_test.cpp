@@ -14,11 +14,16 @@ TEST(Colors, PenListHasTheFiftyColoursInToolBarOrder) {
     const char* Name;
     TColor Value;
   };
-  const TExpect expected[] = {{0, "clBlack", 0x000000},   {5, "clPurple", 0x800080},
-                              {9, "clRed", 0x0000FF},     {15, "clWhite", 0xFFFFFF},
-                              {16, "clMoneyGreen", 0xC0DCC0}, {17, "clSkyBlue", 0xF0CAA6},
-                              {19, "clMedGray", 0xA4A0A0}, {20, "clActiveBorder", clActiveBorder},
-                              {24, "clBtnFace", clBtnFace}, {45, "cl3DDkShadow", cl3DDkShadow},
+  const TExpect expected[] = {{0, "clBlack", 0x000000},
+                              {5, "clPurple", 0x800080},
+                              {9, "clRed", 0x0000FF},
+                              {15, "clWhite", 0xFFFFFF},
+                              {16, "clMoneyGreen", 0xC0DCC0},
+                              {17, "clSkyBlue", 0xF0CAA6},
+                              {19, "clMedGray", 0xA4A0A0},
+                              {20, "clActiveBorder", clActiveBorder},
+                              {24, "clBtnFace", clBtnFace},
+                              {45, "cl3DDkShadow", cl3DDkShadow},
                               {49, "clWindowText", clWindowText}};
   for (const TExpect& e : expected) {
     EXPECT_STREQ(list[e.Index].Name, e.Name);

@@ -65,8 +65,8 @@ TEST(Rectangle, SmallSizes) {
     int W, H;
     TBrushStyle Brush;
     std::size_t Pixels;
-  } cases[] = {{0, 0, bsSolid, 0}, {1, 1, bsSolid, 0}, {0, 20, bsSolid, 0}, {2, 2, bsClear, 4},
-               {3, 3, bsSolid, 9}, {3, 3, bsClear, 8},  {1, 20, bsClear, 20}, {20, 1, bsClear, 20}};
+  } cases[] = {{0, 0, bsSolid, 0}, {1, 1, bsSolid, 0}, {0, 20, bsSolid, 0},  {2, 2, bsClear, 4},
+               {3, 3, bsSolid, 9}, {3, 3, bsClear, 8}, {1, 20, bsClear, 20}, {20, 1, bsClear, 20}};
   for (const auto& c : cases)
     EXPECT_EQ(Footprint(30, 30, {TKind::Rect, 4, 4, 4 + c.W, 4 + c.H}, 1, psSolid, c.Brush).size(), c.Pixels)
         << c.W << "x" << c.H;
@@ -116,7 +116,8 @@ TEST(Figures, WidePenIsTheDiscSweptAlongTheOnePixelOutlineAndTheBrushFillsTheRes
         if (x >= 20 && x < 60 && y >= 20 && y < 60 && !expectedPen.count({x - 20, y - 20}))
           expectedBrush.insert({x - 20, y - 20});
       auto [pen, brush] = PenAndBrush(40, 40, f, w);
-      ASSERT_EQ(pen, expectedPen) << int(kind) << ": " << f.X1 << "," << f.Y1 << "," << f.X2 << "," << f.Y2 << " w" << w;
+      ASSERT_EQ(pen, expectedPen) << int(kind) << ": " << f.X1 << "," << f.Y1 << "," << f.X2 << "," << f.Y2 << " w"
+                                  << w;
       ASSERT_EQ(brush, expectedBrush);
     }
 }

@@ -13,8 +13,8 @@ __int128 CeilDiv(__int128 a, __int128 b) {  // b > 0
 
 // The pixels of a 1-pixel line inside a width x height bitmap, straight from the rounding rule:
 // one pixel per step of the major axis, minor = ceil(exact - 1/2).
-TPixels ThinLine(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2, int width,
-                 int height, bool withEnd = false) {
+TPixels ThinLine(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2, int width, int height,
+                 bool withEnd = false) {
   const std::int64_t dx = x2 - x1, dy = y2 - y1, adx = std::abs(dx), ady = std::abs(dy);
   const std::int64_t last = std::max(adx, ady) - (withEnd ? 0 : 1);
   TPixels p;
@@ -73,7 +73,8 @@ TEST(Lines, ClippingNeverChangesWhichPixelsAreLit) {
                         {3, -(1 << 30), 37, (1 << 30) - 1},
                         {INT32_MAX, INT32_MIN, INT32_MIN + 7, INT32_MAX},
                         {-(1 << 30), -(1 << 30) + 13, (1 << 30), (1 << 30) + 3}};
-  for (const auto& f : far) EXPECT_EQ(DrawLine(40, 30, f[0], f[1], f[2], f[3]), ThinLine(f[0], f[1], f[2], f[3], 40, 30));
+  for (const auto& f : far)
+    EXPECT_EQ(DrawLine(40, 30, f[0], f[1], f[2], f[3]), ThinLine(f[0], f[1], f[2], f[3], 40, 30));
 }
 
 TEST(Lines, ZeroLengthDrawsNothingThinAndThePenDiscWide) {
@@ -104,9 +105,8 @@ TEST(Lines, WidePensHaveRoundCapsAndCoverTheirOffsets) {
     int X1, Y1, X2, Y2, Width;
     std::vector<int> Bounds;
   } cases[] = {
-      {10, 20, 50, 20, 3, {9, 19, 51, 21}},  {10, 20, 50, 20, 8, {6, 16, 53, 23}},
-      {50, 20, 10, 20, 8, {6, 16, 53, 23}},  {20, 10, 20, 50, 8, {16, 6, 23, 53}},
-      {10, 20, 50, 20, 20, {0, 10, 59, 29}},
+      {10, 20, 50, 20, 3, {9, 19, 51, 21}}, {10, 20, 50, 20, 8, {6, 16, 53, 23}},  {50, 20, 10, 20, 8, {6, 16, 53, 23}},
+      {20, 10, 20, 50, 8, {16, 6, 23, 53}}, {10, 20, 50, 20, 20, {0, 10, 59, 29}},
   };
   for (const auto& c : cases) {
     const TPixels p = DrawLine(80, 80, c.X1, c.Y1, c.X2, c.Y2, c.Width);

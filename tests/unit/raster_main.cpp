@@ -1,5 +1,6 @@
-#include <QGuiApplication>
 #include <gtest/gtest.h>
+
+#include <QGuiApplication>
 
 // Text goes through Qt's font engine, which needs a QGuiApplication; the offscreen platform
 // gives one without a display.

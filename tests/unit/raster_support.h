@@ -88,12 +88,8 @@ inline void DrawFigure(TCanvas& c, const TFigure& f) {
       c.MoveTo(f.X1, f.Y1);
       c.LineTo(f.X2, f.Y2);
       break;
-    case TKind::Rect:
-      c.Rectangle(f.X1, f.Y1, f.X2, f.Y2);
-      break;
-    case TKind::Ellipse:
-      c.Ellipse(f.X1, f.Y1, f.X2, f.Y2);
-      break;
+    case TKind::Rect: c.Rectangle(f.X1, f.Y1, f.X2, f.Y2); break;
+    case TKind::Ellipse: c.Ellipse(f.X1, f.Y1, f.X2, f.Y2); break;
     case TKind::RoundRect:
       c.RoundRect(f.X1, f.Y1, f.X2, f.Y2, std::abs(f.X1 - f.X2) / 4, std::abs(f.Y1 - f.Y2) / 4);
       break;

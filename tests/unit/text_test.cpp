@@ -61,7 +61,8 @@ TEST(Text, FarAwayTextDrawsNothing) {
   TTextScene s;
   s.Canvas.Brush.Style = bsSolid;
   const auto before = Snapshot(s.Bitmap);
-  for (const auto& p : {std::array{1 << 30, 5}, std::array{-(1 << 30), 5}, std::array{5, INT32_MIN}, std::array{-400, 5}})
+  for (const auto& p :
+       {std::array{1 << 30, 5}, std::array{-(1 << 30), 5}, std::array{5, INT32_MIN}, std::array{-400, 5}})
     s.Canvas.TextOut(p[0], p[1], "Quilmar");
   EXPECT_EQ(Snapshot(s.Bitmap), before);
 }

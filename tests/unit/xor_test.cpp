@@ -47,8 +47,8 @@ bool PaintsEachPixelOnce(const TCase& c) {
 
 std::string Describe(const TCase& c) {
   return "kind " + std::to_string(int(c.Figure.Kind)) + " " + std::to_string(c.Figure.X1) + "," +
-         std::to_string(c.Figure.Y1) + "," + std::to_string(c.Figure.X2) + "," + std::to_string(c.Figure.Y2) +
-         " w" + std::to_string(c.Width) + (c.Style == psDot ? " dotted" : "") + (c.Brush == bsSolid ? " filled" : "");
+         std::to_string(c.Figure.Y1) + "," + std::to_string(c.Figure.X2) + "," + std::to_string(c.Figure.Y2) + " w" +
+         std::to_string(c.Width) + (c.Style == psDot ? " dotted" : "") + (c.Brush == bsSolid ? " filled" : "");
 }
 
 }  // namespace
