@@ -90,11 +90,12 @@ inline void DrawFigure(TCanvas& c, const TFigure& f) {
       break;
     case TKind::Rect: c.Rectangle(f.X1, f.Y1, f.X2, f.Y2); break;
     case TKind::Ellipse: c.Ellipse(f.X1, f.Y1, f.X2, f.Y2); break;
-    case TKind::RoundRect:
-      c.RoundRect(f.X1, f.Y1, f.X2, f.Y2, std::abs(f.X1 - f.X2) / 4, std::abs(f.Y1 - f.Y2) / 4);
+    case TKind::RoundRect:  // in 64 bits: the tests also pass corners 2^32 apart
+      c.RoundRect(f.X1, f.Y1, f.X2, f.Y2, int(std::abs(std::int64_t{f.X1} - f.X2) / 4),
+                  int(std::abs(std::int64_t{f.Y1} - f.Y2) / 4));
       break;
     case TKind::Diamond: {
-      const int mx = (f.X1 + f.X2) / 2, my = (f.Y1 + f.Y2) / 2;
+      const int mx = int((std::int64_t{f.X1} + f.X2) / 2), my = int((std::int64_t{f.Y1} + f.Y2) / 2);
       c.MoveTo(f.X1, my), c.LineTo(mx, f.Y1);
       c.MoveTo(f.X1, my), c.LineTo(mx, f.Y2);
       c.MoveTo(f.X2, my), c.LineTo(mx, f.Y1);
