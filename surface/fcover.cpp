@@ -64,6 +64,10 @@ int TFCover::Height() const { return qRound(height() * devicePixelRatioF()); }
 
 void TFCover::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
+  LayoutLayers();
+}
+
+void TFCover::LayoutLayers() {
   // Both layers fill the window.
   Image1->setGeometry(rect());
   PaintBox1->setGeometry(rect());
@@ -72,6 +76,9 @@ void TFCover::resizeEvent(QResizeEvent* event) {
 void TFCover::PrepareForShowing(int width, int height) {
   const qreal ratio = devicePixelRatioF();
   setGeometry(0, 0, qRound(width / ratio), qRound(height / ratio));
+  // A hidden window gets its resize event only when shown; the background is made at the
+  // image's size on first use, so the layers take the window's size now.
+  LayoutLayers();
   Image1->Canvas();
   PaintBox1->SetBackground(Image1->Bitmap());
   PaintBox1->PrepareBuffer();

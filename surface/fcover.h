@@ -125,6 +125,7 @@ class TFCover : public QWidget, public Ui::FCover {
 
  private:
   void ChooseTool(TDrawTool tool);
+  void LayoutLayers();
   void BuildToolBar();
   void BuildRegionMenu();
   void CompleteSelection(int x, int y);
