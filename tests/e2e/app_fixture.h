@@ -1,0 +1,77 @@
+#pragma once
+
+// The program itself in a real X session: starting it and finding its windows and menus.
+#include <QFileInfo>
+
+#include "tests/e2e/harness.h"
+
+namespace e2e {
+
+inline const QString App = QStringLiteral(QUILMAR_APP);
+inline const QString Probe = QStringLiteral(QUILMAR_E2E_PROBE);
+inline const QRect ToolBar(216, 0, 540, 28);
+// How long a window must stay as it is to count as left alone after an input was handled.
+constexpr int SettleMs = 500;
+
+class TAppTest : public TXSessionTest {
+ protected:
+  void SetUp() override {
+    if (!QFileInfo(App).isExecutable())
+      GTEST_SKIP() << "the program is not built yet (" << App.toStdString() << ")";
+    TXSessionTest::SetUp();
+  }
+
+  // Starts a copy and waits for its marker window.
+  std::unique_ptr<TChild> StartApp() {
+    auto app = Spawn(App, {});
+    EXPECT_TRUE(WaitUntil([&] { return X().FindWindow(app->Pid(), "KEZ").has_value(); }, 10000))
+        << "no marker window; stderr: " << app->StdErr().toStdString();
+    return app;
+  }
+  std::optional<TWindowInfo> Surface(const TChild& app) { return X().FindWindow(app.Pid(), "FCover"); }
+  bool SurfaceCoversScreen(const TChild& app) {
+    const auto surface = Surface(app);
+    return surface && surface->Geometry == QRect(QPoint(0, 0), Session().Size());
+  }
+  std::optional<TWindowInfo> OpenMenu(const TChild& app) {
+    // The menu is the one pop-up of ours big enough for 18 items.
+    for (const TWindowInfo& window : X().WindowsOfPid(app.Pid())) {
+      if (window.Viewable && window.OverrideRedirect && window.Geometry.height() > 18 * 10)
+        return window;
+    }
+    return std::nullopt;
+  }
+  // Right-clicks at `where` and waits for the main menu. The pointer comes from elsewhere, as
+  // a hand's would: a click where the pointer already rested when the surface appeared may
+  // reach a window that has not seen it enter.
+  bool RightClickMenu(const TChild& app, QPoint where) {
+    return Xdo().Move(where.x() + 5, where.y() + 5) && Xdo().Click(where.x(), where.y(), 3) &&
+           WaitUntil([&] { return OpenMenu(app).has_value(); });
+  }
+  // A corner of the marker's picture, clear of its five buttons.
+  QPoint MarkerPicture() { return {Session().Size().width() - 52 + 4, 28 + 4}; }
+  // The viewable windows of `pid` with their geometry, to compare before and after.
+  std::vector<std::pair<QString, QRect>> Windows(qint64 pid) {
+    std::vector<std::pair<QString, QRect>> list;
+    for (const TWindowInfo& window : X().WindowsOfPid(pid))
+      if (window.Viewable) list.emplace_back(X().Name(window.Id), window.Geometry);
+    std::sort(list.begin(), list.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    return list;
+  }
+  // A pattern window of the probe, shown and on screen; its geometry.
+  QRect ShowPattern(TChild& probe) {
+    EXPECT_TRUE(probe.WaitForLine("ready"));
+    probe.Send("pattern 100 120 400 300");
+    const auto shown = probe.WaitForLine("shown");
+    QRect geometry;
+    EXPECT_TRUE(WaitUntil([&] {
+      const auto info = X().Info(shown.value_or("shown 0").mid(6).toUInt());
+      if (!info || !info->Viewable) return false;
+      geometry = info->Geometry;
+      return PatternMismatches(X().Grab(geometry)) == 0;
+    }));
+    return geometry;
+  }
+};
+
+}  // namespace e2e

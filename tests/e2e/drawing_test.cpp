@@ -1,0 +1,188 @@
+// Drawing on the frozen screen with the real mouse: figures, strokes, the eraser and the tool
+// bar, at 1024x768.
+#include <cmath>
+
+#include "tests/e2e/app_fixture.h"
+
+namespace e2e {
+namespace {
+
+constexpr std::uint32_t Purple = 0xff800080u;
+
+class TDrawingTest : public TAppTest {
+ protected:
+  void SetUp() override {
+    TAppTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    Probe_ = Spawn(Probe, {"gui"});
+    ShowPattern(*Probe_);
+    App_ = StartApp();
+    ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+    ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*App_); }));
+    // The frozen picture, once the surface shows it.
+    ASSERT_TRUE(WaitUntil([&] {
+      Frozen = X().GrabScreen();
+      return ToolBarAt(QPoint(216, 0));
+    }));
+    Xdo().Move(600, 600);
+  }
+
+  // A control of the tool bar lying at `left` within a bar whose top-left corner is `bar`.
+  bool ClickBar(int left, QPoint bar = QPoint(216, 0)) { return Xdo().Click(bar.x() + left + 11, bar.y() + 13); }
+  bool ToolBarAt(QPoint topLeft) {
+    // The strip right of the last button shows the bar's own purple.
+    const QImage strip = X().Grab(QRect(topLeft.x() + 538, topLeft.y() + 1, 1, 26));
+    for (int y = 0; y < strip.height(); ++y)
+      if (strip.pixel(0, y) != Purple) return false;
+    return true;
+  }
+  // Consecutive points must differ: a synchronous move to where the pointer is never ends.
+  void Drag(const std::vector<QPoint>& path) {
+    ASSERT_TRUE(Xdo().Move(path.front().x(), path.front().y()));
+    ASSERT_TRUE(Xdo().Run({"mousedown", "1"}));
+    for (std::size_t i = 1; i < path.size(); ++i) ASSERT_TRUE(Xdo().Move(path[i].x(), path[i].y()));
+    ASSERT_TRUE(Xdo().Run({"mouseup", "1"}));
+  }
+  // Types a width into the width field.
+  void SetWidth(const QString& digits) {
+    ASSERT_TRUE(ClickBar(345));
+    ASSERT_TRUE(Xdo().Key("ctrl+a"));
+    ASSERT_TRUE(Xdo().Run({"type", "--delay", "0", digits}));
+  }
+  // Picks entry `index` of the colour list with the keyboard.
+  void SetColour(int index) {
+    const auto viewable = [&] {
+      const auto windows = X().WindowsOfPid(App_->Pid());
+      return std::count_if(windows.begin(), windows.end(), [](const TWindowInfo& w) { return w.Viewable; });
+    };
+    const auto before = viewable();
+    ASSERT_TRUE(ClickBar(381));
+    ASSERT_TRUE(WaitUntil([&] { return viewable() > before; })) << "the colour list did not open";
+    ASSERT_TRUE(Xdo().Key("Home"));
+    for (int i = 0; i < index; ++i) ASSERT_TRUE(Xdo().Key("Down"));
+    ASSERT_TRUE(Xdo().Key("Return"));
+  }
+  // Pixels changed since the freeze, the tool bar left out.
+  std::vector<QPoint> Changed(const QImage& now) {
+    std::vector<QPoint> changed;
+    for (int y = 0; y < now.height(); ++y)
+      for (int x = 0; x < now.width(); ++x)
+        if (!ToolBar.contains(x, y) && now.pixel(x, y) != Frozen.pixel(x, y)) changed.emplace_back(x, y);
+    return changed;
+  }
+
+  QImage Frozen;
+  std::unique_ptr<TChild> Probe_;
+  std::unique_ptr<TChild> App_;
+};
+
+double DistanceToSegment(QPointF p, QPointF a, QPointF b) {
+  const QPointF ab = b - a;
+  const double t = std::clamp(QPointF::dotProduct(p - a, ab) / QPointF::dotProduct(ab, ab), 0.0, 1.0);
+  const QPointF d = p - (a + ab * t);
+  return std::hypot(d.x(), d.y());
+}
+
+TEST_F(TDrawingTest, ARectangleAppearsWhereDraggedInTheChosenColourAndWidth) {
+  ASSERT_TRUE(ClickBar(115));  // rectangle
+  SetWidth("5");
+  SetColour(12);  // clBlue
+  Drag({{150, 200}, {400, 600}, {900, 150}, {300, 300}, {700, 500}});
+  const QRect box(150, 200, 550, 300);  // corners (150,200) and (700,500)
+  QImage now;
+  ASSERT_TRUE(WaitUntil([&] {
+    now = X().GrabScreen();
+    return now.pixel(400, 200) == 0xff0000ffu;
+  })) << "no blue top edge";
+  // A 5-pixel pen centred on the one-pixel outline (columns 150 and 699, rows 200 and 499).
+  for (const QPoint p : {QPoint(400, 198), QPoint(400, 202), QPoint(148, 350), QPoint(152, 350), QPoint(701, 350),
+                         QPoint(400, 501)})
+    EXPECT_EQ(now.pixel(p), 0xff0000ffu) << p.x() << "," << p.y();
+  for (const QPoint p : {QPoint(400, 197), QPoint(400, 203), QPoint(147, 350), QPoint(702, 350), QPoint(400, 350)})
+    EXPECT_EQ(now.pixel(p), Frozen.pixel(p)) << p.x() << "," << p.y();
+  // No trace of the previews: every changed pixel belongs to the committed outline.
+  const QRect outer = box.adjusted(-2, -2, 2, 2), inner = box.adjusted(3, 3, -3, -3);
+  int stray = 0;
+  for (QPoint p : Changed(now)) stray += !outer.contains(p) || inner.contains(p) || now.pixel(p) != 0xff0000ffu;
+  EXPECT_EQ(stray, 0);
+}
+
+TEST_F(TDrawingTest, AFreehandStrokeFollowsThePointer) {
+  ASSERT_TRUE(ClickBar(46));  // freehand
+  SetWidth("9");
+  SetColour(10);  // clLime
+  const std::vector<QPoint> path = {{120, 500}, {260, 560}, {420, 470}, {600, 620}, {820, 480}};
+  Drag(path);
+  QImage now;
+  ASSERT_TRUE(WaitUntil([&] {
+    now = X().GrabScreen();
+    return now.pixel(path.back()) == 0xff00ff00u;
+  }));
+  for (std::size_t i = 1; i < path.size(); ++i)
+    for (int s = 0; s <= 50; ++s) {
+      const QPointF p = path[i - 1] + QPointF(path[i] - path[i - 1]) * (s / 50.0);
+      ASSERT_EQ(now.pixel(qRound(p.x()), qRound(p.y())), 0xff00ff00u) << i << "/" << s;
+    }
+  // Every changed pixel lies within the pen's half width of the path, and is lime.
+  int stray = 0;
+  for (QPoint p : Changed(now)) {
+    double d = 1e9;
+    for (std::size_t i = 1; i < path.size(); ++i) d = std::min(d, DistanceToSegment(p, path[i - 1], path[i]));
+    stray += d > 5.5 || now.pixel(p) != 0xff00ff00u;
+  }
+  EXPECT_EQ(stray, 0);
+}
+
+TEST_F(TDrawingTest, TheEraserRestoresTheFrozenPicture) {
+  ASSERT_TRUE(ClickBar(46));
+  const std::vector<QPoint> path = {{200, 300}, {500, 330}, {800, 300}};
+  Drag(path);
+  ASSERT_TRUE(WaitUntil([&] { return !Changed(X().GrabScreen()).empty(); }));
+  ASSERT_TRUE(ClickBar(207));  // eraser
+  // Small steps, so that the 16-pixel squares overlap all along the stroke.
+  std::vector<QPoint> sweep;
+  for (std::size_t i = 1; i < path.size(); ++i)
+    for (int s = i == 1 ? 0 : 1; s <= 60; ++s) sweep.push_back(path[i - 1] + (path[i] - path[i - 1]) * s / 60);
+  Drag(sweep);
+  EXPECT_TRUE(WaitUntil([&] { return Changed(X().GrabScreen()).empty(); }))
+      << Changed(X().GrabScreen()).size() << " pixels differ from the frozen picture";
+}
+
+TEST_F(TDrawingTest, TheMoveButtonsPutTheBarAtTheBottomRight) {
+  ASSERT_TRUE(ClickBar(468));  // down
+  ASSERT_TRUE(WaitUntil([&] { return ToolBarAt(QPoint(216, 740)); })) << "the bar is not at top 740";
+  EXPECT_FALSE(ToolBarAt(QPoint(216, 0)));
+  ASSERT_TRUE(ClickBar(514, QPoint(216, 740)));  // right
+  ASSERT_TRUE(WaitUntil([&] { return ToolBarAt(QPoint(484, 740)); })) << "the bar is not at left 484";
+  // The area the bar left shows the frozen picture again.
+  EXPECT_TRUE(WaitUntil([&] {
+    const QImage now = X().GrabScreen();
+    for (int x = 216; x < 484; x += 7)
+      if (now.pixel(x, 750) != Frozen.pixel(x, 750)) return false;
+    return true;
+  }));
+}
+
+TEST_F(TDrawingTest, AHiddenBarStaysHiddenAcrossWorkingStates) {
+  const QPoint centre(Session().Size().width() / 2, Session().Size().height() / 2);
+  // "显示工具栏" is the twelfth enabled item while working.
+  auto chooseShowTools = [&] {
+    ASSERT_TRUE(RightClickMenu(*App_, centre));
+    for (int i = 0; i < 12; ++i) ASSERT_TRUE(Xdo().Key("Down"));
+    ASSERT_TRUE(Xdo().Key("Return"));
+    ASSERT_TRUE(WaitUntil([&] { return !OpenMenu(*App_); }));
+  };
+  chooseShowTools();
+  ASSERT_TRUE(WaitUntil([&] { return !ToolBarAt(QPoint(216, 0)); })) << "the bar is still shown";
+  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(WaitUntil([&] { return !Surface(*App_); }));
+  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*App_); }));
+  EXPECT_FALSE(WaitUntil([&] { return ToolBarAt(QPoint(216, 0)); }, SettleMs)) << "the bar came back";
+  // The item is unchecked: choosing it again shows the bar.
+  chooseShowTools();
+  EXPECT_TRUE(WaitUntil([&] { return ToolBarAt(QPoint(216, 0)); }));
+}
+
+}  // namespace
+}  // namespace e2e
