@@ -148,11 +148,26 @@ bool TPaintBox::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
       case QEvent::MouseButtonPress:
       case QEvent::MouseButtonRelease:
-      case QEvent::MouseMove:
       case QEvent::MouseButtonDblClick:
         FWindowPos = static_cast<QMouseEvent*>(event)->position();
         FHaveWindowPos = true;
         break;
+      case QEvent::MouseMove: {
+        auto* move = static_cast<QMouseEvent*>(event);
+        FWindowPos = move->position();
+        FHaveWindowPos = true;
+        if (!FTracking) break;
+        // While a button pressed on the box is held, every move belongs to the box wherever the
+        // pointer is. Handled here, on the window's own event, the move skips the toolkit's
+        // copies of the event on its way to the widget: a drag allocates nothing.
+        const qreal ratio = devicePixelRatioF();
+        const QPointF device = FWindowPos * ratio;
+        const QPoint offset = mapTo(window(), QPoint());
+        const int x = qRound(device.x()) - qRound(offset.x() * ratio);
+        const int y = qRound(device.y()) - qRound(offset.y() * ratio);
+        if (OnMouseMove) OnMouseMove(ShiftStateOf(move->modifiers(), move->buttons()), x, y);
+        return true;
+      }
       default:
         break;
     }
@@ -207,6 +222,7 @@ void TPaintBox::mousePressEvent(QMouseEvent* event) {
   TMouseButton button;
   if (!MouseButtonOf(event->button(), button)) return;
   const QPoint p = DevicePos(event);
+  FTracking = true;
   if (OnMouseDown) OnMouseDown(button, ShiftStateOf(event->modifiers(), event->buttons()), p.x(), p.y());
 }
 
@@ -219,6 +235,7 @@ void TPaintBox::mouseReleaseEvent(QMouseEvent* event) {
   TMouseButton button;
   if (!MouseButtonOf(event->button(), button)) return;
   const QPoint p = DevicePos(event);
+  if (event->buttons() == Qt::NoButton) FTracking = false;
   if (OnMouseUp) OnMouseUp(button, ShiftStateOf(event->modifiers(), event->buttons()), p.x(), p.y());
   // The context menu comes after the release has been handled, as a separate step.
   if (button == mbRight && FPopupMenu) {

@@ -84,4 +84,5 @@ class TPaintBox : public QWidget {
   QPointer<QWindow> FWatchedWindow;
   QPointF FWindowPos;  // fractional logical position of the last mouse event on the window
   bool FHaveWindowPos = false;
+  bool FTracking = false;  // a button pressed on the box is held
 };

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QMouseEvent>
+#include <QWindow>
 #include <QTemporaryFile>
 #include <algorithm>
 #include <atomic>
@@ -101,8 +102,10 @@ int main(int argc, char** argv) {
       {"ellipse", &TFCover::TBcircleClick},        {"rounded rectangle", &TFCover::TBroundrectClick},
       {"diamond", &TFCover::TBdiamondClick},       {"selection frame", &TFCover::TBselectClick},
   };
-  std::printf("%-18s %12s %12s %14s\n", "tool (width 20)", "median ms", "worst ms", "allocs/move");
+  std::printf("%-18s %12s %12s %12s %8s %14s\n", "tool (width 20)", "median ms", "99.9% ms", "worst ms", "worst at", "allocs/move");
   QWidget* box = FCover->PaintBox1;
+  // Moves arrive at the window, as the window system delivers them.
+  QWindow* window = FCover->windowHandle();
   for (const TTool& tool : tools) {
     (FCover->*tool.Choose)();
     FCover->TBrefreshClick();
@@ -123,9 +126,11 @@ int main(int argc, char** argv) {
         const double a = i * 0.05;
         p = QPoint(ScreenW / 2 + static_cast<int>(800 * std::cos(a)), ScreenH / 2 + static_cast<int>(800 * std::sin(a)));
       }
+      // The event is made before the clock starts: the window system makes it, not us.
+      QMouseEvent move(QEvent::MouseMove, QPointF(p), QPointF(p), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
       const long before = Allocations.load(std::memory_order_relaxed);
       const auto t0 = std::chrono::steady_clock::now();
-      Send(box, QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton);
+      QApplication::sendEvent(window, &move);
       const auto t1 = std::chrono::steady_clock::now();
       allocations += Allocations.load(std::memory_order_relaxed) - before;
       ms.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
@@ -135,8 +140,10 @@ int main(int argc, char** argv) {
     // Released where it started: a selection ending there opens no region menu.
     Send(box, QEvent::MouseButtonRelease, start, Qt::LeftButton, Qt::NoButton);
     app.ProcessMessages();
+    const auto worstAt = std::max_element(ms.begin(), ms.end()) - ms.begin();
     std::sort(ms.begin(), ms.end());
-    std::printf("%-18s %12.4f %12.4f %14.2f\n", tool.Name, ms[ms.size() / 2], ms.back(), static_cast<double>(allocations) / Moves);
+    std::printf("%-18s %12.4f %12.4f %12.4f %8ld %14.2f\n", tool.Name, ms[ms.size() / 2], ms[ms.size() * 999 / 1000], ms.back(),
+                static_cast<long>(worstAt), static_cast<double>(allocations) / Moves);
   }
   Form1->StopDrawing();
   return 0;

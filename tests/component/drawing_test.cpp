@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QMenu>
+#include <QMouseEvent>
+#include <QWindow>
 #include <QSignalSpy>
 #include <QPointer>
 #include <QTest>
@@ -318,4 +320,23 @@ TEST_F(DrawingTest, ADragOverTheToolBarGoesOnAndNeverPaintsOnIt) {
   EXPECT_EQ(SurfacePixel(790, 60), 0xFF0000u);
   // The stroke went on beyond the bar.
   EXPECT_GT(DiffCount(bar.x() + bar.width(), 0, 800, 120), 0);
+}
+
+TEST_F(DrawingTest, MovesReachingTheWindowDuringADragDrawAndOthersDoNot) {
+  FCover->TBpenClick();
+  QWindow* window = FCover->windowHandle();
+  ASSERT_NE(window, nullptr);
+  auto moveOnWindow = [&](QPoint p, Qt::MouseButtons held) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(p), QPointF(p), Qt::NoButton, held, Qt::NoModifier);
+    QApplication::sendEvent(window, &move);
+  };
+  moveOnWindow(QPoint(300, 300), Qt::NoButton);
+  EXPECT_EQ(DiffCount(0, 0, 800, 800), 0);
+  Press(QPoint(100, 300));
+  moveOnWindow(QPoint(300, 300), Qt::LeftButton);
+  EXPECT_EQ(SurfacePixel(200, 300), 0xFF0000u);
+  Release(QPoint(300, 300));
+  FCover->TBrefreshClick();
+  moveOnWindow(QPoint(500, 500), Qt::NoButton);
+  EXPECT_EQ(DiffCount(0, 0, 800, 800), 0);
 }
