@@ -26,6 +26,17 @@ const QColor Green(0x20, 0x90, 0x30);
 
 QPen Stroke(const QColor& color, qreal width = 1.6) { return QPen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin); }
 
+// Dark outlines with a light halo, so that a glyph reads on the purple bar and in a white menu.
+void Outlined(QPainter& p, const std::function<void(QPainter&)>& shape) {
+  p.save();
+  p.setPen(Stroke(QColor(0xFF, 0xFF, 0xFF, 0xD0), 3.4));
+  p.setBrush(Qt::NoBrush);
+  shape(p);
+  p.restore();
+  p.setPen(Stroke(Ink));
+  shape(p);
+}
+
 void Arrow(QPainter& p, qreal angle) {
   p.translate(8, 8);
   p.rotate(angle);
@@ -52,33 +63,23 @@ void DrawToolGlyphs(TImageList& list) {
         p.drawPath(path);
       },
       // 2 line
-      [](QPainter& p) {
-        p.setPen(Stroke(Ink, 2));
-        p.drawLine(QPointF(2.5, 13.5), QPointF(13.5, 2.5));
-      },
+      [](QPainter& p) { Outlined(p, [](QPainter& q) { q.drawLine(QPointF(2.5, 13.5), QPointF(13.5, 2.5)); }); },
       // 3 ellipse
-      [](QPainter& p) {
-        p.setPen(Stroke(Ink));
-        p.drawEllipse(QRectF(1.5, 3.5, 13, 9));
-      },
+      [](QPainter& p) { Outlined(p, [](QPainter& q) { q.drawEllipse(QRectF(1.5, 3.5, 13, 9)); }); },
       // 4 rectangle
-      [](QPainter& p) {
-        p.setPen(Stroke(Ink));
-        p.drawRect(QRectF(2.5, 3.5, 11, 9));
-      },
+      [](QPainter& p) { Outlined(p, [](QPainter& q) { q.drawRect(QRectF(2.5, 3.5, 11, 9)); }); },
       // 5 rounded rectangle
-      [](QPainter& p) {
-        p.setPen(Stroke(Ink));
-        p.drawRoundedRect(QRectF(1.5, 3.5, 13, 9), 3.5, 3.5);
-      },
+      [](QPainter& p) { Outlined(p, [](QPainter& q) { q.drawRoundedRect(QRectF(1.5, 3.5, 13, 9), 3.5, 3.5); }); },
       // 6 diamond
       [](QPainter& p) {
-        p.setPen(Stroke(Ink));
-        p.drawPolygon(QPolygonF({QPointF(8, 1.5), QPointF(14.5, 8), QPointF(8, 14.5), QPointF(1.5, 8)}));
+        Outlined(p, [](QPainter& q) {
+          q.drawPolygon(QPolygonF({QPointF(8, 1.5), QPointF(14.5, 8), QPointF(8, 14.5), QPointF(1.5, 8)}));
+        });
       },
       // 7 selection
       [](QPainter& p) {
         p.setRenderHint(QPainter::Antialiasing, false);
+        p.fillRect(2, 2, 12, 12, QColor(0xFF, 0xFF, 0xFF, 0xB0));
         p.setPen(QPen(Ink, 1, Qt::DotLine));
         p.drawRect(2, 2, 11, 11);
         p.setPen(Stroke(Blue, 1));
@@ -148,6 +149,8 @@ void DrawToolGlyphs(TImageList& list) {
         font.setPixelSize(14);
         font.setBold(true);
         p.setFont(font);
+        p.setPen(Qt::white);
+        p.drawText(QRect(1, 1, 16, 16), Qt::AlignCenter, QStringLiteral("A"));
         p.setPen(Ink);
         p.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, QStringLiteral("A"));
       },
