@@ -3,7 +3,6 @@
 #include "platform/application.h"
 #include "platform/desktop.h"
 #include "platform/instance.h"
-#include "platform/raster/pixelpool.h"
 #include "shell/foption.h"
 #include "shell/form1.h"
 #include "surface/fcover.h"
@@ -14,14 +13,15 @@ const QString InstanceName = QStringLiteral("OneInstanceAllowed");
 const QString ActivationMessage = QStringLiteral("KezOnlyOne");
 
 // Everything the first freeze needs, made while idle right after start-up, so that the first
-// Ctrl+F1 is as quick as the later ones: the screen-sized layers, a spare pair of buffers for
-// snapshots and saves, the capture's shared memory and the surface's native window.
+// Ctrl+F1 is as quick as the later ones: the capture's shared memory, the two screen-sized
+// layers (the background on that shared memory where there is one) and the surface's native
+// window, given its geometry first. Nothing more stays resident: a snapshot or save buffer
+// is made when a dialog needs one.
 void PrepareFirstFreeze() {
   const int w = ScreenWidth();
   const int h = ScreenHeight();
-  FCover->PrepareForShowing(w, h);
-  TPixelPool::Prewarm(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 2);
   Application->Desktop().PrepareCapture(w, h);
+  FCover->PrepareForShowing(w, h);
   FCover->winId();
 }
 

@@ -41,6 +41,8 @@ class TQtDesktopServices final : public TDesktopServices {
 
 }  // namespace
 
+TPixelBlock TDesktopServices::CaptureMemory(int, int) { return {}; }
+
 std::unique_ptr<TDesktopServices> CreateDesktopServices() {
 #ifdef QUILMAR_X11
   if (QGuiApplication::platformName() == QLatin1String("xcb")) {

@@ -3,6 +3,8 @@
 #include <functional>
 #include <memory>
 
+#include "platform/raster/pixelpool.h"
+
 class TBitmap;
 
 // Desktop services the program needs from the window system, one implementation per platform
@@ -28,6 +30,11 @@ class TDesktopServices {
   // Copies the desktop's pixels (0, 0, width, height) to (0, 0) of target, clipped to target.
   // Returns false when the desktop could not be read; target is then left as it was.
   virtual bool CaptureScreen(TBitmap& target, int width, int height) = 0;
+  // Memory for a width x height capture target that the window system writes into directly,
+  // readied as by PrepareCapture. A bitmap moved onto it (TBitmap::Adopt) is captured without
+  // a copy, and the capture needs no buffer of its own. Empty where there is no such memory.
+  // The block must be let go before the services are destroyed.
+  virtual TPixelBlock CaptureMemory(int width, int height);
 
   // From now on no window of the application gets a task-bar button, on every showing.
   virtual void HideFromTaskbar() = 0;

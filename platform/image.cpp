@@ -37,6 +37,17 @@ TCanvas* TImage::Canvas() {
   return &FCanvas;
 }
 
+void TImage::CreateBitmapOn(TPixelBlock memory) {
+  if (FBitmap) return;
+  auto bitmap = std::make_unique<TBitmap>();
+  if (bitmap->Adopt(std::move(memory), Width(), Height()))
+    bitmap->Fill(0x00FFFFFF);
+  else
+    bitmap->SetSize(Width(), Height());
+  FBitmap = std::move(bitmap);
+  FCanvas.SetTarget(FBitmap.get());
+}
+
 void TImage::SetPicture(const QImage& image) {
   if (!FBitmap) {
     FBitmap = std::make_unique<TBitmap>();

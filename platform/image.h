@@ -18,6 +18,9 @@ class TImage : public QWidget {
 
   TCanvas* Canvas();
   bool HasBitmap() const { return FBitmap != nullptr; }
+  // Makes the bitmap now, white at the control's size, on `memory` where that is large enough
+  // and on memory of its own otherwise. Does nothing once the bitmap exists.
+  void CreateBitmapOn(TPixelBlock memory);
   TBitmap* Bitmap() const { return FBitmap.get(); }
   // Replaces the picture by a copy of `image` (at its own size).
   void SetPicture(const QImage& image);

@@ -54,7 +54,7 @@ int TPaintBox::Height() const { return qRound(height() * devicePixelRatioF()); }
 void TPaintBox::PrepareBuffer() {
   if (FPixels.Width() == Width() && FPixels.Height() == Height()) return;
   FPixels.SetSize(Width(), Height());
-  RestoreFromBackground(TRect{0, 0, FPixels.Width(), FPixels.Height()});
+  FStale = true;
   UpdateClip();
 }
 
@@ -69,11 +69,18 @@ void TPaintBox::showEvent(QShowEvent* event) {
 }
 
 void TPaintBox::Invalidate() {
-  RestoreFromBackground(TRect{0, 0, FPixels.Width(), FPixels.Height()});
+  FStale = true;
   update();
 }
 
+void TPaintBox::RestoreAll() {
+  FStale = false;
+  RestoreFromBackground(TRect{0, 0, FPixels.Width(), FPixels.Height()});
+}
+
 void TPaintBox::RestoreFromBackground(const TRect& area) {
+  // The whole box is refilled before its next use anyway.
+  if (FStale) return;
   const TRect target = Intersect(area, TRect{0, 0, FPixels.Width(), FPixels.Height()});
   if (target.IsEmpty()) return;
   TRect from{};
@@ -94,6 +101,7 @@ void TPaintBox::RestoreFromBackground(const TRect& area) {
 }
 
 void TPaintBox::paintEvent(QPaintEvent* event) {
+  SyncPixels();
   if (FPixels.Empty()) return;
   QPainter painter(this);
   painter.setCompositionMode(QPainter::CompositionMode_Source);

@@ -18,6 +18,11 @@
 // screen. Invalidate repaints the whole box from the background bitmap it is given, which
 // wipes every drawing. Drawing is clipped to the box minus the sibling controls lying above it.
 // Coordinates are device pixels.
+//
+// Invalidate leaves the copy from the background for the next use of the pixels (canvas,
+// Pixels(), a paint): a showing maps its window without first copying a whole screen, and the
+// copy is made when the window system asks for the first paint. Until then the background may
+// change only in ways that use is meant to see.
 class TPaintBox : public QWidget {
   Q_OBJECT
  public:
@@ -27,9 +32,15 @@ class TPaintBox : public QWidget {
   explicit TPaintBox(QWidget* parent = nullptr);
   ~TPaintBox() override;
 
-  TCanvas* Canvas() { return &FCanvas; }
+  TCanvas* Canvas() {
+    SyncPixels();
+    return &FCanvas;
+  }
   // The window pixels (read by snapshots, saves and region copies).
-  TBitmap& Pixels() { return FPixels; }
+  TBitmap& Pixels() {
+    SyncPixels();
+    return FPixels;
+  }
 
   void SetBackground(TBitmap* background) { FBackground = background; }
   // Repaints the box from the background: every drawing vanishes.
@@ -69,6 +80,11 @@ class TPaintBox : public QWidget {
   class TScreenSink;
   void UpdateClip();
   void RestoreFromBackground(const TRect& area);
+  // Makes the copy Invalidate left for later.
+  void SyncPixels() {
+    if (FStale) RestoreAll();
+  }
+  void RestoreAll();
   TRect DeviceRectOf(const QRect& logical) const;
   QPoint DevicePos(const QMouseEvent* event) const;
   void WatchWindow();
@@ -85,4 +101,5 @@ class TPaintBox : public QWidget {
   QPointF FWindowPos;  // fractional logical position of the last mouse event on the window
   bool FHaveWindowPos = false;
   bool FTracking = false;  // a button pressed on the box is held
+  bool FStale = false;     // the pixels are to be refilled from the background before any use
 };

@@ -5,6 +5,7 @@
 #include <QMenu>
 
 #include "platform/application.h"
+#include "platform/desktop.h"
 #include "platform/image.h"
 #include "shell/form1.h"
 #include "surface/glyphs.h"
@@ -79,7 +80,9 @@ void TFCover::PrepareForShowing(int width, int height) {
   // A hidden window gets its resize event only when shown; the background is made at the
   // image's size on first use, so the layers take the window's size now.
   LayoutLayers();
-  Image1->Canvas();
+  // Where the desktop captures into memory of ours, the background lives there: the capture
+  // copies nothing and no buffer of its own is needed.
+  if (!Image1->HasBitmap()) Image1->CreateBitmapOn(Application->Desktop().CaptureMemory(width, height));
   PaintBox1->SetBackground(Image1->Bitmap());
   PaintBox1->PrepareBuffer();
 }

@@ -39,6 +39,16 @@ void TBitmap::SetSize(int width, int height) {
   Fill(0x00FFFFFF);
 }
 
+bool TBitmap::Adopt(TPixelBlock memory, int width, int height) {
+  if (width <= 0 || height <= 0 || width > MaxSide || height > MaxSide) return false;
+  if (memory.Capacity() < std::size_t(width) * std::size_t(height)) return false;
+  FBlock = std::move(memory);
+  FWidth = width;
+  FHeight = height;
+  FStride = width;
+  return true;
+}
+
 void TBitmap::Fill(std::uint32_t pixel) {
   if (Empty()) return;
   std::fill_n(FBlock.Data(), std::size_t(FStride) * std::size_t(FHeight), pixel);

@@ -24,6 +24,10 @@ class TBitmap {
   // Larger sides are no screen or picture we handle, and the limit keeps a bitmap's byte size
   // (4 GiB at most) and QImage's int bytes-per-line arithmetic from overflowing.
   static constexpr int MaxSide = 32768;
+  // Moves the bitmap onto `memory` at width x height, rows packed, keeping what the memory
+  // holds; the old memory is let go. Returns false (and changes nothing) when the memory is
+  // too small or the size is past the limit.
+  bool Adopt(TPixelBlock memory, int width, int height);
 
   int Width() const { return FWidth; }
   int Height() const { return FHeight; }

@@ -71,7 +71,8 @@ TFreeBlock Store(TFreeBlock block) {
 
 }  // namespace
 
-TPixelBlock::TPixelBlock(TPixelBlock&& other) noexcept : FData(other.FData), FCapacity(other.FCapacity) {
+TPixelBlock::TPixelBlock(TPixelBlock&& other) noexcept
+    : FData(other.FData), FCapacity(other.FCapacity), FOwner(std::move(other.FOwner)) {
   other.FData = nullptr;
   other.FCapacity = 0;
 }
@@ -81,6 +82,7 @@ TPixelBlock& TPixelBlock::operator=(TPixelBlock&& other) noexcept {
     Release();
     FData = other.FData;
     FCapacity = other.FCapacity;
+    FOwner = std::move(other.FOwner);
     other.FData = nullptr;
     other.FCapacity = 0;
   }
@@ -89,11 +91,22 @@ TPixelBlock& TPixelBlock::operator=(TPixelBlock&& other) noexcept {
 
 TPixelBlock::~TPixelBlock() { Release(); }
 
+TPixelBlock TPixelBlock::Borrow(std::uint32_t* data, std::size_t capacity, std::shared_ptr<void> owner) {
+  if (data == nullptr || capacity == 0 || !owner) return {};
+  TPixelBlock block(data, capacity);
+  block.FOwner = std::move(owner);
+  return block;
+}
+
 void TPixelBlock::Release() {
   if (FData == nullptr) return;
   TFreeBlock block{FData, FCapacity};
   FData = nullptr;
   FCapacity = 0;
+  if (FOwner) {
+    FOwner.reset();
+    return;
+  }
   if (block.Capacity >= MinPooledPixels) {
     std::lock_guard lock(Pool.Lock);
     block = Store(block);

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 // Screen-sized pixel memory, made and touched ahead of time and reused. Fresh pages cost about
 // 12 us each on our machines, so a 3840x2160 buffer allocated on demand costs ~100 ms where a
@@ -15,6 +16,10 @@ class TPixelBlock {
   TPixelBlock& operator=(TPixelBlock&& other) noexcept;
   ~TPixelBlock();
 
+  // Memory owned elsewhere (a segment shared with the window system, say), kept alive by
+  // `owner` while the block exists. It never goes to the pool. Empty without an owner.
+  static TPixelBlock Borrow(std::uint32_t* data, std::size_t capacity, std::shared_ptr<void> owner);
+
   std::uint32_t* Data() const { return FData; }
   std::size_t Capacity() const { return FCapacity; }  // in pixels
   explicit operator bool() const { return FData != nullptr; }
@@ -26,6 +31,7 @@ class TPixelBlock {
 
   std::uint32_t* FData = nullptr;
   std::size_t FCapacity = 0;
+  std::shared_ptr<void> FOwner;  // set for borrowed memory only
 };
 
 class TPixelPool {

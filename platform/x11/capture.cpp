@@ -100,7 +100,11 @@ void TX11Capture::Prepare(int width, int height) {
   width = std::min(width, rootWidth);
   height = std::min(height, rootHeight);
   if (width <= 0 || height <= 0) return;
-  if (!EnsureSegment(std::size_t(width) * height * sizeof(std::uint32_t))) return;
+  const std::size_t bytes = std::size_t(width) * height * sizeof(std::uint32_t);
+  // A segment large enough is ready already; a bitmap may live on it, which a read now would
+  // overwrite.
+  if (FSegment && FSegment->Bytes() >= bytes) return;
+  if (!EnsureSegment(bytes)) return;
   // The server faults in its side of the pages on this read; reading one word per page does
   // the same for ours.
   ReadShm(width, height);
@@ -109,6 +113,15 @@ void TX11Capture::Prepare(int width, int height) {
   volatile std::uint32_t sink = 0;
   for (std::size_t i = 0; i < FSegment->Bytes() / sizeof(std::uint32_t); i += step)
     sink = sink + FSegment->Pixels()[i];
+}
+
+TPixelBlock TX11Capture::Memory(int width, int height) {
+  Prepare(width, height);
+  const std::size_t pixels = std::size_t(std::max(width, 0)) * std::size_t(std::max(height, 0));
+  if (!FUseShm || !FSegment || pixels == 0 || FSegment->Bytes() < pixels * sizeof(std::uint32_t))
+    return {};
+  return TPixelBlock::Borrow(FSegment->Pixels(), FSegment->Bytes() / sizeof(std::uint32_t),
+                             FSegment);
 }
 
 bool TX11Capture::ReadShm(int width, int height) {
@@ -141,7 +154,15 @@ bool TX11Capture::Capture(TBitmap& target, int width, int height) {
   height = std::min({height, target.Height(), rootHeight});
   if (width <= 0 || height <= 0) return true;  // nothing to copy
 
-  if (FUseShm && EnsureSegment(std::size_t(width) * height * sizeof(std::uint32_t))) {
+  if (FSegment && target.ScanLine(0) == FSegment->Pixels()) {
+    // The target is the segment: the server writes the picture in place, rows packed, so
+    // only a capture as wide as the target's rows can go that way.
+    if (width == target.Stride() && ReadShm(width, height)) return true;
+    return ReadGetImage(target, width, height);
+  }
+  // A segment some bitmap lives on must not be overwritten by a capture meant for another.
+  const bool lent = FSegment && FSegment.use_count() > 1;
+  if (FUseShm && !lent && EnsureSegment(std::size_t(width) * height * sizeof(std::uint32_t))) {
     if (ReadShm(width, height)) {
       CopyRows(FSegment->Pixels(), width, target, width, height);
       return true;

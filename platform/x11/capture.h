@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/raster/pixelpool.h"
 #include "platform/x11/x11connection.h"
 
 class TBitmap;
@@ -22,7 +23,7 @@ class TShmSegment {
   TShmSegment& operator=(const TShmSegment&) = delete;
 
   xcb_shm_seg_t Id() const { return FSegment; }
-  const std::uint32_t* Pixels() const { return static_cast<const std::uint32_t*>(FAddress); }
+  std::uint32_t* Pixels() const { return static_cast<std::uint32_t*>(FAddress); }
   std::size_t Bytes() const { return FBytes; }
 
  private:
@@ -47,6 +48,10 @@ class TX11Capture {
   // Makes and attaches the segment and lets the server touch its pages once, so the first
   // capture costs what the later ones do.
   void Prepare(int width, int height);
+  // The segment itself as pixel memory for a width x height capture target; empty without
+  // MIT-SHM. A capture into a bitmap on it is written in place by the server. While a bitmap
+  // holds it, captures into other bitmaps take the GetImage path, which leaves it alone.
+  TPixelBlock Memory(int width, int height);
   bool Capture(TBitmap& target, int width, int height);
   bool UsesShm() const { return FUseShm; }
 
@@ -59,5 +64,5 @@ class TX11Capture {
 
   TX11Connection FX11;
   bool FUseShm;
-  std::unique_ptr<TShmSegment> FSegment;
+  std::shared_ptr<TShmSegment> FSegment;
 };

@@ -23,6 +23,9 @@ class TX11DesktopServices final : public TDesktopServices {
   bool CaptureScreen(TBitmap& target, int width, int height) override {
     return FCapture.Capture(target, width, height);
   }
+  TPixelBlock CaptureMemory(int width, int height) override {
+    return FCapture.Memory(width, height);
+  }
 
   void HideFromTaskbar() override {
     if (!FTaskbar) FTaskbar = std::make_unique<TX11TaskbarHider>(FX11);
