@@ -5,6 +5,7 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 #include "platform/application.h"
 #include "platform/desktop.h"
@@ -237,6 +238,15 @@ void TForm1::StopDrawing() {
   FCover->PaintBox1->SetCursor(crDefault);
   SetMarkerControlsVisible(true);
   raise();
+  // Closing destroyed the surface's native window; the next one is made while idle, sized
+  // first, so that the next Ctrl+F1 does not wait for it.
+  QTimer::singleShot(0, FCover, [] {
+    if (FCover->isVisible()) return;
+    RunHandler([] {
+      FCover->PrepareForShowing(ScreenWidth(), ScreenHeight());
+      FCover->winId();
+    });
+  });
 }
 
 void TForm1::EnableWorkingMenu() {

@@ -1,6 +1,7 @@
 #include "surface/fcover.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 
@@ -75,6 +76,9 @@ void TFCover::LayoutLayers() {
 }
 
 void TFCover::PrepareForShowing(int width, int height) {
+  // A native window made ahead on a screen that is no longer the primary one is made anew when
+  // shown: moved across screens, an existing window can keep the old screen's ratio.
+  if (!isVisible() && testAttribute(Qt::WA_WState_Created) && screen() != QGuiApplication::primaryScreen()) destroy();
   const qreal ratio = devicePixelRatioF();
   setGeometry(0, 0, qRound(width / ratio), qRound(height / ratio));
   // A hidden window gets its resize event only when shown; the background is made at the

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include "platform/application.h"
 #include "platform/image.h"
@@ -250,4 +251,19 @@ TEST_F(StateTest, AnExceptionInAHandlerIsShownAndTheLoopGoesOn) {
   QCoreApplication::postEvent(&thrower, new QEvent(static_cast<QEvent::Type>(QEvent::User + 1)));
   QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 2, 5000);
   EXPECT_EQ(shown.value(1), QString());
+}
+
+// Closing destroys the surface's native window; the next one is made while idle, with the
+// screen's size already given, so that a Ctrl+F1 does not wait for it.
+TEST_F(StateTest, AfterStoppingTheNextShowingsWindowIsMadeWhileIdleAtScreenSize) {
+  StartWorking();
+  ASSERT_TRUE(FCover->isVisible());
+  Form1->StopDrawing();
+  Application->ProcessMessages();
+  EXPECT_FALSE(FCover->isVisible());
+  ASSERT_TRUE(FCover->windowHandle());
+  EXPECT_TRUE(FCover->windowHandle()->handle()) << "no native window made ahead";
+  EXPECT_EQ(FCover->Width(), ScreenWidth());
+  EXPECT_EQ(FCover->Height(), ScreenHeight());
+  EXPECT_EQ(FCover->windowHandle()->geometry(), FCover->geometry());
 }
