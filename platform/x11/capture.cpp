@@ -120,6 +120,8 @@ TPixelBlock TX11Capture::Memory(int width, int height) {
   const std::size_t pixels = std::size_t(std::max(width, 0)) * std::size_t(std::max(height, 0));
   if (!FUseShm || !FSegment || pixels == 0 || FSegment->Bytes() < pixels * sizeof(std::uint32_t))
     return {};
+  // One bitmap at a time: two on the same memory would overwrite each other's picture.
+  if (FSegment.use_count() > 1) return {};
   return TPixelBlock::Borrow(FSegment->Pixels(), FSegment->Bytes() / sizeof(std::uint32_t),
                              FSegment);
 }

@@ -49,8 +49,9 @@ class TX11Capture {
   // capture costs what the later ones do.
   void Prepare(int width, int height);
   // The segment itself as pixel memory for a width x height capture target; empty without
-  // MIT-SHM. A capture into a bitmap on it is written in place by the server. While a bitmap
-  // holds it, captures into other bitmaps take the GetImage path, which leaves it alone.
+  // MIT-SHM and while another block of it is held. A capture into a bitmap on it is written in
+  // place by the server. While a bitmap holds it, captures into other bitmaps take the GetImage
+  // path, which leaves it alone.
   TPixelBlock Memory(int width, int height);
   bool Capture(TBitmap& target, int width, int height);
   bool UsesShm() const { return FUseShm; }

@@ -27,6 +27,13 @@ bool TTestDesktop::CaptureScreen(TBitmap& target, int width, int height) {
   return true;
 }
 
+TPixelBlock TTestDesktop::CaptureMemory(int width, int height) {
+  // One holder at a time, as on X11.
+  if (Memory && Memory.use_count() > 1) return {};
+  Memory = std::make_shared<std::vector<std::uint32_t>>(std::size_t(std::max(width, 0)) * std::max(height, 0));
+  return TPixelBlock::Borrow(Memory->data(), Memory->size(), Memory);
+}
+
 std::uint32_t ScreenPattern(std::uint32_t seed, int x, int y) {
   std::uint32_t v = static_cast<std::uint32_t>(x) * 2654435761u ^ static_cast<std::uint32_t>(y) * 40503u ^ seed * 97u;
   v ^= v >> 13;

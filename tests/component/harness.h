@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "platform/desktop.h"
@@ -18,6 +19,9 @@ class TTestDesktop : public TDesktopServices {
   void UnregisterHotKeys() override { Handler = nullptr; }
   void PrepareCapture(int, int) override { ++Prepared; }
   bool CaptureScreen(TBitmap& target, int width, int height) override;
+  // Memory of the desktop's own that a capture can write into, as the shared segment on X11:
+  // the surface's background lives on it.
+  TPixelBlock CaptureMemory(int width, int height) override;
   void HideFromTaskbar() override {}
 
   int HotKeyId = 0;
@@ -27,6 +31,7 @@ class TTestDesktop : public TDesktopServices {
   int Captures = 0;
   int Prepared = 0;
   std::uint32_t Seed = 1;  // changes the pattern
+  std::shared_ptr<std::vector<std::uint32_t>> Memory;
 };
 
 TTestDesktop& Desktop();

@@ -55,6 +55,36 @@ TEST_F(SurfaceTest, RefreshWipesDrawingsAndSelectionButKeepsTheCaptionOrigin) {
   EXPECT_EQ(DiffCount(0, 0, FCover->Width(), FCover->Height()), 0);
 }
 
+TEST_F(SurfaceTest, TheBackgroundIsCapturedInPlaceIntoTheDesktopsMemoryAtEachStart) {
+  ASSERT_TRUE(Desktop().Memory);
+  EXPECT_EQ(FCover->Image1->Bitmap()->ScanLine(0), Desktop().Memory->data());
+  for (std::uint32_t seed : {7u, 8u}) {
+    Form1->StopDrawing();
+    Desktop().Seed = seed;
+    StartWorking();
+    EXPECT_EQ(FCover->Image1->Bitmap()->ScanLine(0), Desktop().Memory->data()) << "moved off the memory";
+    for (const auto& p : {std::pair{0, 0}, {FCover->Width() - 1, FCover->Height() - 1}, {311, 417}}) {
+      EXPECT_EQ(BackgroundPixel(p.first, p.second), ScreenPattern(seed, p.first, p.second)) << seed;
+      EXPECT_EQ(SurfacePixel(p.first, p.second), ScreenPattern(seed, p.first, p.second)) << seed;
+    }
+  }
+}
+
+// The copy from the background is left for the next use of the window pixels; a paint is one.
+TEST_F(SurfaceTest, APaintRightAfterARefreshShowsTheBackgroundNotTheDrawings) {
+  const QPoint stroke(170, 250);  // on the scribble's first segment
+  Scribble(clBlue);
+  QImage shown = FCover->PaintBox1->grab().toImage();
+  ASSERT_EQ(Rgb(shown.pixel(stroke)), 0x0000FFu) << "the check cannot tell drawings from background";
+  FCover->TBrefreshClick();
+  shown = FCover->PaintBox1->grab().toImage();
+  EXPECT_EQ(Rgb(shown.pixel(stroke)), BackgroundPixel(stroke.x(), stroke.y()));
+  int differ = 0;
+  for (int y = 0; y < shown.height(); y += 3)
+    for (int x = 0; x < shown.width(); x += 3) differ += Rgb(shown.pixel(x, y)) != BackgroundPixel(x, y);
+  EXPECT_EQ(differ, 0);
+}
+
 TEST_F(SurfaceTest, WhiteBoardIsWhiteWithABlackRing) {
   Scribble(clRed);
   Form1->NWhite->trigger();

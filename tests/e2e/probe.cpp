@@ -79,6 +79,7 @@ class TProbe {
   }
 
   std::unique_ptr<TDesktopServices> FServices;
+  std::unique_ptr<TBitmap> FShared;  // on the capture's own memory where there is such
   std::unique_ptr<TProbeWindow> FSmoke, FPattern, FPlain;
   std::unique_ptr<QMessageBox> FMessage;
 };
@@ -117,6 +118,18 @@ void TProbe::Execute(const QStringList& words) {
     const bool captured = Services().CaptureScreen(bitmap, bitmap.Width(), bitmap.Height());
     const bool saved = captured && bitmap.View().save(words.value(1), "PNG");
     Say(QStringLiteral("captured %1").arg(saved));
+  } else if (command == "sharedcapture") {
+    // Let go first: the capture's memory has one holder at a time.
+    FShared.reset();
+    FShared = std::make_unique<TBitmap>();
+    const int w = ScreenPixels().width(), h = ScreenPixels().height();
+    const bool shared = FShared->Adopt(Services().CaptureMemory(w, h), w, h);
+    if (!shared) FShared->SetSize(w, h);
+    const bool captured = Services().CaptureScreen(*FShared, w, h);
+    const bool saved = captured && FShared->View().save(words.value(1), "PNG");
+    Say(QStringLiteral("captured %1 shared %2").arg(saved).arg(shared));
+  } else if (command == "saveshared" && FShared) {
+    Say(QStringLiteral("saved %1").arg(FShared->View().save(words.value(1), "PNG")));
   } else if (command == "taskbar") {
     Services().HideFromTaskbar();
     Say("hiding");

@@ -150,6 +150,38 @@ TEST_P(TCaptureTest, CaptureEqualsTheScreenAndThePattern) {
   EXPECT_EQ(ShmSegmentsOf(probe->Pid(), frameBytes), GetParam().NoShm ? 0 : 1);
 }
 
+TEST_P(TCaptureTest, CaptureInPlaceIntoItsOwnMemoryAndBesideItIntoAnotherBitmap) {
+  QProcessEnvironment env = Session().Environment();
+  if (GetParam().NoShm) env.insert("QUILMAR_NO_SHM", "1");
+  auto probe = StartProbe(&env);
+  const QRect pattern = ShowPattern(*probe, {130, 90, 333, 217});
+  const qint64 frameBytes = qint64(Session().Size().width()) * Session().Size().height() * 4;
+  QTemporaryDir dir;
+  const QString inPlace = dir.filePath("in-place.png"), beside = dir.filePath("beside.png");
+
+  const QString shared = GetParam().NoShm ? "0" : "1";
+  ASSERT_EQ(Ask(*probe, "sharedcapture " + inPlace), "captured 1 shared " + shared);
+  const QImage first = QImage(inPlace).convertToFormat(QImage::Format_RGB32);
+  EXPECT_EQ(PatternMismatches(first.copy(pattern)), 0);
+  EXPECT_EQ(first, X().GrabScreen());
+  // The bitmap is the segment: no second screen-sized one.
+  EXPECT_EQ(ShmSegmentsOf(probe->Pid(), frameBytes), GetParam().NoShm ? 0 : 1);
+
+  // While that bitmap holds its picture, a capture into another one sees the screen as it is
+  // now and leaves the held picture alone.
+  ASSERT_EQ(Ask(*probe, "invert"), "inverted");
+  ASSERT_TRUE(WaitUntil([&] { return PatternMismatches(X().Grab(pattern), true) == 0; }));
+  ASSERT_EQ(Ask(*probe, "capture " + beside), "captured 1");
+  EXPECT_EQ(PatternMismatches(QImage(beside).copy(pattern), true), 0);
+  ASSERT_EQ(Ask(*probe, "saveshared " + inPlace), "saved 1");
+  EXPECT_EQ(PatternMismatches(QImage(inPlace).copy(pattern)), 0) << "overwritten by the other capture";
+  EXPECT_EQ(ShmSegmentsOf(probe->Pid(), frameBytes), GetParam().NoShm ? 0 : 1);
+
+  // Made anew on the same memory, it captures the screen as it is now.
+  ASSERT_EQ(Ask(*probe, "sharedcapture " + inPlace), "captured 1 shared " + shared);
+  EXPECT_EQ(PatternMismatches(QImage(inPlace).copy(pattern), true), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Paths, TCaptureTest,
                          ::testing::Values(TCaptureCase{"SharedMemory", false},
                                            TCaptureCase{"GetImageFallback", true}),

@@ -1,5 +1,7 @@
 #include <QImage>
+#include <memory>
 #include <stdexcept>
+#include <vector>
 
 #include "platform/raster/pixelpool.h"
 #include "raster_support.h"
@@ -133,4 +135,67 @@ TEST(PixelPool, ReleasedScreenBlocksAreReusedAndPrewarmFillsThePool) {
   EXPECT_EQ(TPixelPool::FreeBlocks(), 1);
   TPixelPool::Trim();
   EXPECT_EQ(TPixelPool::FreeBlocks(), 0);
+}
+
+// Memory owned elsewhere (the capture's shared segment): a bitmap lives on it as it is, keeps
+// its owner alive, and lets it go instead of handing it to the pool.
+TEST(PixelPool, BorrowedMemoryStaysWithItsOwnerAndNeverEntersThePool) {
+  TPixelPool::Trim();
+  constexpr int w = 640, h = 480;
+  auto owner = std::make_shared<std::vector<std::uint32_t>>(std::size_t(w) * h, 0x00123456u);
+  std::uint32_t* memory = owner->data();
+  const std::weak_ptr<std::vector<std::uint32_t>> watch = owner;
+  {
+    TBitmap b;
+    ASSERT_TRUE(b.Adopt(TPixelBlock::Borrow(memory, owner->size(), owner), w, h));
+    owner.reset();
+    EXPECT_FALSE(watch.expired());
+    EXPECT_EQ(b.ScanLine(0), memory);
+    EXPECT_EQ(b.Stride(), w);
+    EXPECT_EQ(b.Pixel(w - 1, h - 1), 0x00123456u) << "adopting keeps what the memory holds";
+    b.SetPixel(3, 2, 0x00ABCDEF);
+    EXPECT_EQ(memory[2 * w + 3], 0x00ABCDEFu);
+
+    TBitmap moved(std::move(b));
+    EXPECT_TRUE(b.Empty());
+    EXPECT_EQ(moved.ScanLine(0), memory);
+    EXPECT_FALSE(watch.expired());
+  }
+  EXPECT_TRUE(watch.expired());
+  EXPECT_EQ(TPixelPool::FreeBlocks(), 0);
+}
+
+TEST(PixelPool, GrowingPastBorrowedMemoryMovesToOwnMemoryAndLeavesTheBorrowedAlone) {
+  TPixelPool::Trim();
+  auto owner = std::make_shared<std::vector<std::uint32_t>>(100 * 100, 0x00010203u);
+  const std::weak_ptr<std::vector<std::uint32_t>> watch = owner;
+  TBitmap b;
+  ASSERT_TRUE(b.Adopt(TPixelBlock::Borrow(owner->data(), owner->size(), owner), 100, 100));
+  b.SetSize(50, 40);  // fits: stays
+  EXPECT_EQ(b.ScanLine(0), owner->data());
+  b.SetSize(101, 100);  // does not fit
+  EXPECT_NE(b.ScanLine(0), owner->data());
+  EXPECT_EQ(b.Pixel(100, 99), 0x00FFFFFFu);
+  EXPECT_EQ((*owner)[50 * 40], 0x00010203u) << "the larger size was filled into the borrowed memory";
+  EXPECT_EQ(watch.use_count(), 1);
+}
+
+TEST(PixelPool, AdoptRefusesMemoryTooSmallOrSizesPastTheLimitAndChangesNothing) {
+  auto owner = std::make_shared<std::vector<std::uint32_t>>(30 * 20);
+  auto borrow = [&] { return TPixelBlock::Borrow(owner->data(), owner->size(), owner); };
+  EXPECT_FALSE(TPixelBlock::Borrow(owner->data(), owner->size(), nullptr)) << "no owner, no block";
+
+  TBitmap b(7, 5);
+  b.SetPixel(6, 4, 0x00445566);
+  const std::uint32_t* before = b.ScanLine(0);
+  EXPECT_FALSE(b.Adopt(borrow(), 31, 20));  // one pixel row too many
+  EXPECT_FALSE(b.Adopt(borrow(), 0, 20));
+  EXPECT_FALSE(b.Adopt(TPixelBlock::Borrow(owner->data(), std::size_t(1) << 40, owner), TBitmap::MaxSide + 1, 1));
+  EXPECT_EQ(b.ScanLine(0), before);
+  EXPECT_EQ(b.Width(), 7);
+  EXPECT_EQ(b.Pixel(6, 4), 0x00445566u);
+  EXPECT_EQ(owner.use_count(), 1) << "a refused block is let go";
+
+  EXPECT_TRUE(b.Adopt(borrow(), 30, 20));  // exactly the capacity
+  EXPECT_EQ(b.ScanLine(0), owner->data());
 }
