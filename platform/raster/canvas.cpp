@@ -5,6 +5,7 @@
 #include <QRegion>
 #include <algorithm>
 
+#include "platform/raster/damage.h"
 #include "platform/raster/rasterizer.h"
 
 namespace {
@@ -14,6 +15,12 @@ namespace {
 Raster::TSpanList& ThreadSpans() {
   thread_local Raster::TSpanList spans;
   return spans;
+}
+
+// Likewise one damage table per thread.
+Raster::TDamageBands& ThreadDamage() {
+  thread_local Raster::TDamageBands damage;
+  return damage;
 }
 
 Raster::TRasterPen RasterPen(const TPen& pen, const TBrush& brush) {
@@ -46,14 +53,24 @@ QFont ToQFont(const TFont& font) {
 }  // namespace
 
 template <class TBuild>
-void TCanvas::Draw(TPenMode mode, TBuild&& build) {
+void TCanvas::Draw(TPenMode mode, bool oneRect, TBuild&& build) {
   if (FTarget == nullptr || FTarget->Empty()) return;
   Raster::TSpanList& spans = ThreadSpans();
   spans.Reset(FTarget->Width(), FTarget->Height());
   build(spans);
   std::array<TRect, MaxExcluded> excluded;
-  const int count = VisibleExcluded(excluded);
-  Damaged(Raster::ApplySpans(*FTarget, spans.Spans(), mode, {excluded.data(), std::size_t(count)}));
+  const std::span<const TRect> clip{excluded.data(), std::size_t(VisibleExcluded(excluded))};
+  const TRect bounds = Raster::ApplySpans(*FTarget, spans.Spans(), mode, clip);
+  if (FDamage == nullptr || bounds.IsEmpty()) return;
+  // Splitting bounds this small could not save the cost of one more rectangle.
+  if (oneRect || bounds.Width() * bounds.Height() <= Raster::TDamageBands::JoinArea) {
+    FDamage->Damaged(bounds);
+    return;
+  }
+  Raster::TDamageBands& damage = ThreadDamage();
+  damage.Reset(FTarget->Height());
+  damage.AddSpans(spans.Spans(), clip);
+  damage.Report(*FDamage);
 }
 
 int TCanvas::VisibleExcluded(std::array<TRect, MaxExcluded>& out) const {
@@ -83,30 +100,31 @@ void TCanvas::LineTo(int x, int y) {
   const TPoint from = PenPos;
   PenPos = {x, y};
   const Raster::TRasterPen pen = RasterPen(Pen, Brush);
-  Draw(Pen.Mode, [&](Raster::TSpanList& spans) { Raster::LineSpans(spans, from.X, from.Y, x, y, pen); });
+  Draw(Pen.Mode, false, [&](Raster::TSpanList& spans) { Raster::LineSpans(spans, from.X, from.Y, x, y, pen); });
 }
 
 void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
   const Raster::TRasterPen pen = RasterPen(Pen, Brush);
   const TRect box = RectFromCorners(x1, y1, x2, y2);
-  Draw(Pen.Mode, [&](Raster::TSpanList& spans) { Raster::RectangleSpans(spans, box, pen); });
+  Draw(Pen.Mode, false, [&](Raster::TSpanList& spans) { Raster::RectangleSpans(spans, box, pen); });
 }
 
 void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
   const Raster::TRasterPen pen = RasterPen(Pen, Brush);
   const TRect box = RectFromCorners(x1, y1, x2, y2);
-  Draw(Pen.Mode, [&](Raster::TSpanList& spans) { Raster::EllipseSpans(spans, box, pen); });
+  Draw(Pen.Mode, false, [&](Raster::TSpanList& spans) { Raster::EllipseSpans(spans, box, pen); });
 }
 
 void TCanvas::RoundRect(int x1, int y1, int x2, int y2, int cornerWidth, int cornerHeight) {
   const Raster::TRasterPen pen = RasterPen(Pen, Brush);
   const TRect box = RectFromCorners(x1, y1, x2, y2);
-  Draw(Pen.Mode, [&](Raster::TSpanList& spans) { Raster::RoundRectSpans(spans, box, cornerWidth, cornerHeight, pen); });
+  Draw(Pen.Mode, false,
+       [&](Raster::TSpanList& spans) { Raster::RoundRectSpans(spans, box, cornerWidth, cornerHeight, pen); });
 }
 
 void TCanvas::FillRect(const TRect& rect) {
   const std::uint32_t pixel = ColorToPixel(Brush.Color);
-  Draw(pmCopy, [&](Raster::TSpanList& spans) { Raster::FillSpans(spans, rect, pixel); });
+  Draw(pmCopy, true, [&](Raster::TSpanList& spans) { Raster::FillSpans(spans, rect, pixel); });
 }
 
 void TCanvas::CopyRect(const TRect& dest, const TCanvas& source, const TRect& src) {

@@ -34,7 +34,10 @@ struct TFont {
   friend bool operator==(const TFont&, const TFont&) = default;
 };
 
-// Told which part of the target a drawing call changed, so that only that part is repainted.
+// Told which parts of the target a drawing call changed, so that only those are repainted. A
+// figure's call reports a few rectangles, clipped to the target, that together cover every pixel
+// it changed (a hollow screen-sized figure is not reported as the whole screen); block copies,
+// fills and text report one. Told while the call is still running: it must not draw.
 class TDamageSink {
  public:
   virtual ~TDamageSink() = default;
@@ -92,9 +95,9 @@ class TCanvas {
 
  private:
   // Builds one primitive's spans with `build` and applies them with `mode` inside the clip,
-  // then reports the damage.
+  // then reports the damage: a few rectangles along what changed, or its bounds if `oneRect`.
   template <class TBuild>
-  void Draw(TPenMode mode, TBuild&& build);
+  void Draw(TPenMode mode, bool oneRect, TBuild&& build);
   void CopyFrom(const TRect& dest, const TBitmap& source, const TRect& src);
   // The excluded rectangles' parts within the target; returns how many there are.
   int VisibleExcluded(std::array<TRect, MaxExcluded>& out) const;
