@@ -109,6 +109,13 @@ void TPaintBox::paintEvent(QPaintEvent* event) {
   const qreal ratio = devicePixelRatioF();
   view.setDevicePixelRatio(ratio);
   for (const QRect& r : event->region()) {
+    // Under the event's clip of many rectangles the raster engine copies row by row through a
+    // thread pool: good for wide areas, but four times slower than a plain block copy for the
+    // tall thin strips along a figure's outline. Those are clipped to themselves.
+    if (r.width() < 1024)
+      painter.setClipRect(r);
+    else
+      painter.setClipping(false);
     painter.drawImage(r.topLeft(), view, QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio));
   }
 }
