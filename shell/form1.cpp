@@ -1,5 +1,6 @@
 #include "shell/form1.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QMenu>
 #include <QScopeGuard>
@@ -151,11 +152,28 @@ void TForm1::FormCreate() {
   const bool registered = Application->Desktop().RegisterHotKey(
       FHotKeyAtom, MOD_CONTROL_KEY, VK_F1_KEY, [this](int id, unsigned modifiers, unsigned key) {
         TMessage message{WM_HOTKEY, static_cast<std::uintptr_t>(id),
-                         MakeLong(static_cast<std::uint16_t>(modifiers), static_cast<std::uint16_t>(key)), 0};
-        RunHandler([&] { Dispatch(message); });
+                               MakeLong(static_cast<std::uint16_t>(modifiers), static_cast<std::uint16_t>(key)), 0};
+        if (!CloseOpenMenus()) {
+          RunHandler([&] { Dispatch(message); });
+          return;
+        }
+        // A menu that was open ran its own loop; the switch waits until that loop has returned.
+        QTimer::singleShot(0, this, [this, message]() mutable { RunHandler([&] { Dispatch(message); }); });
       });
   // The menu and the play button still switch states; the tip tells why Ctrl+F1 does not.
   if (!registered) FTray->setToolTip(TrayTip + QStringLiteral(" (Ctrl+F1 已被其他程序占用)"));
+}
+
+bool TForm1::CloseOpenMenus() {
+  bool closed = false;
+  // Each pass closes the topmost; a menu that refused to close must not hold the loop.
+  for (int pass = 0; pass < 8; ++pass) {
+    QWidget* popup = QApplication::activePopupWidget();
+    if (!popup) break;
+    popup->close();
+    closed = true;
+  }
+  return closed;
 }
 
 void TForm1::FormDestroy() {

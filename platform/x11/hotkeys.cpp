@@ -167,7 +167,10 @@ bool TX11HotKeys::nativeEventFilter(const QByteArray& eventType, void* message, 
   auto* event = static_cast<xcb_generic_event_t*>(message);
   if ((event->response_type & ~0x80) != XCB_KEY_PRESS) return false;
   auto* press = reinterpret_cast<xcb_key_press_event_t*>(event);
-  if (press->event != FX11.Root()) return false;
+  // Pressed anywhere else, the root's passive grab takes the key before any window sees it.
+  // The key reaches one of our own windows only while that window holds the keyboard itself
+  // (an open pop-up menu); then it is taken too, but only as exactly the registered keys.
+  const bool fromRoot = press->event == FX11.Root();
 
   const auto state = static_cast<std::uint16_t>(press->state & ModifierBits &
                                                 ~(XCB_MOD_MASK_LOCK | FMasks.NumLock));
@@ -179,7 +182,7 @@ bool TX11HotKeys::nativeEventFilter(const QByteArray& eventType, void* message, 
       match = &key;
       break;
     }
-    if (!match) match = &key;  // the receiver sees the real modifiers and decides
+    if (!match && fromRoot) match = &key;  // the receiver sees the real modifiers and decides
   }
   if (!match) return false;
 

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QPointer>
 #include <QWindow>
 #include <algorithm>
 #include <vector>
@@ -45,10 +46,43 @@ void TX11TaskbarHider::Apply(xcb_window_t window) const {
   xcb_flush(c);
 }
 
+void TX11TaskbarHider::AskWindowManager(xcb_window_t window) const {
+  if (!FState || !FSkipTaskbar || !FSkipPager) return;
+  constexpr std::uint32_t StateAdd = 1;
+  constexpr std::uint32_t SourceApplication = 1;
+  xcb_client_message_event_t message{};
+  message.response_type = XCB_CLIENT_MESSAGE;
+  message.format = 32;
+  message.window = window;
+  message.type = FState;
+  message.data.data32[0] = StateAdd;
+  message.data.data32[1] = FSkipTaskbar;
+  message.data.data32[2] = FSkipPager;
+  message.data.data32[3] = SourceApplication;
+  xcb_send_event(FX11.Connection, 0, FX11.Root(),
+                 XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                 reinterpret_cast<const char*>(&message));
+  xcb_flush(FX11.Connection);
+}
+
 bool TX11TaskbarHider::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::Show || !watched->isWindowType()) return false;
   auto* window = static_cast<QWindow*>(watched);
   // handle() first: winId() would create a native window that does not exist yet.
-  if (window->isTopLevel() && window->handle()) Apply(static_cast<xcb_window_t>(window->winId()));
+  if (!window->isTopLevel() || !window->handle()) return false;
+  const auto id = static_cast<xcb_window_t>(window->winId());
+  Apply(id);
+  // A window shown again soon after it was hidden can lose the race: the window manager may
+  // drop the states for the old hiding after they were set for the new showing. Once Qt has
+  // mapped the window, the manager is asked too; the request reaches it after the map, so it
+  // lands on the managed window. Menus and tips are not managed and need no asking.
+  const Qt::WindowType type = window->type();
+  if (type == Qt::Popup || type == Qt::ToolTip) return false;
+  QMetaObject::invokeMethod(
+      this,
+      [this, window = QPointer<QWindow>(window), id] {
+        if (window && window->isVisible() && window->winId() == id) AskWindowManager(id);
+      },
+      Qt::QueuedConnection);
   return false;
 }

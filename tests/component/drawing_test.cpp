@@ -126,7 +126,9 @@ TEST_F(DrawingTest, FiguresAreTheSameDraggedEitherWay) {
     const std::vector<std::uint32_t> forward = SurfaceCopy();
     FCover->TBrefreshClick();
     Drag(QPoint(520, 110), {QPoint(300, 300)}, QPoint(150, 600));
-    if (std::string(figure.Name) != "line" && std::string(figure.Name) != "diamond") EXPECT_EQ(SurfaceCopy(), forward);
+    if (std::string(figure.Name) != "line" && std::string(figure.Name) != "diamond") {
+      EXPECT_EQ(SurfaceCopy(), forward);
+    }
     EXPECT_GT(DiffCount(0, 0, 800, 800), 0);
   }
 }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QMenu>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -100,6 +102,34 @@ TEST_F(StateTest, OnlyExactlyCtrlF1SwitchesStates) {
   Desktop().Handler(Desktop().HotKeyId, MOD_CONTROL_KEY, VK_F1_KEY);
   EXPECT_FALSE(Form1->Working());
   EXPECT_FALSE(FCover->isVisible());
+}
+
+// An open menu of ours holds the keyboard, so the hot key comes through it: the menu closes and
+// the switch runs once the menu's loop has returned.
+TEST_F(StateTest, TheHotKeyClosesAnOpenMenuAndSwitches) {
+  Form1->PopupMenu1->popup(QPoint(100, 100));
+  ASSERT_TRUE(QTest::qWaitFor([] { return Form1->PopupMenu1->isVisible(); }));
+  Desktop().Handler(Desktop().HotKeyId, MOD_CONTROL_KEY, VK_F1_KEY);
+  EXPECT_FALSE(Form1->PopupMenu1->isVisible());
+  EXPECT_TRUE(QTest::qWaitFor([] { return Form1->Working() && FCover->isVisible(); }));
+
+  // The region menu runs inside the release that completed a selection.
+  FCover->TBselectClick();
+  bool answered = false;
+  bool stayedOpen = false;
+  AnswerNextModal([&](QWidget* menu) {
+    answered = true;
+    Desktop().Handler(Desktop().HotKeyId, MOD_CONTROL_KEY, VK_F1_KEY);
+    stayedOpen = menu->isVisible();
+    menu->close();
+  });
+  QTest::mousePress(FCover->PaintBox1, Qt::LeftButton, {}, QPoint(100, 200));
+  QTest::mouseMove(FCover->PaintBox1, QPoint(300, 400));
+  QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, QPoint(300, 400));
+  ASSERT_TRUE(answered);
+  EXPECT_FALSE(stayedOpen);
+  EXPECT_TRUE(QTest::qWaitFor([] { return !Form1->Working() && !FCover->isVisible(); }));
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
 }
 
 TEST_F(StateTest, TheSurfaceShowsTheCapturedScreen) {

@@ -75,7 +75,9 @@ TEST_F(ToolBarTest, ControlsStandInOrderWithTheirHints) {
     QWidget* w = c.Control;
     EXPECT_EQ(w->geometry(), QRect(c.Left, 2, c.Width, 22)) << c.Hint;
     EXPECT_EQ(w->toolTip(), QString::fromUtf8(c.Hint)) << c.Left;
-    if (auto* button = qobject_cast<QToolButton*>(w)) EXPECT_FALSE(button->icon().isNull()) << c.Hint;
+    if (auto* button = qobject_cast<QToolButton*>(w)) {
+      EXPECT_FALSE(button->icon().isNull()) << c.Hint;
+    }
   }
   EXPECT_EQ(FCover->TBstop->geometry(), QRect(0, 2, 23, 22));
   EXPECT_FALSE(FCover->TBstop->isEnabled());

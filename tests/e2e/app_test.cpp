@@ -51,6 +51,22 @@ TEST_F(TAppTest, OtherCombinationsOfF1DoNothing) {
   EXPECT_FALSE(WaitUntil([&] { return !Surface(*app); }, SettleMs));
 }
 
+// An open menu holds the keyboard; Ctrl+F1 still switches, and the menu goes with it.
+TEST_F(TAppTest, CtrlF1SwitchesWhileAMenuIsOpen) {
+  auto app = StartApp();
+  ASSERT_TRUE(RightClickMenu(*app, MarkerPicture()));
+  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  EXPECT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*app) && !OpenMenu(*app); }));
+
+  ASSERT_TRUE(RightClickMenu(*app, {Session().Size().width() / 2, Session().Size().height() / 2}));
+  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  EXPECT_TRUE(WaitUntil([&] { return !Surface(*app) && !OpenMenu(*app); }));
+  // The keyboard is free again: the next Ctrl+F1 is the ordinary one.
+  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  EXPECT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*app); }));
+  EXPECT_TRUE(app->Running());
+}
+
 TEST_F(TAppTest, ExitIsDisabledWhileWorkingAndQuitsWhenIdle) {
   auto app = StartApp();
   ASSERT_TRUE(Xdo().Key("ctrl+F1"));
@@ -138,6 +154,7 @@ TEST_F(TAppTest, NoWindowOfOursHasATaskbarEntry) {
   ASSERT_TRUE(RightClickMenu(*app, {Session().Size().width() / 2, Session().Size().height() / 2}));
   EXPECT_GE(everyWindowSkips(), 3);
   ASSERT_TRUE(Xdo().Key("Escape"));
+  ASSERT_TRUE(WaitUntil([&] { return !OpenMenu(*app); }));
 
   // Shown a second time, the surface must carry the state again.
   ASSERT_TRUE(Xdo().Key("ctrl+F1"));
