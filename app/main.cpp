@@ -3,7 +3,7 @@
 #include "platform/application.h"
 #include "platform/desktop.h"
 #include "platform/instance.h"
-#include "shell/foption.h"
+#include "shell/forms.h"
 #include "shell/form1.h"
 #include "surface/fcover.h"
 
@@ -37,12 +37,7 @@ int main(int argc, char** argv) {
   }
   try {
     TApplication app(argc, argv);
-    app.Title = QStringLiteral("Quilmar");
-    app.setApplicationName(QStringLiteral("quilmar"));
-    app.Initialize();
-    app.CreateForm(Form1);
-    app.CreateForm(FCover);
-    app.CreateForm(FOption);
+    CreateForms(app);
     TActivationListener listener(InstanceName, [](const QString& message) {
       TMessage activation{RegisterWindowMessage(message), 0, 0, 0};
       Application->DeliverToMainWindow(activation);

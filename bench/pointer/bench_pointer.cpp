@@ -10,32 +10,18 @@
 #include <QWindow>
 #include <QTemporaryFile>
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <new>
 #include <vector>
 
 #include "platform/application.h"
 #include "platform/desktop.h"
 #include "platform/image.h"
-#include "shell/foption.h"
+#include "shell/forms.h"
 #include "shell/form1.h"
 #include "surface/fcover.h"
-
-namespace {
-std::atomic<long> Allocations{0};
-}
-
-void* operator new(std::size_t size) {
-  Allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#include "tests/support/allocation_count.h"
 
 namespace {
 
@@ -102,12 +88,8 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config.fileName()).toLocal8Bit());
 
   TApplication app(argc, argv);
-  app.Title = QStringLiteral("Quilmar");
   app.SetDesktop(std::make_unique<TBenchDesktop>());
-  app.Initialize();
-  app.CreateForm(Form1);
-  app.CreateForm(FCover);
-  app.CreateForm(FOption);
+  CreateForms(app);
   Form1->show();
   Form1->StartDrawing();
   app.ProcessMessages();
@@ -151,11 +133,11 @@ int main(int argc, char** argv) {
       }
       // The event is made before the clock starts: the window system makes it, not us.
       QMouseEvent move(QEvent::MouseMove, QPointF(p), QPointF(p), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-      const long before = Allocations.load(std::memory_order_relaxed);
+      const long before = HeapAllocations();
       const auto t0 = std::chrono::steady_clock::now();
       QApplication::sendEvent(window, &move);
       const auto t1 = std::chrono::steady_clock::now();
-      allocations += Allocations.load(std::memory_order_relaxed) - before;
+      allocations += HeapAllocations() - before;
       ms.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
       // The window system repaints between moves, as it does while a teacher drags.
       if (i % 16 == 15) app.ProcessMessages();

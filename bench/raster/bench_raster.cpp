@@ -8,45 +8,14 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
-#include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <map>
-#include <new>
 #include <string>
 #include <vector>
 
 #include "platform/raster/canvas.h"
-
-// ---- every heap allocation of this program is counted ----
-
-namespace {
-std::atomic<long> Allocations{0};
-
-void* Allocate(std::size_t size, std::size_t alignment) {
-  Allocations.fetch_add(1, std::memory_order_relaxed);
-  size = size == 0 ? 1 : size;
-  void* p = alignment <= alignof(std::max_align_t)
-                ? std::malloc(size)
-                : std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
-  if (p == nullptr) throw std::bad_alloc();
-  return p;
-}
-}  // namespace
-
-void* operator new(std::size_t size) { return Allocate(size, 0); }
-void* operator new[](std::size_t size) { return Allocate(size, 0); }
-void* operator new(std::size_t size, std::align_val_t a) { return Allocate(size, std::size_t(a)); }
-void* operator new[](std::size_t size, std::align_val_t a) { return Allocate(size, std::size_t(a)); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+#include "tests/support/allocation_count.h"
 
 namespace {
 
@@ -124,9 +93,9 @@ template <class TBody>
 void Measure(benchmark::State& state, TBody&& body) {
   long allocations = 0;
   for (auto _ : state) {
-    const long before = Allocations.load(std::memory_order_relaxed);
+    const long before = HeapAllocations();
     body();
-    allocations += Allocations.load(std::memory_order_relaxed) - before;
+    allocations += HeapAllocations() - before;
   }
   state.counters["allocs"] = double(allocations) / double(state.iterations());
 }

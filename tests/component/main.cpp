@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/application.h"
-#include "shell/foption.h"
+#include "shell/forms.h"
 #include "shell/form1.h"
 #include "surface/fcover.h"
 #include "tests/component/harness.h"
@@ -12,12 +12,8 @@ int main(int argc, char** argv) {
   // Always the offscreen platform, also when ctest lists the tests at build time.
   qputenv("QT_QPA_PLATFORM", "offscreen");
   TApplication app(argc, argv);
-  app.Title = QStringLiteral("Quilmar");
   app.SetDesktop(std::make_unique<TTestDesktop>());
-  app.Initialize();
-  app.CreateForm(Form1);
-  app.CreateForm(FCover);
-  app.CreateForm(FOption);
+  CreateForms(app);
   Form1->show();
   app.ProcessMessages();
   return RUN_ALL_TESTS();

@@ -61,16 +61,7 @@ class TAppTest : public TXSessionTest {
   // A pattern window of the probe, shown and on screen; its geometry.
   QRect ShowPattern(TChild& probe) {
     EXPECT_TRUE(probe.WaitForLine("ready"));
-    probe.Send("pattern 100 120 400 300");
-    const auto shown = probe.WaitForLine("shown");
-    QRect geometry;
-    EXPECT_TRUE(WaitUntil([&] {
-      const auto info = X().Info(shown.value_or("shown 0").mid(6).toUInt());
-      if (!info || !info->Viewable) return false;
-      geometry = info->Geometry;
-      return PatternMismatches(X().Grab(geometry)) == 0;
-    }));
-    return geometry;
+    return TXSessionTest::ShowPattern(probe, {100, 120, 400, 300});
   }
 };
 

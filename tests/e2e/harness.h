@@ -149,6 +149,9 @@ class TXSessionTest : public ::testing::Test {
   // A child process in the session; the test fails at once when it cannot be started.
   std::unique_ptr<TChild> Spawn(const QString& program, const QStringList& arguments,
                                 const QProcessEnvironment* env = nullptr);
+  // Has the probe (started with "gui") show its pattern window at `where` and waits until the
+  // screen shows the pattern; the window's geometry on screen.
+  QRect ShowPattern(TChild& probe, const QRect& where);
 
  private:
   std::unique_ptr<TXSession> FSession;

@@ -26,21 +26,6 @@ class TServicesTest : public TXSessionTest {
     probe.Send(command);
     return probe.ReadLine().value_or("(no answer)");
   }
-  // Shows the pattern window and waits until the screen shows it; its geometry on screen.
-  QRect ShowPattern(TChild& probe, const QRect& where) {
-    probe.Send(QStringLiteral("pattern %1 %2 %3 %4")
-                   .arg(where.x()).arg(where.y()).arg(where.width()).arg(where.height()));
-    const auto shown = probe.WaitForLine("shown");
-    EXPECT_TRUE(shown);
-    QRect geometry;
-    EXPECT_TRUE(WaitUntil([&] {
-      const auto info = X().Info(shown.value_or("shown 0").mid(6).toUInt());
-      if (!info || !info->Viewable) return false;
-      geometry = info->Geometry;
-      return PatternMismatches(X().Grab(geometry)) == 0;
-    })) << "the pattern window never showed its pattern";
-    return geometry;
-  }
 };
 
 // --- hot key

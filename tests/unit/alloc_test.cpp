@@ -1,36 +1,5 @@
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
 #include "raster_support.h"
-
-// Every heap allocation of this test binary is counted here.
-namespace {
-std::atomic<long> Allocations{0};
-
-void* Allocate(std::size_t size, std::size_t alignment) {
-  ++Allocations;
-  size = size == 0 ? 1 : size;
-  void* p = alignment <= alignof(std::max_align_t)
-                ? std::malloc(size)
-                : std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
-  if (p == nullptr) throw std::bad_alloc();
-  return p;
-}
-}  // namespace
-
-void* operator new(std::size_t size) { return Allocate(size, 0); }
-void* operator new[](std::size_t size) { return Allocate(size, 0); }
-void* operator new(std::size_t size, std::align_val_t a) { return Allocate(size, std::size_t(a)); }
-void* operator new[](std::size_t size, std::align_val_t a) { return Allocate(size, std::size_t(a)); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+#include "tests/support/allocation_count.h"
 
 using namespace RasterTest;
 
@@ -83,14 +52,14 @@ TEST(Allocations, FigureCallsAllocateNothingAfterOneWarmUpCall) {
     s.Canvas.Brush.Style = pen.Brush;
     s.Canvas.ExcludeClipRect({216, 0, 756, 28});
     for (const auto& call : calls) {
-      const long before = Allocations.load();
+      const long before = HeapAllocations();
       call.Draw(s.Canvas, background.Canvas);
-      EXPECT_EQ(Allocations.load() - before, 0) << call.Name << " width " << pen.Width;
+      EXPECT_EQ(HeapAllocations() - before, 0) << call.Name << " width " << pen.Width;
     }
   }
   EXPECT_GT(sink.Rects, long(std::size(calls) * std::size(pens)));
   // The counter does see allocations.
-  const long before = Allocations.load();
+  const long before = HeapAllocations();
   s.Canvas.CopyRect({0, 0, 100, 100}, background.Canvas, {0, 0, 50, 50});
-  EXPECT_GT(Allocations.load() - before, 0);
+  EXPECT_GT(HeapAllocations() - before, 0);
 }
