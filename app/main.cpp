@@ -3,8 +3,8 @@
 #include "platform/application.h"
 #include "platform/desktop.h"
 #include "platform/instance.h"
-#include "shell/forms.h"
 #include "shell/form1.h"
+#include "shell/forms.h"
 #include "surface/fcover.h"
 
 namespace {

@@ -13,8 +13,7 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   Application = this;
   // The main form's closing ends the program, not the last window's.
   setQuitOnLastWindowClosed(false);
-  connect(this, &QGuiApplication::focusWindowChanged, this,
-          [this](QWindow* window) { TrackActiveWindow(window); });
+  connect(this, &QGuiApplication::focusWindowChanged, this, [this](QWindow* window) { TrackActiveWindow(window); });
 }
 
 TApplication::~TApplication() {

@@ -16,7 +16,8 @@ static QIcon SwatchOf(TColor color) {
 
 TColorBox::TColorBox(QWidget* parent) : QComboBox(parent) {
   for (const TNamedColor& entry : PenColorList())
-    addItem(SwatchOf(entry.Value), QString::fromLatin1(entry.Name), QVariant::fromValue(static_cast<uint>(entry.Value)));
+    addItem(SwatchOf(entry.Value), QString::fromLatin1(entry.Name),
+            QVariant::fromValue(static_cast<uint>(entry.Value)));
   // The box itself is narrow; the open list shows the names in full.
   view()->setMinimumWidth(200);
   setMaxVisibleItems(20);

@@ -31,8 +31,7 @@ class TQtDesktopServices final : public TDesktopServices {
     if (grab.format() != QImage::Format_RGB32) grab = grab.convertToFormat(QImage::Format_RGB32);
     width = std::min({width, target.Width(), grab.width()});
     height = std::min({height, target.Height(), grab.height()});
-    for (int y = 0; y < height; ++y)
-      std::memcpy(target.ScanLine(y), grab.constScanLine(y), std::size_t(width) * 4);
+    for (int y = 0; y < height; ++y) std::memcpy(target.ScanLine(y), grab.constScanLine(y), std::size_t(width) * 4);
     return true;
   }
 

@@ -20,8 +20,7 @@ class TDesktopServices {
 
   // Registers a system-wide hot key delivered whichever window has the focus. Returns false
   // when it cannot be had (another program holds it, or the platform has none).
-  virtual bool RegisterHotKey(int id, unsigned modifiers, unsigned virtualKey,
-                              THotKeyHandler handler) = 0;
+  virtual bool RegisterHotKey(int id, unsigned modifiers, unsigned virtualKey, THotKeyHandler handler) = 0;
   virtual void UnregisterHotKeys() = 0;
 
   // Readies everything a capture of width x height needs (shared memory, buffers), so that the

@@ -101,11 +101,8 @@ void TMaskEdit::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Left:
     case Qt::Key_Right:
     case Qt::Key_Home:
-    case Qt::Key_End:
-      QLineEdit::keyPressEvent(event);
-      return;
-    default:
-      break;
+    case Qt::Key_End: QLineEdit::keyPressEvent(event); return;
+    default: break;
   }
   if (event->matches(QKeySequence::Paste)) {
     // Pasted text goes through the same door as typing: digits only.

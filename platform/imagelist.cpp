@@ -1,8 +1,9 @@
 #include "platform/imagelist.h"
 
 void TImageList::Add(const QPixmap& pixmap) {
-  FImages.push_back(pixmap.size() == QSize(FWidth, FHeight) ? pixmap
-                                                            : pixmap.scaled(FWidth, FHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+  FImages.push_back(pixmap.size() == QSize(FWidth, FHeight)
+                        ? pixmap
+                        : pixmap.scaled(FWidth, FHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
 }
 
 QPixmap TImageList::Pixmap(int index) const {

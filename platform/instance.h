@@ -29,8 +29,7 @@ bool SendActivation(const QString& name, const QString& message);
 class TActivationListener : public QObject {
   Q_OBJECT
  public:
-  TActivationListener(const QString& name, std::function<void(const QString&)> handler,
-                      QObject* parent = nullptr);
+  TActivationListener(const QString& name, std::function<void(const QString&)> handler, QObject* parent = nullptr);
   ~TActivationListener() override;
 
  private:

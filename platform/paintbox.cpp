@@ -84,7 +84,8 @@ void TPaintBox::RestoreFromBackground(const TRect& area) {
   const TRect target = Intersect(area, TRect{0, 0, FPixels.Width(), FPixels.Height()});
   if (target.IsEmpty()) return;
   TRect from{};
-  if (FBackground && !FBackground->Empty()) from = Intersect(target, TRect{0, 0, FBackground->Width(), FBackground->Height()});
+  if (FBackground && !FBackground->Empty())
+    from = Intersect(target, TRect{0, 0, FBackground->Width(), FBackground->Height()});
   const auto width = static_cast<std::size_t>(target.Width());
   for (int y = target.Top; y < target.Bottom; ++y) {
     std::uint32_t* row = FPixels.ScanLine(y) + target.Left;
@@ -183,8 +184,7 @@ bool TPaintBox::eventFilter(QObject* watched, QEvent* event) {
         if (OnMouseMove) OnMouseMove(ShiftStateOf(move->modifiers(), move->buttons()), x, y);
         return true;
       }
-      default:
-        break;
+      default: break;
     }
     return false;
   }
@@ -205,8 +205,7 @@ bool TPaintBox::eventFilter(QObject* watched, QEvent* event) {
       }
       break;
     }
-    default:
-      break;
+    default: break;
   }
   return false;
 }
@@ -228,7 +227,8 @@ QPoint TPaintBox::DevicePos(const QMouseEvent* event) const {
   const QPoint offset = mapTo(window(), QPoint());
   if (FHaveWindowPos && (FWindowPos - (local + offset)).manhattanLength() <= 1.0) {
     const QPointF device = FWindowPos * ratio;
-    return QPoint(qRound(device.x()), qRound(device.y())) - QPoint(qRound(offset.x() * ratio), qRound(offset.y() * ratio));
+    return QPoint(qRound(device.x()), qRound(device.y())) -
+           QPoint(qRound(offset.x() * ratio), qRound(offset.y() * ratio));
   }
   return QPoint(qRound(local.x() * ratio), qRound(local.y() * ratio));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMenu>
 #include <QPointF>
 #include <QPointer>
 #include <QWidget>
@@ -10,8 +11,6 @@
 #include "platform/controls.h"
 #include "platform/raster/bitmap.h"
 #include "platform/raster/canvas.h"
-
-#include <QMenu>
 
 // The drawing surface of a window. Its canvas draws into the window-pixel buffer, which is
 // exactly what the window shows; a paint only copies the damaged part of that buffer to the

@@ -18,16 +18,13 @@ void SaveBitmapToFile(const TBitmap& bitmap, const QString& fileName) {
   QSaveFile file(fileName);
   if (!file.open(QIODevice::WriteOnly))
     throw Exception(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, file.errorString()));
-  if (!bitmap.View().save(&file, "BMP"))
-    throw Exception(QStringLiteral("Cannot write file \"%1\"").arg(fileName));
-  if (!file.commit())
-    throw Exception(QStringLiteral("Cannot write file \"%1\". %2").arg(fileName, file.errorString()));
+  if (!bitmap.View().save(&file, "BMP")) throw Exception(QStringLiteral("Cannot write file \"%1\"").arg(fileName));
+  if (!file.commit()) throw Exception(QStringLiteral("Cannot write file \"%1\". %2").arg(fileName, file.errorString()));
 }
 
 void LoadBitmapFromFile(TBitmap& bitmap, const QString& fileName) {
   const QString ext = QFileInfo(fileName).suffix().toLower();
-  if (ext != QLatin1String("bmp"))
-    throw Exception(QStringLiteral("Unknown picture file extension (.%1)").arg(ext));
+  if (ext != QLatin1String("bmp")) throw Exception(QStringLiteral("Unknown picture file extension (.%1)").arg(ext));
   QImageReader reader(fileName, "BMP");
   const QSize size = reader.size();
   if (!size.isValid() || size.width() > MaxPictureSide || size.height() > MaxPictureSide ||

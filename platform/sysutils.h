@@ -7,8 +7,7 @@
 // The framework's exception: a message text that the application's error report shows.
 class Exception : public std::runtime_error {
  public:
-  explicit Exception(const QString& message)
-      : std::runtime_error(message.toStdString()), FMessage(message) {}
+  explicit Exception(const QString& message) : std::runtime_error(message.toStdString()), FMessage(message) {}
   const QString& Message() const { return FMessage; }
 
  private:

@@ -27,15 +27,12 @@ struct TEnableRow {
 };
 
 constexpr TEnableRow EnableRows[] = {
-    {&Ui::Form1::Nstart, false, true},     {&Ui::Form1::Nstop, true, false},
-    {&Ui::Form1::Nexit, false, true},      {&Ui::Form1::Nrefresh, true, false},
-    {&Ui::Form1::Noption, true, true},     {&Ui::Form1::NCaption, true, false},
-    {&Ui::Form1::NCircle, true, false},    {&Ui::Form1::NRoundRect, true, false},
-    {&Ui::Form1::NDiamond, true, false},   {&Ui::Form1::NEraser, true, false},
-    {&Ui::Form1::NLine, true, false},      {&Ui::Form1::NPen, true, false},
-    {&Ui::Form1::NRect, true, false},      {&Ui::Form1::NWhite, true, false},
-    {&Ui::Form1::Nshowtools, true, false}, {&Ui::Form1::NOpen, true, false},
-    {&Ui::Form1::NSave, true, false},
+    {&Ui::Form1::Nstart, false, true},   {&Ui::Form1::Nstop, true, false},      {&Ui::Form1::Nexit, false, true},
+    {&Ui::Form1::Nrefresh, true, false}, {&Ui::Form1::Noption, true, true},     {&Ui::Form1::NCaption, true, false},
+    {&Ui::Form1::NCircle, true, false},  {&Ui::Form1::NRoundRect, true, false}, {&Ui::Form1::NDiamond, true, false},
+    {&Ui::Form1::NEraser, true, false},  {&Ui::Form1::NLine, true, false},      {&Ui::Form1::NPen, true, false},
+    {&Ui::Form1::NRect, true, false},    {&Ui::Form1::NWhite, true, false},     {&Ui::Form1::Nshowtools, true, false},
+    {&Ui::Form1::NOpen, true, false},    {&Ui::Form1::NSave, true, false},
 };
 
 // The main menu in display order, each item with its handler and its picture in the surface's
@@ -152,7 +149,7 @@ void TForm1::FormCreate() {
   const bool registered = Application->Desktop().RegisterHotKey(
       FHotKeyAtom, MOD_CONTROL_KEY, VK_F1_KEY, [this](int id, unsigned modifiers, unsigned key) {
         TMessage message{WM_HOTKEY, static_cast<std::uintptr_t>(id),
-                               MakeLong(static_cast<std::uint16_t>(modifiers), static_cast<std::uint16_t>(key)), 0};
+                         MakeLong(static_cast<std::uint16_t>(modifiers), static_cast<std::uint16_t>(key)), 0};
         if (!CloseOpenMenus()) {
           RunHandler([&] { Dispatch(message); });
           return;

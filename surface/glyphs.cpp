@@ -24,7 +24,9 @@ const QColor Red(0xD0, 0x20, 0x20);
 const QColor Blue(0x20, 0x50, 0xC0);
 const QColor Green(0x20, 0x90, 0x30);
 
-QPen Stroke(const QColor& color, qreal width = 1.6) { return QPen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin); }
+QPen Stroke(const QColor& color, qreal width = 1.6) {
+  return QPen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
 
 // Dark outlines with a light halo, so that a glyph reads on the purple bar and in a white menu.
 void Outlined(QPainter& p, const std::function<void(QPainter&)>& shape) {
@@ -42,7 +44,8 @@ void Arrow(QPainter& p, qreal angle) {
   p.rotate(angle);
   p.setPen(Qt::NoPen);
   p.setBrush(Blue);
-  p.drawPolygon(QPolygonF({QPointF(0, -7), QPointF(6, 0), QPointF(2, 0), QPointF(2, 6), QPointF(-2, 6), QPointF(-2, 0), QPointF(-6, 0)}));
+  p.drawPolygon(QPolygonF(
+      {QPointF(0, -7), QPointF(6, 0), QPointF(2, 0), QPointF(2, 6), QPointF(-2, 6), QPointF(-2, 0), QPointF(-6, 0)}));
 }
 
 }  // namespace
@@ -139,7 +142,8 @@ void DrawToolGlyphs(TImageList& list) {
       [](QPainter& p) {
         p.setPen(Stroke(QColor(0x90, 0x70, 0x10), 1));
         p.setBrush(QColor(0xF0, 0xC8, 0x50));
-        p.drawPolygon(QPolygonF({QPointF(1.5, 3.5), QPointF(6, 3.5), QPointF(7.5, 5), QPointF(14.5, 5), QPointF(14.5, 13.5), QPointF(1.5, 13.5)}));
+        p.drawPolygon(QPolygonF({QPointF(1.5, 3.5), QPointF(6, 3.5), QPointF(7.5, 5), QPointF(14.5, 5),
+                                 QPointF(14.5, 13.5), QPointF(1.5, 13.5)}));
       },
       // 18 unused
       [](QPainter&) {},

@@ -3,8 +3,8 @@
 #include "platform/application.h"
 #include "platform/image.h"
 #include "platform/sysutils.h"
-#include "shell/form1.h"
 #include "shell/foption.h"
+#include "shell/form1.h"
 #include "surface/fcover.h"
 
 namespace {
@@ -72,7 +72,8 @@ void TFCover::BuildRegionMenu() {
   // The menu runs inside the release handler; its commands are queued so that they run after
   // the release has been handled, with the selection already active.
   for (QAction* command : PopupMenu1->actions())
-    connect(command, &QAction::triggered, this, [this, command] { emit RegionCommand(command); }, Qt::QueuedConnection);
+    connect(
+        command, &QAction::triggered, this, [this, command] { emit RegionCommand(command); }, Qt::QueuedConnection);
   Nloadtorect->setIcon(ImageList1.Icon(17));
   Nrectwhite->setIcon(ImageList1.Icon(15));
 }

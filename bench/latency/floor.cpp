@@ -25,8 +25,7 @@ int Fail(const char* what) {
 }
 
 std::uint16_t NumLockMask(xcb_connection_t* c, xcb_key_symbols_t* symbols) {
-  xcb_get_modifier_mapping_reply_t* map =
-      xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr);
+  xcb_get_modifier_mapping_reply_t* map = xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr);
   std::uint16_t mask = 0;
   if (!map) return mask;
   const xcb_keycode_t* codes = xcb_get_modifier_mapping_keycodes(map);
@@ -59,11 +58,11 @@ int main() {
   std::free(f1);
   const std::uint16_t numLock = NumLockMask(c, symbols);
   xcb_key_symbols_free(symbols);
-  for (std::uint16_t locks : {std::uint16_t(0), std::uint16_t(XCB_MOD_MASK_LOCK), numLock,
-                              std::uint16_t(numLock | XCB_MOD_MASK_LOCK)}) {
+  for (std::uint16_t locks :
+       {std::uint16_t(0), std::uint16_t(XCB_MOD_MASK_LOCK), numLock, std::uint16_t(numLock | XCB_MOD_MASK_LOCK)}) {
     xcb_generic_error_t* error = xcb_request_check(
-        c, xcb_grab_key_checked(c, 0, root, XCB_MOD_MASK_CONTROL | locks, key,
-                                XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        c,
+        xcb_grab_key_checked(c, 0, root, XCB_MOD_MASK_CONTROL | locks, key, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     if (error) return Fail("Ctrl+F1 is held by another client");
   }
 
@@ -82,13 +81,11 @@ int main() {
   xcb_create_gc(c, gc, pixmap, 0, nullptr);
   const xcb_window_t window = xcb_generate_id(c);
   const std::uint32_t values[] = {pixmap, 1};
-  xcb_create_window(c, XCB_COPY_FROM_PARENT, window, root, 0, 0, width, height, 0,
-                    XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
-                    XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT, values);
+  xcb_create_window(c, XCB_COPY_FROM_PARENT, window, root, 0, 0, width, height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                    screen->root_visual, XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT, values);
   // One full round trip through every path ahead of time, so the first freeze is like the rest.
   std::free(xcb_shm_get_image_reply(
-      c, xcb_shm_get_image(c, root, 0, 0, width, height, ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0),
-      nullptr));
+      c, xcb_shm_get_image(c, root, 0, 0, width, height, ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0), nullptr));
   xcb_shm_put_image(c, pixmap, gc, width, height, 0, 0, width, height, 0, 0, screen->root_depth,
                     XCB_IMAGE_FORMAT_Z_PIXMAP, 0, segment, 0);
   std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
@@ -102,11 +99,9 @@ int main() {
       if (press->detail == key) {
         if (!shown) {
           std::free(xcb_shm_get_image_reply(
-              c, xcb_shm_get_image(c, root, 0, 0, width, height, ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP,
-                                   segment, 0),
-              nullptr));
-          xcb_shm_put_image(c, pixmap, gc, width, height, 0, 0, width, height, 0, 0,
-                            screen->root_depth, XCB_IMAGE_FORMAT_Z_PIXMAP, 0, segment, 0);
+              c, xcb_shm_get_image(c, root, 0, 0, width, height, ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0), nullptr));
+          xcb_shm_put_image(c, pixmap, gc, width, height, 0, 0, width, height, 0, 0, screen->root_depth,
+                            XCB_IMAGE_FORMAT_Z_PIXMAP, 0, segment, 0);
           xcb_map_window(c, window);
         } else {
           xcb_unmap_window(c, window);

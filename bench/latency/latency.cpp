@@ -87,8 +87,8 @@ struct TStats {
     const auto [lo, hi] = std::minmax_element(Values.begin(), Values.end());
     char buffer[96];
     const int digits = std::strcmp(unit, "s") == 0 ? 2 : 1;  // CPU seconds want hundredths
-    std::snprintf(buffer, sizeof buffer, "%.*f %s [%.*f..%.*f] n=%zu", digits, Median() * scale,
-                  unit, digits, *lo * scale, digits, *hi * scale, Values.size());
+    std::snprintf(buffer, sizeof buffer, "%.*f %s [%.*f..%.*f] n=%zu", digits, Median() * scale, unit, digits,
+                  *lo * scale, digits, *hi * scale, Values.size());
     return buffer;
   }
 };
@@ -109,16 +109,15 @@ class TScreenProbe {
     const std::int16_t x = std::int16_t(Width / 2), y = std::int16_t(Height / 2);
     FWindow = xcb_generate_id(FC);
     const std::uint32_t values[] = {CounterBase};
-    xcb_create_window(FC, XCB_COPY_FROM_PARENT, FWindow, FScreen->root, x, y, ProbeSize,
-                      ProbeSize, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, FScreen->root_visual,
-                      XCB_CW_BACK_PIXEL, values);
+    xcb_create_window(FC, XCB_COPY_FROM_PARENT, FWindow, FScreen->root, x, y, ProbeSize, ProbeSize, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, FScreen->root_visual, XCB_CW_BACK_PIXEL, values);
     // WM_NORMAL_HINTS with a user-given position, so the window manager leaves it there.
     std::uint32_t hints[18] = {};
     hints[0] = 1 | 4;  // USPosition | PPosition
     hints[1] = std::uint32_t(x);
     hints[2] = std::uint32_t(y);
-    xcb_change_property(FC, XCB_PROP_MODE_REPLACE, FWindow, XCB_ATOM_WM_NORMAL_HINTS,
-                        XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
+    xcb_change_property(FC, XCB_PROP_MODE_REPLACE, FWindow, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32, 18,
+                        hints);
     xcb_map_window(FC, FWindow);
     xcb_flush(FC);
     const double deadline = Now() + TimeoutS;
@@ -138,8 +137,7 @@ class TScreenProbe {
     xcb_change_window_attributes(FC, FWindow, XCB_CW_BACK_PIXEL, &value);
     xcb_clear_area(FC, 0, FWindow, 0, 0, 0, 0);
     xcb_get_image_reply_t* reply = xcb_get_image_reply(
-        FC, xcb_get_image(FC, XCB_IMAGE_FORMAT_Z_PIXMAP, FScreen->root, FProbeX, FProbeY, 1, 1, ~0u),
-        nullptr);
+        FC, xcb_get_image(FC, XCB_IMAGE_FORMAT_Z_PIXMAP, FScreen->root, FProbeX, FProbeY, 1, 1, ~0u), nullptr);
     if (!reply) return Other;
     std::uint32_t pixel = 0;
     std::memcpy(&pixel, xcb_get_image_data(reply), 4);
@@ -172,8 +170,7 @@ class TScreenProbe {
  private:
   bool Locate() {
     xcb_translate_coordinates_reply_t* t = xcb_translate_coordinates_reply(
-        FC, xcb_translate_coordinates(FC, FWindow, FScreen->root, ProbeSize / 2, ProbeSize / 2),
-        nullptr);
+        FC, xcb_translate_coordinates(FC, FWindow, FScreen->root, ProbeSize / 2, ProbeSize / 2), nullptr);
     if (!t) return false;
     FProbeX = t->dst_x;
     FProbeY = t->dst_y;
@@ -193,8 +190,7 @@ class TScreenProbe {
     const xcb_window_t* children = xcb_query_tree_children(tree);
     for (int i = 0; i < xcb_query_tree_children_length(tree) && !found; ++i) {
       auto* p = xcb_get_property_reply(
-          FC, xcb_get_property(FC, 0, children[i], Atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 0, 1),
-          nullptr);
+          FC, xcb_get_property(FC, 0, children[i], Atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 0, 1), nullptr);
       const bool ours = p && xcb_get_property_value_length(p) == 4 &&
                         *static_cast<std::uint32_t*>(xcb_get_property_value(p)) == std::uint32_t(pid);
       std::free(p);
@@ -204,11 +200,9 @@ class TScreenProbe {
       }
       auto* a = xcb_get_window_attributes_reply(FC, xcb_get_window_attributes(FC, children[i]), nullptr);
       auto* n = xcb_get_property_reply(
-          FC, xcb_get_property(FC, 0, children[i], XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 64),
-          nullptr);
+          FC, xcb_get_property(FC, 0, children[i], XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 64), nullptr);
       found = a && a->map_state == XCB_MAP_STATE_VIEWABLE && n &&
-              std::string(static_cast<char*>(xcb_get_property_value(n)),
-                          xcb_get_property_value_length(n)) == name;
+              std::string(static_cast<char*>(xcb_get_property_value(n)), xcb_get_property_value_length(n)) == name;
       std::free(a);
       std::free(n);
     }
@@ -236,8 +230,7 @@ struct TRows {
 
 class TBench {
  public:
-  TBench(TScreenProbe& probe, int runs, double idleSeconds)
-      : FProbe(probe), FRuns(runs), FIdleSeconds(idleSeconds) {}
+  TBench(TScreenProbe& probe, int runs, double idleSeconds) : FProbe(probe), FRuns(runs), FIdleSeconds(idleSeconds) {}
 
   TRows Measure(const TTarget& target) {
     TRows rows;
@@ -338,8 +331,8 @@ void PrintRow(const char* name, const TStats& app, const TStats& floor, double s
     std::snprintf(buffer, sizeof buffer, "%.2fx", app.Median() / floor.Median());
     ratio = buffer;
   }
-  std::printf("%-30s %-34s %-34s %s\n", name, app.Text(scale, unit).c_str(),
-              floor.Text(scale, unit).c_str(), ratio.c_str());
+  std::printf("%-30s %-34s %-34s %s\n", name, app.Text(scale, unit).c_str(), floor.Text(scale, unit).c_str(),
+              ratio.c_str());
 }
 
 }  // namespace
@@ -367,11 +360,10 @@ int main(int argc, char** argv) {
   if (haveApp) appRows = bench.Measure({"quilmar", app, false});
   const TRows floorRows = bench.Measure({"floor", floorPath, true});
 
-  std::printf("\nscreen %dx%d, %d runs, idle %.0f s; times from the start of xdotool\n",
-              probe.Width, probe.Height, runs, idle);
+  std::printf("\nscreen %dx%d, %d runs, idle %.0f s; times from the start of xdotool\n", probe.Width, probe.Height,
+              runs, idle);
   if (!haveApp) std::printf("quilmar rows skipped: %s is not built\n", app.c_str());
-  std::printf("%-30s %-34s %-34s %s\n", "row", "quilmar median [range]", "floor median [range]",
-              "quilmar/floor");
+  std::printf("%-30s %-34s %-34s %s\n", "row", "quilmar median [range]", "floor median [range]", "quilmar/floor");
   PrintRow("hot key -> surface showing", appRows.Shown, floorRows.Shown, 1e3, "ms");
   PrintRow("hot key -> surface gone", appRows.Gone, floorRows.Gone, 1e3, "ms");
   PrintRow("first freeze after start", appRows.FirstShown, floorRows.FirstShown, 1e3, "ms");
@@ -383,7 +375,6 @@ int main(int argc, char** argv) {
     std::printf("idle RSS budget 32 MB + 8 B/pixel = %.1f MB\n", budget / (1 << 20));
   }
   if (haveApp && !appRows.FirstShown.Empty() && !appRows.Shown.Empty())
-    std::printf("first freeze / later freezes: %.2fx\n",
-                appRows.FirstShown.Median() / appRows.Shown.Median());
+    std::printf("first freeze / later freezes: %.2fx\n", appRows.FirstShown.Median() / appRows.Shown.Median());
   return 0;
 }

@@ -7,8 +7,8 @@
 #include <QDir>
 #include <QMouseEvent>
 #include <QPaintEvent>
-#include <QWindow>
 #include <QTemporaryFile>
+#include <QWindow>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -18,8 +18,8 @@
 #include "platform/application.h"
 #include "platform/desktop.h"
 #include "platform/image.h"
-#include "shell/forms.h"
 #include "shell/form1.h"
+#include "shell/forms.h"
 #include "surface/fcover.h"
 #include "tests/support/allocation_count.h"
 
@@ -39,7 +39,8 @@ class TBenchDesktop : public TDesktopServices {
   bool CaptureScreen(TBitmap& target, int width, int height) override {
     for (int y = 0; y < std::min(height, target.Height()); ++y)
       for (int x = 0; x < std::min(width, target.Width()); ++x)
-        target.SetPixel(x, y, (static_cast<std::uint32_t>(x * 2654435761u) ^ static_cast<std::uint32_t>(y * 40503u)) & 0xFFFFFF);
+        target.SetPixel(
+            x, y, (static_cast<std::uint32_t>(x * 2654435761u) ^ static_cast<std::uint32_t>(y * 40503u)) & 0xFFFFFF);
     return true;
   }
   void HideFromTaskbar() override {}
@@ -80,10 +81,11 @@ int main(int argc, char** argv) {
   // An offscreen screen of the size we measure at.
   QTemporaryFile config(QDir::tempPath() + QStringLiteral("/quilmar-bench-XXXXXX.json"));
   config.open();
-  config.write(QStringLiteral(R"({"screens":[{"name":"bench","x":0,"y":0,"width":%1,"height":%2,"logicalDpi":96,"dpr":1}]})")
-                   .arg(ScreenW)
-                   .arg(ScreenH)
-                   .toUtf8());
+  config.write(
+      QStringLiteral(R"({"screens":[{"name":"bench","x":0,"y":0,"width":%1,"height":%2,"logicalDpi":96,"dpr":1}]})")
+          .arg(ScreenW)
+          .arg(ScreenH)
+          .toUtf8());
   config.flush();
   qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config.fileName()).toLocal8Bit());
 
@@ -94,7 +96,8 @@ int main(int argc, char** argv) {
   Form1->StartDrawing();
   app.ProcessMessages();
   if (FCover->Width() != ScreenW || FCover->Height() != ScreenH) {
-    std::printf("surface is %dx%d, not %dx%d: the offscreen screen size was not applied\n", FCover->Width(), FCover->Height(), ScreenW, ScreenH);
+    std::printf("surface is %dx%d, not %dx%d: the offscreen screen size was not applied\n", FCover->Width(),
+                FCover->Height(), ScreenW, ScreenH);
     return 1;
   }
   FCover->MElinewidth->SetText(QStringLiteral("20"));
@@ -102,12 +105,13 @@ int main(int argc, char** argv) {
   FCover->ToolButton4Click();
 
   const TTool tools[] = {
-      {"freehand", &TFCover::TBpenClick},          {"eraser", &TFCover::TBeraserClick},
-      {"line", &TFCover::TBlineClick},             {"rectangle", &TFCover::TBrectClick},
-      {"ellipse", &TFCover::TBcircleClick},        {"rounded rectangle", &TFCover::TBroundrectClick},
-      {"diamond", &TFCover::TBdiamondClick},       {"selection frame", &TFCover::TBselectClick},
+      {"freehand", &TFCover::TBpenClick},    {"eraser", &TFCover::TBeraserClick},
+      {"line", &TFCover::TBlineClick},       {"rectangle", &TFCover::TBrectClick},
+      {"ellipse", &TFCover::TBcircleClick},  {"rounded rectangle", &TFCover::TBroundrectClick},
+      {"diamond", &TFCover::TBdiamondClick}, {"selection frame", &TFCover::TBselectClick},
   };
-  std::printf("%-18s %12s %12s %12s %8s %14s\n", "tool (width 20)", "median ms", "99.9% ms", "worst ms", "worst at", "allocs/move");
+  std::printf("%-18s %12s %12s %12s %8s %14s\n", "tool (width 20)", "median ms", "99.9% ms", "worst ms", "worst at",
+              "allocs/move");
   QWidget* box = FCover->PaintBox1;
   // Moves arrive at the window, as the window system delivers them.
   QWindow* window = FCover->windowHandle();
@@ -129,7 +133,8 @@ int main(int argc, char** argv) {
         p = FarCorner(i);
       } else {
         const double a = i * 0.05;
-        p = QPoint(ScreenW / 2 + static_cast<int>(800 * std::cos(a)), ScreenH / 2 + static_cast<int>(800 * std::sin(a)));
+        p = QPoint(ScreenW / 2 + static_cast<int>(800 * std::cos(a)),
+                   ScreenH / 2 + static_cast<int>(800 * std::sin(a)));
       }
       // The event is made before the clock starts: the window system makes it, not us.
       QMouseEvent move(QEvent::MouseMove, QPointF(p), QPointF(p), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
@@ -147,8 +152,8 @@ int main(int argc, char** argv) {
     app.ProcessMessages();
     const auto worstAt = std::max_element(ms.begin(), ms.end()) - ms.begin();
     std::sort(ms.begin(), ms.end());
-    std::printf("%-18s %12.4f %12.4f %12.4f %8ld %14.2f\n", tool.Name, ms[ms.size() / 2], ms[ms.size() * 999 / 1000], ms.back(),
-                static_cast<long>(worstAt), static_cast<double>(allocations) / Moves);
+    std::printf("%-18s %12.4f %12.4f %12.4f %8ld %14.2f\n", tool.Name, ms[ms.size() / 2], ms[ms.size() * 999 / 1000],
+                ms.back(), static_cast<long>(worstAt), static_cast<double>(allocations) / Moves);
   }
 
   // Each move is followed by the repaint it causes; only the repaint is timed.

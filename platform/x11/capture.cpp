@@ -15,17 +15,14 @@ namespace {
 constexpr std::uint32_t AllPlanes = ~0u;
 
 // Copies `height` rows of `width` pixels, `sourceStride` pixels apart, into the bitmap.
-void CopyRows(const std::uint32_t* source, int sourceStride, TBitmap& target, int width,
-              int height) {
+void CopyRows(const std::uint32_t* source, int sourceStride, TBitmap& target, int width, int height) {
   const std::size_t rowBytes = std::size_t(width) * sizeof(std::uint32_t);
-  for (int y = 0; y < height; ++y)
-    std::memcpy(target.ScanLine(y), source + std::ptrdiff_t(y) * sourceStride, rowBytes);
+  for (int y = 0; y < height; ++y) std::memcpy(target.ScanLine(y), source + std::ptrdiff_t(y) * sourceStride, rowBytes);
 }
 
 }  // namespace
 
-std::unique_ptr<TShmSegment> TShmSegment::Create(xcb_connection_t* connection,
-                                                 std::size_t bytes) {
+std::unique_ptr<TShmSegment> TShmSegment::Create(xcb_connection_t* connection, std::size_t bytes) {
   const xcb_query_extension_reply_t* extension = xcb_get_extension_data(connection, &xcb_shm_id);
   if (!extension || !extension->present || bytes == 0) return nullptr;
 
@@ -37,9 +34,7 @@ std::unique_ptr<TShmSegment> TShmSegment::Create(xcb_connection_t* connection,
     return nullptr;
   }
   const xcb_shm_seg_t segment = xcb_generate_id(connection);
-  const bool attached =
-      XcbCheck(connection, xcb_shm_attach_checked(connection, segment, shmId, /*read_only=*/0)) ==
-      0;
+  const bool attached = XcbCheck(connection, xcb_shm_attach_checked(connection, segment, shmId, /*read_only=*/0)) == 0;
   // Marked for removal now that both sides are attached: the segment goes away with the last
   // detach, even when this process is killed.
   shmctl(shmId, IPC_RMID, nullptr);
@@ -75,8 +70,7 @@ bool TX11Capture::FormatSupported() const {
 
 bool TX11Capture::RootSize(int& width, int& height) const {
   // Asked each time: RandR may have resized the root since the setup data was sent.
-  auto geometry = XcbReply(xcb_get_geometry_reply, FX11.Connection,
-                           xcb_get_geometry(FX11.Connection, FX11.Root()));
+  auto geometry = XcbReply(xcb_get_geometry_reply, FX11.Connection, xcb_get_geometry(FX11.Connection, FX11.Root()));
   if (!geometry) return false;
   width = geometry->width;
   height = geometry->height;
@@ -111,39 +105,34 @@ void TX11Capture::Prepare(int width, int height) {
   const long page = sysconf(_SC_PAGESIZE);
   const std::size_t step = page > 0 ? std::size_t(page) / sizeof(std::uint32_t) : 1024;
   volatile std::uint32_t sink = 0;
-  for (std::size_t i = 0; i < FSegment->Bytes() / sizeof(std::uint32_t); i += step)
-    sink = sink + FSegment->Pixels()[i];
+  for (std::size_t i = 0; i < FSegment->Bytes() / sizeof(std::uint32_t); i += step) sink = sink + FSegment->Pixels()[i];
 }
 
 TPixelBlock TX11Capture::Memory(int width, int height) {
   Prepare(width, height);
   const std::size_t pixels = std::size_t(std::max(width, 0)) * std::size_t(std::max(height, 0));
-  if (!FUseShm || !FSegment || pixels == 0 || FSegment->Bytes() < pixels * sizeof(std::uint32_t))
-    return {};
+  if (!FUseShm || !FSegment || pixels == 0 || FSegment->Bytes() < pixels * sizeof(std::uint32_t)) return {};
   // One bitmap at a time: two on the same memory would overwrite each other's picture.
   if (FSegment.use_count() > 1) return {};
-  return TPixelBlock::Borrow(FSegment->Pixels(), FSegment->Bytes() / sizeof(std::uint32_t),
-                             FSegment);
+  return TPixelBlock::Borrow(FSegment->Pixels(), FSegment->Bytes() / sizeof(std::uint32_t), FSegment);
 }
 
 bool TX11Capture::ReadShm(int width, int height) {
   xcb_connection_t* c = FX11.Connection;
-  auto reply = XcbReply(xcb_shm_get_image_reply, c,
-                        xcb_shm_get_image(c, FX11.Root(), 0, 0, width, height, AllPlanes,
-                                          XCB_IMAGE_FORMAT_Z_PIXMAP, FSegment->Id(), 0));
+  auto reply = XcbReply(
+      xcb_shm_get_image_reply, c,
+      xcb_shm_get_image(c, FX11.Root(), 0, 0, width, height, AllPlanes, XCB_IMAGE_FORMAT_Z_PIXMAP, FSegment->Id(), 0));
   return reply && reply->size >= std::uint32_t(width) * height * sizeof(std::uint32_t);
 }
 
 bool TX11Capture::ReadGetImage(TBitmap& target, int width, int height) {
   xcb_connection_t* c = FX11.Connection;
   auto reply = XcbReply(xcb_get_image_reply, c,
-                        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, FX11.Root(), 0, 0, width,
-                                      height, AllPlanes));
+                        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, FX11.Root(), 0, 0, width, height, AllPlanes));
   if (!reply) return false;
   const int length = xcb_get_image_data_length(reply.get());
   if (std::size_t(length) < std::size_t(width) * height * sizeof(std::uint32_t)) return false;
-  CopyRows(reinterpret_cast<const std::uint32_t*>(xcb_get_image_data(reply.get())), width,
-           target, width, height);
+  CopyRows(reinterpret_cast<const std::uint32_t*>(xcb_get_image_data(reply.get())), width, target, width, height);
   return true;
 }
 

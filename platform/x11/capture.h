@@ -27,8 +27,7 @@ class TShmSegment {
   std::size_t Bytes() const { return FBytes; }
 
  private:
-  TShmSegment(xcb_connection_t* connection, xcb_shm_seg_t segment, void* address,
-              std::size_t bytes)
+  TShmSegment(xcb_connection_t* connection, xcb_shm_seg_t segment, void* address, std::size_t bytes)
       : FConnection(connection), FSegment(segment), FAddress(address), FBytes(bytes) {}
 
   xcb_connection_t* FConnection;

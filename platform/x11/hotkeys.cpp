@@ -31,8 +31,7 @@ using TKeySymbols = std::unique_ptr<xcb_key_symbols_t, TKeySymbolsFree>;
 }  // namespace
 
 std::uint32_t KeySymOfVirtualKey(unsigned virtualKey) {
-  if (virtualKey >= VirtualKeyF1 && virtualKey <= VirtualKeyF24)
-    return KeySymF1 + (virtualKey - VirtualKeyF1);
+  if (virtualKey >= VirtualKeyF1 && virtualKey <= VirtualKeyF24) return KeySymF1 + (virtualKey - VirtualKeyF1);
   // Latin letters and digits: the keysym is the lower-case ASCII code.
   if (virtualKey >= 'A' && virtualKey <= 'Z') return virtualKey - 'A' + 'a';
   if (virtualKey >= '0' && virtualKey <= '9') return virtualKey;
@@ -77,8 +76,7 @@ std::vector<std::uint16_t> TX11HotKeys::LockVariants() const {
   return variants;
 }
 
-bool TX11HotKeys::Register(int id, unsigned modifiers, unsigned virtualKey,
-                           TDesktopServices::THotKeyHandler handler) {
+bool TX11HotKeys::Register(int id, unsigned modifiers, unsigned virtualKey, TDesktopServices::THotKeyHandler handler) {
   if (!FX11) return false;
   xcb_connection_t* c = FX11.Connection;
   FMasks = ReadModifierMasks();
@@ -103,8 +101,7 @@ bool TX11HotKeys::Register(int id, unsigned modifiers, unsigned virtualKey,
   if (keySym == 0 || !symbols) return false;
   TXcbPtr<xcb_keycode_t> codes(xcb_key_symbols_get_keycode(symbols.get(), keySym));
   for (const xcb_keycode_t* code = codes.get(); code && *code != XCB_NO_SYMBOL; ++code) {
-    if (std::find(key.KeyCodes.begin(), key.KeyCodes.end(), *code) == key.KeyCodes.end())
-      key.KeyCodes.push_back(*code);
+    if (std::find(key.KeyCodes.begin(), key.KeyCodes.end(), *code) == key.KeyCodes.end()) key.KeyCodes.push_back(*code);
   }
   if (key.KeyCodes.empty()) return false;
 
@@ -112,9 +109,8 @@ bool TX11HotKeys::Register(int id, unsigned modifiers, unsigned virtualKey,
   std::vector<xcb_void_cookie_t> cookies;
   for (xcb_keycode_t code : key.KeyCodes) {
     for (std::uint16_t variant : LockVariants()) {
-      cookies.push_back(xcb_grab_key_checked(c, /*owner_events=*/0, FX11.Root(),
-                                             key.Mask | variant, code, XCB_GRAB_MODE_ASYNC,
-                                             XCB_GRAB_MODE_ASYNC));
+      cookies.push_back(xcb_grab_key_checked(c, /*owner_events=*/0, FX11.Root(), key.Mask | variant, code,
+                                             XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     }
   }
   bool granted = true;
@@ -139,8 +135,7 @@ void TX11HotKeys::Ungrab(const THotKey& key) const {
   // Ungrabbing a combination this client never grabbed is harmless, so a partly granted
   // registration is undone the same way as a full one.
   for (xcb_keycode_t code : key.KeyCodes) {
-    for (std::uint16_t variant : LockVariants())
-      xcb_ungrab_key(FX11.Connection, code, FX11.Root(), key.Mask | variant);
+    for (std::uint16_t variant : LockVariants()) xcb_ungrab_key(FX11.Connection, code, FX11.Root(), key.Mask | variant);
   }
 }
 
@@ -148,8 +143,7 @@ void TX11HotKeys::UnregisterAll() {
   for (const THotKey& key : FKeys) Ungrab(key);
   if (!FKeys.empty()) xcb_flush(FX11.Connection);
   FKeys.clear();
-  if (FFiltering && QCoreApplication::instance())
-    QCoreApplication::instance()->removeNativeEventFilter(this);
+  if (FFiltering && QCoreApplication::instance()) QCoreApplication::instance()->removeNativeEventFilter(this);
   FFiltering = false;
 }
 
@@ -172,12 +166,10 @@ bool TX11HotKeys::nativeEventFilter(const QByteArray& eventType, void* message, 
   // (an open pop-up menu); then it is taken too, but only as exactly the registered keys.
   const bool fromRoot = press->event == FX11.Root();
 
-  const auto state = static_cast<std::uint16_t>(press->state & ModifierBits &
-                                                ~(XCB_MOD_MASK_LOCK | FMasks.NumLock));
+  const auto state = static_cast<std::uint16_t>(press->state & ModifierBits & ~(XCB_MOD_MASK_LOCK | FMasks.NumLock));
   const THotKey* match = nullptr;
   for (const THotKey& key : FKeys) {
-    if (std::find(key.KeyCodes.begin(), key.KeyCodes.end(), press->detail) == key.KeyCodes.end())
-      continue;
+    if (std::find(key.KeyCodes.begin(), key.KeyCodes.end(), press->detail) == key.KeyCodes.end()) continue;
     if (key.Mask == state) {
       match = &key;
       break;

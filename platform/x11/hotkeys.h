@@ -21,8 +21,7 @@ class TX11HotKeys final : public QAbstractNativeEventFilter {
 
   // False when the key has no key code here or another client holds any of its grabs
   // (BadAccess); nothing stays grabbed then.
-  bool Register(int id, unsigned modifiers, unsigned virtualKey,
-                TDesktopServices::THotKeyHandler handler);
+  bool Register(int id, unsigned modifiers, unsigned virtualKey, TDesktopServices::THotKeyHandler handler);
   void UnregisterAll();
 
   bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;

@@ -31,8 +31,7 @@ QString InstancePath(const QString& name, const char* suffix) {
   for (QChar& ch : display) {
     if (!ch.isLetterOrNumber() && ch != u'.') ch = u'_';
   }
-  return QStringLiteral("%1/%2-%3-%4%5")
-      .arg(dir, name, QString::number(getuid()), display, QLatin1String(suffix));
+  return QStringLiteral("%1/%2-%3-%4%5").arg(dir, name, QString::number(getuid()), display, QLatin1String(suffix));
 }
 
 class TFd {
@@ -102,8 +101,7 @@ bool SendActivation(const QString& name, const QString& message) {
   }
 }
 
-TActivationListener::TActivationListener(const QString& name,
-                                         std::function<void(const QString&)> handler,
+TActivationListener::TActivationListener(const QString& name, std::function<void(const QString&)> handler,
                                          QObject* parent)
     : QObject(parent), FServer(new QLocalServer(this)), FHandler(std::move(handler)) {
   const QString path = InstancePath(name, ".socket");

@@ -30,8 +30,8 @@ void TX11TaskbarHider::Apply(xcb_window_t window) const {
   if (!FState || !FSkipTaskbar || !FSkipPager) return;
   xcb_connection_t* c = FX11.Connection;
   std::vector<xcb_atom_t> states;
-  auto current = XcbReply(xcb_get_property_reply, c,
-                          xcb_get_property(c, 0, window, FState, XCB_ATOM_ATOM, 0, MaxStates));
+  auto current =
+      XcbReply(xcb_get_property_reply, c, xcb_get_property(c, 0, window, FState, XCB_ATOM_ATOM, 0, MaxStates));
   if (current && current->format == 32 && current->type == XCB_ATOM_ATOM) {
     const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(current.get()));
     states.assign(atoms, atoms + xcb_get_property_value_length(current.get()) / 4);

@@ -23,7 +23,7 @@ TX11Connection TX11Connection::OfQt() {
 }
 
 xcb_atom_t InternAtom(xcb_connection_t* connection, const QByteArray& name) {
-  auto reply = XcbReply(xcb_intern_atom_reply, connection,
-                        xcb_intern_atom(connection, 0, name.size(), name.constData()));
+  auto reply =
+      XcbReply(xcb_intern_atom_reply, connection, xcb_intern_atom(connection, 0, name.size(), name.constData()));
   return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }

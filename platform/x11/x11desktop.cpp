@@ -10,11 +10,9 @@ namespace {
 
 class TX11DesktopServices final : public TDesktopServices {
  public:
-  TX11DesktopServices(TX11Connection x11, bool useShm)
-      : FX11(x11), FHotKeys(x11), FCapture(x11, useShm) {}
+  TX11DesktopServices(TX11Connection x11, bool useShm) : FX11(x11), FHotKeys(x11), FCapture(x11, useShm) {}
 
-  bool RegisterHotKey(int id, unsigned modifiers, unsigned virtualKey,
-                      THotKeyHandler handler) override {
+  bool RegisterHotKey(int id, unsigned modifiers, unsigned virtualKey, THotKeyHandler handler) override {
     return FHotKeys.Register(id, modifiers, virtualKey, std::move(handler));
   }
   void UnregisterHotKeys() override { FHotKeys.UnregisterAll(); }
@@ -23,9 +21,7 @@ class TX11DesktopServices final : public TDesktopServices {
   bool CaptureScreen(TBitmap& target, int width, int height) override {
     return FCapture.Capture(target, width, height);
   }
-  TPixelBlock CaptureMemory(int width, int height) override {
-    return FCapture.Memory(width, height);
-  }
+  TPixelBlock CaptureMemory(int width, int height) override { return FCapture.Memory(width, height); }
 
   void HideFromTaskbar() override {
     if (!FTaskbar) FTaskbar = std::make_unique<TX11TaskbarHider>(FX11);

@@ -3,11 +3,11 @@
 
 #include <QMenu>
 #include <QMouseEvent>
-#include <QWindow>
-#include <QSignalSpy>
 #include <QPointer>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <cstring>
 #include <random>
 
@@ -54,7 +54,8 @@ class DrawingTest : public ::testing::Test {
       std::memcpy(expected.ScanLine(y), background.ScanLine(y), sizeof(std::uint32_t) * background.Width());
     TCanvas canvas(&expected);
     const QRect bar = FCover->ToolBar1->geometry();
-    if (FCover->ToolBar1->isVisible()) canvas.ExcludeClipRect(TRect{bar.x(), bar.y(), bar.x() + bar.width(), bar.y() + bar.height()});
+    if (FCover->ToolBar1->isVisible())
+      canvas.ExcludeClipRect(TRect{bar.x(), bar.y(), bar.x() + bar.width(), bar.y() + bar.height()});
     canvas.Pen.Color = clRed;
     canvas.Pen.Width = 3;
     canvas.Brush.Style = bsClear;
@@ -86,7 +87,8 @@ const TFigureCase FigureCases[] = {
        c.MoveTo(a.x(), a.y());
        c.LineTo(b.x(), b.y());
      }},
-    {"rectangle", &TFCover::TBrectClick, [](TCanvas& c, QPoint a, QPoint b) { c.Rectangle(a.x(), a.y(), b.x(), b.y()); }},
+    {"rectangle", &TFCover::TBrectClick,
+     [](TCanvas& c, QPoint a, QPoint b) { c.Rectangle(a.x(), a.y(), b.x(), b.y()); }},
     {"ellipse", &TFCover::TBcircleClick, [](TCanvas& c, QPoint a, QPoint b) { c.Ellipse(a.x(), a.y(), b.x(), b.y()); }},
     {"rounded rectangle", &TFCover::TBroundrectClick,
      [](TCanvas& c, QPoint a, QPoint b) {
@@ -95,10 +97,14 @@ const TFigureCase FigureCases[] = {
     {"diamond", &TFCover::TBdiamondClick,
      [](TCanvas& c, QPoint a, QPoint b) {
        const int mx = (a.x() + b.x()) / 2, my = (a.y() + b.y()) / 2;
-       c.MoveTo(a.x(), my); c.LineTo(mx, a.y());
-       c.MoveTo(a.x(), my); c.LineTo(mx, b.y());
-       c.MoveTo(b.x(), my); c.LineTo(mx, a.y());
-       c.MoveTo(b.x(), my); c.LineTo(mx, b.y());
+       c.MoveTo(a.x(), my);
+       c.LineTo(mx, a.y());
+       c.MoveTo(a.x(), my);
+       c.LineTo(mx, b.y());
+       c.MoveTo(b.x(), my);
+       c.LineTo(mx, a.y());
+       c.MoveTo(b.x(), my);
+       c.LineTo(mx, b.y());
      }},
 };
 
@@ -171,8 +177,8 @@ TEST_F(DrawingTest, FreehandStrokesJoinWithoutGaps) {
     FCover->TBrefreshClick();
     FCover->MElinewidth->SetText(QStringLiteral("%1").arg(width, 2));
     FCover->TBpenClick();
-    const std::vector<QPoint> path = {QPoint(100, 150), QPoint(180, 160), QPoint(120, 320), QPoint(400, 330),
-                                      QPoint(390, 700), QPoint(700, 120)};
+    const std::vector<QPoint> path = {QPoint(100, 150), QPoint(180, 160), QPoint(120, 320),
+                                      QPoint(400, 330), QPoint(390, 700), QPoint(700, 120)};
     Press(path.front());
     for (std::size_t i = 1; i < path.size(); ++i) Move(path[i]);
     Release(path.back());
@@ -198,7 +204,7 @@ TEST_F(DrawingTest, WidthAndColourApplyFromTheNextSegment) {
   Release(QPoint(500, 300));
   EXPECT_EQ(SurfacePixel(200, 301), 0xFF0000u);
   EXPECT_EQ(SurfacePixel(200, 304), BackgroundPixel(200, 304));  // the 3-pixel segment
-  EXPECT_EQ(SurfacePixel(400, 304), 0x00FF00u);                    // the 10-pixel one
+  EXPECT_EQ(SurfacePixel(400, 304), 0x00FF00u);                  // the 10-pixel one
   EXPECT_EQ(SurfacePixel(400, 296), 0x00FF00u);
 }
 
@@ -283,7 +289,8 @@ TEST_F(DrawingTest, RegionCommandsRunAfterTheReleaseHasBeenHandled) {
   FCover->TBselectClick();
   QSignalSpy spy(FCover, &TFCover::RegionCommand);
   bool activeWhenRun = false;
-  const auto connection = QObject::connect(FCover, &TFCover::RegionCommand, [&] { activeWhenRun = FCover->SelActive(); });
+  const auto connection =
+      QObject::connect(FCover, &TFCover::RegionCommand, [&] { activeWhenRun = FCover->SelActive(); });
   AnswerNextModal([](QWidget* w) {
     auto* menu = qobject_cast<QMenu*>(w);
     menu->actions().at(6)->trigger();

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/application.h"
-#include "shell/forms.h"
 #include "shell/form1.h"
+#include "shell/forms.h"
 #include "surface/fcover.h"
 #include "tests/component/harness.h"
 

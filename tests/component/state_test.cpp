@@ -33,29 +33,53 @@ struct TEnableCase {
 };
 
 const TEnableCase EnableCases[] = {
-    {&Ui::Form1::Nstart, "Nstart", false, true},       {&Ui::Form1::Nstop, "Nstop", true, false},
-    {&Ui::Form1::NPen, "NPen", true, false},           {&Ui::Form1::NLine, "NLine", true, false},
-    {&Ui::Form1::NRect, "NRect", true, false},         {&Ui::Form1::NCircle, "NCircle", true, false},
-    {&Ui::Form1::NRoundRect, "NRoundRect", true, false}, {&Ui::Form1::NDiamond, "NDiamond", true, false},
-    {&Ui::Form1::NEraser, "NEraser", true, false},     {&Ui::Form1::Nrefresh, "Nrefresh", true, false},
-    {&Ui::Form1::NCaption, "NCaption", true, false},   {&Ui::Form1::NWhite, "NWhite", true, false},
-    {&Ui::Form1::Nshowtools, "Nshowtools", true, false}, {&Ui::Form1::NSave, "NSave", true, false},
-    {&Ui::Form1::NOpen, "NOpen", true, false},         {&Ui::Form1::NShowMark, "NShowMark", true, true},
-    {&Ui::Form1::Noption, "Noption", true, true},      {&Ui::Form1::Nexit, "Nexit", false, true},
+    {&Ui::Form1::Nstart, "Nstart", false, true},
+    {&Ui::Form1::Nstop, "Nstop", true, false},
+    {&Ui::Form1::NPen, "NPen", true, false},
+    {&Ui::Form1::NLine, "NLine", true, false},
+    {&Ui::Form1::NRect, "NRect", true, false},
+    {&Ui::Form1::NCircle, "NCircle", true, false},
+    {&Ui::Form1::NRoundRect, "NRoundRect", true, false},
+    {&Ui::Form1::NDiamond, "NDiamond", true, false},
+    {&Ui::Form1::NEraser, "NEraser", true, false},
+    {&Ui::Form1::Nrefresh, "Nrefresh", true, false},
+    {&Ui::Form1::NCaption, "NCaption", true, false},
+    {&Ui::Form1::NWhite, "NWhite", true, false},
+    {&Ui::Form1::Nshowtools, "Nshowtools", true, false},
+    {&Ui::Form1::NSave, "NSave", true, false},
+    {&Ui::Form1::NOpen, "NOpen", true, false},
+    {&Ui::Form1::NShowMark, "NShowMark", true, true},
+    {&Ui::Form1::Noption, "Noption", true, true},
+    {&Ui::Form1::Nexit, "Nexit", false, true},
 };
 
 void ExpectMenu(bool working) {
   for (const TEnableCase& c : EnableCases)
-    EXPECT_EQ((Form1->*c.Item)->isEnabled(), working ? c.Working : c.Idle) << c.Name << (working ? " working" : " idle");
+    EXPECT_EQ((Form1->*c.Item)->isEnabled(), working ? c.Working : c.Idle)
+        << c.Name << (working ? " working" : " idle");
 }
 
 }  // namespace
 
 TEST_F(StateTest, MainMenuHasEighteenItemsInOrder) {
-  const QStringList captions = {"开始绘图", "停止绘图", "自由绘制", "画直线", "画方框", "画椭圆",
-                                "画圆角矩形", "画菱形", "橡皮擦", "刷新", "屏幕选取(截图,复制,清除)",
-                                "背景变白板", "显示工具栏", "保存屏幕到文件", "装载文件到屏幕",
-                                "显示浮动图标", "系统说明", "退出"};
+  const QStringList captions = {"开始绘图",
+                                "停止绘图",
+                                "自由绘制",
+                                "画直线",
+                                "画方框",
+                                "画椭圆",
+                                "画圆角矩形",
+                                "画菱形",
+                                "橡皮擦",
+                                "刷新",
+                                "屏幕选取(截图,复制,清除)",
+                                "背景变白板",
+                                "显示工具栏",
+                                "保存屏幕到文件",
+                                "装载文件到屏幕",
+                                "显示浮动图标",
+                                "系统说明",
+                                "退出"};
   const QList<QAction*> items = Form1->PopupMenu1->actions();
   ASSERT_EQ(items.size(), captions.size());
   for (int i = 0; i < captions.size(); ++i) EXPECT_EQ(items[i]->text(), captions[i]) << i;
@@ -142,7 +166,9 @@ TEST_F(StateTest, TheSurfaceShowsTheCapturedScreen) {
   int wrong = 0;
   for (int y = 0; y < h; y += 3)
     for (int x = 0; x < w; x += 3)
-      if (SurfacePixel(x, y) != ScreenPattern(7, x, y) && wrong++ < 5) ADD_FAILURE() << x << "," << y << " " << SurfacePixel(x, y) << " bg " << BackgroundPixel(x, y) << " want " << ScreenPattern(7, x, y);
+      if (SurfacePixel(x, y) != ScreenPattern(7, x, y) && wrong++ < 5)
+        ADD_FAILURE() << x << "," << y << " " << SurfacePixel(x, y) << " bg " << BackgroundPixel(x, y) << " want "
+                      << ScreenPattern(7, x, y);
   EXPECT_EQ(wrong, 0);
   Desktop().Seed = 1;
 }
@@ -173,10 +199,14 @@ TEST_F(StateTest, MenuToolItemsMoveCheckMarkAndButtonTogether) {
     TDrawTool Tool;
   };
   const TCase cases[] = {
-      {&Ui::Form1::NLine, &Ui::FCover::TBline, dtLine},         {&Ui::Form1::NRect, &Ui::FCover::TBrect, dtRect},
-      {&Ui::Form1::NCircle, &Ui::FCover::TBcircle, dtEllipse},  {&Ui::Form1::NRoundRect, &Ui::FCover::TBroundrect, dtRoundRect},
-      {&Ui::Form1::NDiamond, &Ui::FCover::TBdiamond, dtDiamond}, {&Ui::Form1::NCaption, &Ui::FCover::TBselect, dtSelect},
-      {&Ui::Form1::NEraser, &Ui::FCover::TBeraser, dtEraser},   {&Ui::Form1::NPen, &Ui::FCover::TBpen, dtPen},
+      {&Ui::Form1::NLine, &Ui::FCover::TBline, dtLine},
+      {&Ui::Form1::NRect, &Ui::FCover::TBrect, dtRect},
+      {&Ui::Form1::NCircle, &Ui::FCover::TBcircle, dtEllipse},
+      {&Ui::Form1::NRoundRect, &Ui::FCover::TBroundrect, dtRoundRect},
+      {&Ui::Form1::NDiamond, &Ui::FCover::TBdiamond, dtDiamond},
+      {&Ui::Form1::NCaption, &Ui::FCover::TBselect, dtSelect},
+      {&Ui::Form1::NEraser, &Ui::FCover::TBeraser, dtEraser},
+      {&Ui::Form1::NPen, &Ui::FCover::TBpen, dtPen},
   };
   for (const TCase& chosen : cases) {
     (Form1->*chosen.Item)->trigger();

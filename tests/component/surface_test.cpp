@@ -90,7 +90,8 @@ TEST_F(SurfaceTest, WhiteBoardIsWhiteWithABlackRing) {
   Form1->NWhite->trigger();
   const int w = FCover->Width();
   const int h = FCover->Height();
-  const int samples[][2] = {{0, 0}, {w - 1, 0}, {0, h - 1}, {w - 1, h - 1}, {w / 2, 0}, {0, h / 2}, {w - 1, h / 2}, {w / 2, h - 1}};
+  const int samples[][2] = {{0, 0},     {w - 1, 0}, {0, h - 1},     {w - 1, h - 1},
+                            {w / 2, 0}, {0, h / 2}, {w - 1, h / 2}, {w / 2, h - 1}};
   for (const auto& p : samples) {
     EXPECT_EQ(BackgroundPixel(p[0], p[1]), 0x000000u) << p[0] << "," << p[1];
     EXPECT_EQ(SurfacePixel(p[0], p[1]), 0x000000u) << p[0] << "," << p[1];

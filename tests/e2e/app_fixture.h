@@ -16,8 +16,7 @@ constexpr int SettleMs = 500;
 class TAppTest : public TXSessionTest {
  protected:
   void SetUp() override {
-    if (!QFileInfo(App).isExecutable())
-      GTEST_SKIP() << "the program is not built yet (" << App.toStdString() << ")";
+    if (!QFileInfo(App).isExecutable()) GTEST_SKIP() << "the program is not built yet (" << App.toStdString() << ")";
     TXSessionTest::SetUp();
   }
 
@@ -36,8 +35,7 @@ class TAppTest : public TXSessionTest {
   std::optional<TWindowInfo> OpenMenu(const TChild& app) {
     // The menu is the one pop-up of ours big enough for 18 items.
     for (const TWindowInfo& window : X().WindowsOfPid(app.Pid())) {
-      if (window.Viewable && window.OverrideRedirect && window.Geometry.height() > 18 * 10)
-        return window;
+      if (window.Viewable && window.OverrideRedirect && window.Geometry.height() > 18 * 10) return window;
     }
     return std::nullopt;
   }

@@ -95,8 +95,8 @@ TEST_F(TDrawingTest, ARectangleAppearsWhereDraggedInTheChosenColourAndWidth) {
     return now.pixel(400, 200) == 0xff0000ffu;
   })) << "no blue top edge";
   // A 5-pixel pen centred on the one-pixel outline (columns 150 and 699, rows 200 and 499).
-  for (const QPoint p : {QPoint(400, 198), QPoint(400, 202), QPoint(148, 350), QPoint(152, 350), QPoint(701, 350),
-                         QPoint(400, 501)})
+  for (const QPoint p :
+       {QPoint(400, 198), QPoint(400, 202), QPoint(148, 350), QPoint(152, 350), QPoint(701, 350), QPoint(400, 501)})
     EXPECT_EQ(now.pixel(p), 0xff0000ffu) << p.x() << "," << p.y();
   for (const QPoint p : {QPoint(400, 197), QPoint(400, 203), QPoint(147, 350), QPoint(702, 350), QPoint(400, 350)})
     EXPECT_EQ(now.pixel(p), Frozen.pixel(p)) << p.x() << "," << p.y();

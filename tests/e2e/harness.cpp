@@ -81,8 +81,7 @@ QProcessEnvironment TXSession::Environment() const {
 
 // ---- TChild
 
-TChild::TChild(const QString& program, const QStringList& arguments,
-               const QProcessEnvironment& env) {
+TChild::TChild(const QString& program, const QStringList& arguments, const QProcessEnvironment& env) {
   FProcess.setProcessEnvironment(env);
   FProcess.setProgram(program);
   FProcess.setArguments(arguments);
@@ -97,9 +96,7 @@ TChild::~TChild() {
   }
 }
 
-bool TChild::Running() {
-  return FProcess.state() != QProcess::NotRunning && !FProcess.waitForFinished(0);
-}
+bool TChild::Running() { return FProcess.state() != QProcess::NotRunning && !FProcess.waitForFinished(0); }
 
 std::optional<QString> TChild::ReadLine(int timeoutMs) {
   QElapsedTimer timer;
@@ -165,22 +162,21 @@ TXClient::~TXClient() {
 }
 
 xcb_atom_t TXClient::Atom(const char* name) {
-  TMalloced<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
-      FConnection, xcb_intern_atom(FConnection, 0, std::strlen(name), name), nullptr));
+  TMalloced<xcb_intern_atom_reply_t> reply(
+      xcb_intern_atom_reply(FConnection, xcb_intern_atom(FConnection, 0, std::strlen(name), name), nullptr));
   return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
 QImage TXClient::Grab(const QRect& rect) {
-  TMalloced<xcb_get_image_reply_t> reply(xcb_get_image_reply(
-      FConnection,
-      xcb_get_image(FConnection, XCB_IMAGE_FORMAT_Z_PIXMAP, FRoot, rect.x(), rect.y(),
-                    rect.width(), rect.height(), ~0u),
-      nullptr));
-  if (!reply || xcb_get_image_data_length(reply.get()) < rect.width() * rect.height() * 4)
-    return {};
+  TMalloced<xcb_get_image_reply_t> reply(
+      xcb_get_image_reply(FConnection,
+                          xcb_get_image(FConnection, XCB_IMAGE_FORMAT_Z_PIXMAP, FRoot, rect.x(), rect.y(), rect.width(),
+                                        rect.height(), ~0u),
+                          nullptr));
+  if (!reply || xcb_get_image_data_length(reply.get()) < rect.width() * rect.height() * 4) return {};
   // Depth 24 in 32-bit little-endian pixels: the RGB32 layout.
-  const QImage view(xcb_get_image_data(reply.get()), rect.width(), rect.height(),
-                    rect.width() * 4, QImage::Format_RGB32);
+  const QImage view(xcb_get_image_data(reply.get()), rect.width(), rect.height(), rect.width() * 4,
+                    QImage::Format_RGB32);
   return view.copy();
 }
 
@@ -192,8 +188,8 @@ QImage TXClient::GrabScreen() {
 }
 
 std::optional<TWindowInfo> TXClient::Info(xcb_window_t window) {
-  TMalloced<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
-      FConnection, xcb_get_window_attributes(FConnection, window), nullptr));
+  TMalloced<xcb_get_window_attributes_reply_t> attributes(
+      xcb_get_window_attributes_reply(FConnection, xcb_get_window_attributes(FConnection, window), nullptr));
   TMalloced<xcb_get_geometry_reply_t> geometry(
       xcb_get_geometry_reply(FConnection, xcb_get_geometry(FConnection, window), nullptr));
   TMalloced<xcb_translate_coordinates_reply_t> origin(xcb_translate_coordinates_reply(
@@ -208,11 +204,9 @@ std::optional<TWindowInfo> TXClient::Info(xcb_window_t window) {
 }
 
 QString TXClient::Name(xcb_window_t window) {
-  for (const auto& [property, type] : {std::pair{"_NET_WM_NAME", "UTF8_STRING"},
-                                       std::pair{"WM_NAME", "STRING"}}) {
+  for (const auto& [property, type] : {std::pair{"_NET_WM_NAME", "UTF8_STRING"}, std::pair{"WM_NAME", "STRING"}}) {
     TMalloced<xcb_get_property_reply_t> reply(xcb_get_property_reply(
-        FConnection,
-        xcb_get_property(FConnection, 0, window, Atom(property), Atom(type), 0, 1024), nullptr));
+        FConnection, xcb_get_property(FConnection, 0, window, Atom(property), Atom(type), 0, 1024), nullptr));
     if (reply && xcb_get_property_value_length(reply.get()) > 0) {
       return QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(reply.get())),
                                xcb_get_property_value_length(reply.get()));
@@ -224,32 +218,29 @@ QString TXClient::Name(xcb_window_t window) {
 std::vector<QString> TXClient::AtomNames(xcb_window_t window, const char* property) {
   std::vector<QString> names;
   TMalloced<xcb_get_property_reply_t> reply(xcb_get_property_reply(
-      FConnection,
-      xcb_get_property(FConnection, 0, window, Atom(property), XCB_ATOM_ATOM, 0, 256), nullptr));
+      FConnection, xcb_get_property(FConnection, 0, window, Atom(property), XCB_ATOM_ATOM, 0, 256), nullptr));
   if (!reply || reply->format != 32) return names;
   const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
   const int count = xcb_get_property_value_length(reply.get()) / 4;
   for (int i = 0; i < count; ++i) {
-    TMalloced<xcb_get_atom_name_reply_t> name(xcb_get_atom_name_reply(
-        FConnection, xcb_get_atom_name(FConnection, atoms[i]), nullptr));
+    TMalloced<xcb_get_atom_name_reply_t> name(
+        xcb_get_atom_name_reply(FConnection, xcb_get_atom_name(FConnection, atoms[i]), nullptr));
     if (name) {
-      names.push_back(QString::fromLatin1(xcb_get_atom_name_name(name.get()),
-                                          xcb_get_atom_name_name_length(name.get())));
+      names.push_back(
+          QString::fromLatin1(xcb_get_atom_name_name(name.get()), xcb_get_atom_name_name_length(name.get())));
     }
   }
   return names;
 }
 
-void TXClient::Collect(xcb_window_t parent, xcb_atom_t pidAtom, qint64 pid,
-                       std::vector<TWindowInfo>& found) {
+void TXClient::Collect(xcb_window_t parent, xcb_atom_t pidAtom, qint64 pid, std::vector<TWindowInfo>& found) {
   TMalloced<xcb_query_tree_reply_t> tree(
       xcb_query_tree_reply(FConnection, xcb_query_tree(FConnection, parent), nullptr));
   if (!tree) return;
   const xcb_window_t* children = xcb_query_tree_children(tree.get());
   for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
     TMalloced<xcb_get_property_reply_t> reply(xcb_get_property_reply(
-        FConnection, xcb_get_property(FConnection, 0, children[i], pidAtom, XCB_ATOM_CARDINAL, 0, 1),
-        nullptr));
+        FConnection, xcb_get_property(FConnection, 0, children[i], pidAtom, XCB_ATOM_CARDINAL, 0, 1), nullptr));
     if (reply && xcb_get_property_value_length(reply.get()) == 4) {
       // A client's window; what lies inside it is not top-level.
       if (*static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get())) == pid) {
@@ -293,8 +284,7 @@ std::vector<xcb_window_t> TXdotool::Search(const QStringList& options) {
   QString output;
   std::vector<xcb_window_t> windows;
   Run(QStringList{"search"} + options, &output);  // exit code 1 just means "none found"
-  for (const QString& line : output.split('\n', Qt::SkipEmptyParts))
-    windows.push_back(line.trimmed().toUInt());
+  for (const QString& line : output.split('\n', Qt::SkipEmptyParts)) windows.push_back(line.trimmed().toUInt());
   return windows;
 }
 
@@ -334,8 +324,8 @@ int PatternMismatches(const QImage& image, bool inverted, const QRect& exclude) 
 }
 
 QRect TXSessionTest::ShowPattern(TChild& probe, const QRect& where) {
-  probe.Send(QStringLiteral("pattern %1 %2 %3 %4")
-                 .arg(where.x()).arg(where.y()).arg(where.width()).arg(where.height()));
+  probe.Send(
+      QStringLiteral("pattern %1 %2 %3 %4").arg(where.x()).arg(where.y()).arg(where.width()).arg(where.height()));
   const auto shown = probe.WaitForLine("shown");
   EXPECT_TRUE(shown);
   QRect geometry;

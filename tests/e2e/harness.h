@@ -108,8 +108,7 @@ class TXClient {
 
  private:
   xcb_atom_t Atom(const char* name);
-  void Collect(xcb_window_t parent, xcb_atom_t pidAtom, qint64 pid,
-               std::vector<TWindowInfo>& found);
+  void Collect(xcb_window_t parent, xcb_atom_t pidAtom, qint64 pid, std::vector<TWindowInfo>& found);
 
   xcb_connection_t* FConnection = nullptr;
   xcb_window_t FRoot = 0;
@@ -122,12 +121,8 @@ class TXdotool {
   bool Run(const QStringList& arguments, QString* output = nullptr);
   bool Key(const QString& keys) { return Run({"key", "--delay", "0", keys}); }
   bool Move(int x, int y) { return Run({"mousemove", "--sync", QString::number(x), QString::number(y)}); }
-  bool Click(int x, int y, int button = 1) {
-    return Move(x, y) && Run({"click", QString::number(button)});
-  }
-  bool Activate(xcb_window_t window) {
-    return Run({"windowactivate", "--sync", QString::number(window)});
-  }
+  bool Click(int x, int y, int button = 1) { return Move(x, y) && Run({"click", QString::number(button)}); }
+  bool Activate(xcb_window_t window) { return Run({"windowactivate", "--sync", QString::number(window)}); }
   // Window ids matching `xdotool search` with the given options (e.g. {"--name", "^KEZ$"}).
   std::vector<xcb_window_t> Search(const QStringList& options);
 
@@ -161,8 +156,8 @@ class TXSessionTest : public ::testing::Test {
 
 // The pattern the probe's pattern window shows, pixel (x, y) of the window, as RGB32.
 inline std::uint32_t PatternPixel(int x, int y, bool inverted = false) {
-  const std::uint32_t rgb = (std::uint32_t(x * 7) & 0xff) << 16 |
-                            (std::uint32_t(y * 13) & 0xff) << 8 | (std::uint32_t(x ^ y) & 0xff);
+  const std::uint32_t rgb =
+      (std::uint32_t(x * 7) & 0xff) << 16 | (std::uint32_t(y * 13) & 0xff) << 8 | (std::uint32_t(x ^ y) & 0xff);
   return 0xff000000u | (inverted ? ~rgb & 0xffffff : rgb);
 }
 

@@ -102,8 +102,8 @@ void TProbe::Execute(const QStringList& words) {
     FPattern->update();
     Say("inverted");
   } else if (command == "hotkey") {
-    const bool registered = Services().RegisterHotKey(
-        7, MOD_CONTROL_KEY, VK_F1_KEY, [](int id, unsigned modifiers, unsigned virtualKey) {
+    const bool registered =
+        Services().RegisterHotKey(7, MOD_CONTROL_KEY, VK_F1_KEY, [](int id, unsigned modifiers, unsigned virtualKey) {
           Say(QStringLiteral("hotkey %1 %2 %3").arg(id).arg(modifiers).arg(virtualKey));
         });
     Say(QStringLiteral("registered %1").arg(registered));

@@ -39,8 +39,7 @@ TEST_F(TServicesTest, HotKeyArrivesOnlyForExactlyCtrlF1WhateverTheLocksAndFocus)
 
   // Neither other combination may arrive: the Ctrl+F1 pressed after them must be the next
   // thing the probe reports.
-  for (const char* other : {"ctrl+shift+F1", "ctrl+alt+F1", "F1", "alt+F1", "shift+F1"})
-    ASSERT_TRUE(Xdo().Key(other));
+  for (const char* other : {"ctrl+shift+F1", "ctrl+alt+F1", "F1", "alt+F1", "shift+F1"}) ASSERT_TRUE(Xdo().Key(other));
   ASSERT_TRUE(Xdo().Key("ctrl+F1"));
   EXPECT_EQ(probe->ReadLine().value_or("none"), "hotkey 7 2 112");
 
@@ -95,8 +94,7 @@ int ShmSegmentsOf(qint64 pid, qint64 bytes) {
   int count = 0;
   while (!table.atEnd()) {
     const QStringList fields = QString::fromLatin1(table.readLine()).simplified().split(' ');
-    if (fields.size() > 4 && fields[3].toLongLong() == bytes && fields[4].toLongLong() == pid)
-      ++count;
+    if (fields.size() > 4 && fields[3].toLongLong() == bytes && fields[4].toLongLong() == pid) ++count;
   }
   return count;
 }
@@ -168,8 +166,7 @@ TEST_P(TCaptureTest, CaptureInPlaceIntoItsOwnMemoryAndBesideItIntoAnotherBitmap)
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, TCaptureTest,
-                         ::testing::Values(TCaptureCase{"SharedMemory", false},
-                                           TCaptureCase{"GetImageFallback", true}),
+                         ::testing::Values(TCaptureCase{"SharedMemory", false}, TCaptureCase{"GetImageFallback", true}),
                          [](const auto& info) { return std::string(info.param.Name); });
 
 // --- task bar
@@ -185,8 +182,7 @@ TEST_F(TServicesTest, EveryShownWindowSkipsTheTaskbarOnEveryShowing) {
     return window;
   };
   auto skips = [&](xcb_window_t window) {
-    return X().HasState(window, "_NET_WM_STATE_SKIP_TASKBAR") &&
-           X().HasState(window, "_NET_WM_STATE_SKIP_PAGER");
+    return X().HasState(window, "_NET_WM_STATE_SKIP_TASKBAR") && X().HasState(window, "_NET_WM_STATE_SKIP_PAGER");
   };
 
   // Without the service a window does get a task-bar entry: the check can tell.
@@ -253,8 +249,7 @@ TEST_F(TInstanceTest, LockOfAKilledCopyIsTakenOverButALiveOneNeverGoesStale) {
   ASSERT_EQ(locks.size(), 1);
   QFile lockFile(Session().RuntimeDir() + "/" + locks.front());
   ASSERT_TRUE(lockFile.open(QIODevice::ReadWrite));
-  ASSERT_TRUE(lockFile.setFileTime(QDateTime::currentDateTime().addDays(-1),
-                                   QFileDevice::FileModificationTime));
+  ASSERT_TRUE(lockFile.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
   lockFile.close();
   auto second = StartLock();
   EXPECT_EQ(second->ReadLine().value_or(""), "lost sent=1");

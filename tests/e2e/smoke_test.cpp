@@ -21,8 +21,8 @@ TEST_F(TXSessionTest, WindowAppearsIsFoundAndTakesAClick) {
   std::optional<TWindowInfo> window;
   ASSERT_TRUE(WaitUntil([&] {
     window = X().Info(found.front());
-    return window && window->Viewable && X().Grab({window->Geometry.center(), QSize(1, 1)})
-                                                 .pixel(0, 0) == qRgb(255, 0, 0);
+    return window && window->Viewable &&
+           X().Grab({window->Geometry.center(), QSize(1, 1)}).pixel(0, 0) == qRgb(255, 0, 0);
   })) << "the red window never reached the screen";
   EXPECT_EQ(X().WindowsOfPid(probe->Pid()).size(), 1u);
 
