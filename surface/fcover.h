@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <optional>
 
 #include "platform/imagelist.h"
 #include "platform/raster/canvas.h"
@@ -129,6 +130,8 @@ class TFCover : public QWidget, public Ui::FCover {
   void BuildToolBar();
   void BuildRegionMenu();
   void CompleteSelection(int x, int y);
+  // Whether every queued pointer move is delivered (strokes, eraser) or only the last (figures).
+  void KeepEveryMove(bool keep);
   // Draws one rubber-band figure from the start point to (ex, ey) with the canvas as set.
   using TFigure = void (TFCover::*)(int ex, int ey);
   enum TBand { bandLine, bandHollow, bandFrame };
@@ -140,6 +143,7 @@ class TFCover : public QWidget, public Ui::FCover {
   void DiamondFigure(int ex, int ey);
 
   bool FDragging = false;
+  std::optional<bool> FMergedMoves;  // the platform's setting while a stroke keeps every move
   std::int32_t FStartX = 0;
   std::int32_t FStartY = 0;
   std::int32_t FLastX = 0;

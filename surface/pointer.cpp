@@ -1,3 +1,4 @@
+#include <QCoreApplication>
 #include <QCursor>
 #include <QMenu>
 
@@ -14,6 +15,7 @@ void TFCover::PaintBox1MouseDown(TMouseButton button, TShiftState, int x, int y)
   }
   if (button != mbLeft) return;
   FDragging = true;
+  KeepEveryMove(FTool == dtPen || FTool == dtEraser);
   FStartX = x;
   FLastX = x;
   FStartY = y;
@@ -49,12 +51,26 @@ void TFCover::PaintBox1MouseUp(TMouseButton button, TShiftState, int x, int y) {
       }
     }
     FDragging = false;
+    KeepEveryMove(false);
   }
   // Every release moves the caption origin: the next typed character starts a new caption here.
   FTextX = x;
   FTextY = y;
   Ed->setText(QString());
   FTextLen = 0;
+}
+
+void TFCover::KeepEveryMove(bool keep) {
+  // Moves that queue up while the program is busy are merged into the last one by default. A
+  // rubber-band preview needs only the last; a stroke or an eraser sweep needs every point, or
+  // a quick stroke cuts its corners and a quick sweep leaves stripes behind.
+  if (keep && !FMergedMoves) {
+    FMergedMoves = QCoreApplication::testAttribute(Qt::AA_CompressHighFrequencyEvents);
+    QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false);
+  } else if (!keep && FMergedMoves) {
+    QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, *FMergedMoves);
+    FMergedMoves.reset();
+  }
 }
 
 void TFCover::CompleteSelection(int x, int y) {

@@ -1,6 +1,7 @@
 // Drawing with the mouse: rubber-band figures, freehand strokes, the eraser and the selection.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
@@ -206,6 +207,38 @@ TEST_F(DrawingTest, WidthAndColourApplyFromTheNextSegment) {
   EXPECT_EQ(SurfacePixel(200, 304), BackgroundPixel(200, 304));  // the 3-pixel segment
   EXPECT_EQ(SurfacePixel(400, 304), 0x00FF00u);                  // the 10-pixel one
   EXPECT_EQ(SurfacePixel(400, 296), 0x00FF00u);
+}
+
+// Queued moves are merged by default; a stroke or an eraser sweep must get every one of them,
+// a figure only needs the last.
+TEST_F(DrawingTest, StrokesAndSweepsGetEveryMoveFiguresOnlyTheLast) {
+  const auto merged = [] { return QCoreApplication::testAttribute(Qt::AA_CompressHighFrequencyEvents); };
+  const bool own = merged();
+  for (bool platform : {true, false}) {
+    QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, platform);
+    for (void (TFCover::*choose)() : {&TFCover::TBpenClick, &TFCover::TBeraserClick}) {
+      (FCover->*choose)();
+      Press(QPoint(300, 300));
+      EXPECT_FALSE(merged());
+      Move(QPoint(320, 310));
+      Release(QPoint(320, 310));
+      EXPECT_EQ(merged(), platform) << "the platform's setting is back after the stroke";
+    }
+    FCover->TBlineClick();
+    Press(QPoint(300, 300));
+    EXPECT_EQ(merged(), platform);
+    Release(QPoint(340, 300));
+  }
+  // A middle press during a stroke leaves it going.
+  QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, true);
+  FCover->TBpenClick();
+  Press(QPoint(300, 300));
+  Press(QPoint(300, 300), Qt::MiddleButton);
+  Release(QPoint(300, 300), Qt::MiddleButton);
+  EXPECT_FALSE(merged());
+  Release(QPoint(300, 300));
+  EXPECT_TRUE(merged());
+  QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, own);
 }
 
 TEST_F(DrawingTest, TheEraserRevealsTheBackgroundAndOnlyIt) {

@@ -8,6 +8,8 @@ namespace e2e {
 namespace {
 
 constexpr std::uint32_t Purple = 0xff800080u;
+// How long a drag's result may take to show on a machine busy with other sessions.
+constexpr int LoadedMs = 15000;
 
 class TDrawingTest : public TAppTest {
  protected:
@@ -90,10 +92,13 @@ TEST_F(TDrawingTest, ARectangleAppearsWhereDraggedInTheChosenColourAndWidth) {
   Drag({{150, 200}, {400, 600}, {900, 150}, {300, 300}, {700, 500}});
   const QRect box(150, 200, 550, 300);  // corners (150,200) and (700,500)
   QImage now;
-  ASSERT_TRUE(WaitUntil([&] {
-    now = X().GrabScreen();
-    return now.pixel(400, 200) == 0xff0000ffu;
-  })) << "no blue top edge";
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        now = X().GrabScreen();
+        return now.pixel(400, 200) == 0xff0000ffu;
+      },
+      LoadedMs))
+      << "no blue top edge";
   // A 5-pixel pen centred on the one-pixel outline (columns 150 and 699, rows 200 and 499).
   for (const QPoint p :
        {QPoint(400, 198), QPoint(400, 202), QPoint(148, 350), QPoint(152, 350), QPoint(701, 350), QPoint(400, 501)})
@@ -114,10 +119,12 @@ TEST_F(TDrawingTest, AFreehandStrokeFollowsThePointer) {
   const std::vector<QPoint> path = {{120, 500}, {260, 560}, {420, 470}, {600, 620}, {820, 480}};
   Drag(path);
   QImage now;
-  ASSERT_TRUE(WaitUntil([&] {
-    now = X().GrabScreen();
-    return now.pixel(path.back()) == 0xff00ff00u;
-  }));
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        now = X().GrabScreen();
+        return now.pixel(path.back()) == 0xff00ff00u;
+      },
+      LoadedMs));
   for (std::size_t i = 1; i < path.size(); ++i)
     for (int s = 0; s <= 50; ++s) {
       const QPointF p = path[i - 1] + QPointF(path[i] - path[i - 1]) * (s / 50.0);
@@ -144,7 +151,7 @@ TEST_F(TDrawingTest, TheEraserRestoresTheFrozenPicture) {
   for (std::size_t i = 1; i < path.size(); ++i)
     for (int s = i == 1 ? 0 : 1; s <= 60; ++s) sweep.push_back(path[i - 1] + (path[i] - path[i - 1]) * s / 60);
   Drag(sweep);
-  EXPECT_TRUE(WaitUntil([&] { return Changed(X().GrabScreen()).empty(); }))
+  EXPECT_TRUE(WaitUntil([&] { return Changed(X().GrabScreen()).empty(); }, LoadedMs))
       << Changed(X().GrabScreen()).size() << " pixels differ from the frozen picture";
 }
 
