@@ -19,6 +19,19 @@ TForm1* Form1 = nullptr;
 
 namespace {
 
+// Closes the pop-up menus that are open; true when there was one.
+bool CloseOpenMenus() {
+  bool closed = false;
+  // Each pass closes the topmost; a menu that refused to close must not hold the loop.
+  for (int pass = 0; pass < 8; ++pass) {
+    QWidget* popup = QApplication::activePopupWidget();
+    if (!popup) break;
+    popup->close();
+    closed = true;
+  }
+  return closed;
+}
+
 // The menu items that the two states switch, with their enabling in each.
 struct TEnableRow {
   QAction* Ui::Form1::*Item;
@@ -150,27 +163,15 @@ void TForm1::FormCreate() {
       FHotKeyAtom, MOD_CONTROL_KEY, VK_F1_KEY, [this](int id, unsigned modifiers, unsigned key) {
         TMessage message{WM_HOTKEY, static_cast<std::uintptr_t>(id),
                          MakeLong(static_cast<std::uint16_t>(modifiers), static_cast<std::uint16_t>(key)), 0};
-        if (!CloseOpenMenus()) {
-          RunHandler([&] { Dispatch(message); });
-          return;
-        }
+        auto dispatch = [this, message]() mutable { RunHandler([&] { Dispatch(message); }); };
         // A menu that was open ran its own loop; the switch waits until that loop has returned.
-        QTimer::singleShot(0, this, [this, message]() mutable { RunHandler([&] { Dispatch(message); }); });
+        if (CloseOpenMenus())
+          QTimer::singleShot(0, this, dispatch);
+        else
+          dispatch();
       });
   // The menu and the play button still switch states; the tip tells why Ctrl+F1 does not.
   if (!registered) FTray->setToolTip(TrayTip + QStringLiteral(" (Ctrl+F1 已被其他程序占用)"));
-}
-
-bool TForm1::CloseOpenMenus() {
-  bool closed = false;
-  // Each pass closes the topmost; a menu that refused to close must not hold the loop.
-  for (int pass = 0; pass < 8; ++pass) {
-    QWidget* popup = QApplication::activePopupWidget();
-    if (!popup) break;
-    popup->close();
-    closed = true;
-  }
-  return closed;
 }
 
 void TForm1::FormDestroy() {

@@ -78,8 +78,6 @@ class TForm1 : public QWidget, public Ui::Form1 {
   void SetMenuImages(const TImageList& images);
 
   bool Working() const;
-  // Closes the pop-up menus that are open; true when there was one.
-  static bool CloseOpenMenus();
 
  protected:
   void showEvent(QShowEvent* event) override;
