@@ -15,7 +15,7 @@ const QString ActivationMessage = QStringLiteral("KezOnlyOne");
 // Everything the first freeze needs, made while idle right after start-up, so that the first
 // Ctrl+F1 is as quick as the later ones: the capture's shared memory, the two screen-sized
 // layers (the background on that shared memory where there is one) and the surface's native
-// window, given its geometry first. Nothing more stays resident: a snapshot or save buffer
+// window, given its geometry first, and the caption faces. Nothing more stays resident: a snapshot or save buffer
 // is made when a dialog needs one.
 void PrepareFirstFreeze() {
   const int w = ScreenWidth();
@@ -23,6 +23,7 @@ void PrepareFirstFreeze() {
   Application->Desktop().PrepareCapture(w, h);
   FCover->PrepareForShowing(w, h);
   FCover->winId();
+  FCover->WarmUpCaptions();
 }
 
 }  // namespace

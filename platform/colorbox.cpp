@@ -26,6 +26,15 @@ TColorBox::TColorBox(QWidget* parent) : QComboBox(parent) {
   });
 }
 
+void TColorBox::SetColors(const std::vector<std::pair<TColor, QString>>& colors) {
+  clear();
+  for (const auto& [color, name] : colors) AddColor(color, name);
+}
+
+void TColorBox::AddColor(TColor color, const QString& name) {
+  addItem(SwatchOf(color), name, QVariant::fromValue(static_cast<uint>(color)));
+}
+
 TColor TColorBox::Selected() const { return static_cast<TColor>(currentData().toUInt()); }
 
 bool TColorBox::Select(TColor color) {

@@ -2,6 +2,8 @@
 
 #include <QComboBox>
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "platform/raster/colors.h"
 
@@ -11,6 +13,10 @@ class TColorBox : public QComboBox {
   Q_OBJECT
  public:
   explicit TColorBox(QWidget* parent = nullptr);
+
+  // Replaces the entries.
+  void SetColors(const std::vector<std::pair<TColor, QString>>& colors);
+  void AddColor(TColor color, const QString& name);
 
   TColor Selected() const;
   // Selects the entry holding `color`; false when there is none.

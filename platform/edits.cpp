@@ -2,6 +2,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QInputMethod>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -17,10 +18,39 @@ TEdit::TEdit(QWidget* parent) : QLineEdit(parent) {
   });
 }
 
+void TEdit::SetCaretRect(const QRect& rectInParent) {
+  if (rectInParent == FCaretRect) return;
+  FCaretRect = rectInParent;
+  if (hasFocus()) QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle | Qt::ImAnchorRectangle);
+}
+
+QVariant TEdit::inputMethodQuery(Qt::InputMethodQuery query) const {
+  if ((query == Qt::ImCursorRectangle || query == Qt::ImAnchorRectangle) && !FCaretRect.isEmpty())
+    return QRectF(FCaretRect.translated(-pos()));
+  return QLineEdit::inputMethodQuery(query);
+}
+
+void TEdit::inputMethodEvent(QInputMethodEvent* event) {
+  FComposing = !event->preeditString().isEmpty();
+  QLineEdit::inputMethodEvent(event);
+}
+
+void TEdit::focusOutEvent(QFocusEvent* event) {
+  // The input method commits or drops what it composed when the focus leaves.
+  FComposing = false;
+  QLineEdit::focusOutEvent(event);
+}
+
 void TEdit::keyPressEvent(QKeyEvent* event) {
   const int original = VirtualKeyOf(event->key());
+  // While text is being composed, an Enter or Backspace that reaches us belongs to the input
+  // method (confirming a candidate, shortening the pinyin): it must not change the line.
+  if (FComposing && (original == VK_RETURN || original == VK_BACK)) {
+    event->accept();
+    return;
+  }
   int key = original;
-  if (OnKeyDown && key != 0) OnKeyDown(key, ShiftStateOf(event->modifiers(), Qt::NoButton));
+  if (OnKeyDown && key != 0 && !FComposing) OnKeyDown(key, ShiftStateOf(event->modifiers(), Qt::NoButton));
   // A handler that set the key to 0 has dealt with it.
   if (original == 0 || key != 0) QLineEdit::keyPressEvent(event);
   // Keys end here: none reaches the window's own key handler.

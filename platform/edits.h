@@ -9,6 +9,8 @@
 
 // A single-line edit whose key handler sees every key first (by virtual-key code, which it may
 // set to 0 to swallow it). The edit keeps every key to itself: none travels on to the window.
+// While an input method composes, keys belong to it and the key handler does not see them;
+// only committed text changes the edit's text.
 class TEdit : public QLineEdit {
   Q_OBJECT
  public:
@@ -17,8 +19,24 @@ class TEdit : public QLineEdit {
   std::function<void(int& key, TShiftState shift)> OnKeyDown;
   std::function<void()> OnChange;
 
+  // Where the text being typed shows, in the parent's coordinates, for an edit that draws its
+  // text elsewhere: the input method places its candidate window there. An empty rectangle
+  // gives the edit's own caret.
+  void SetCaretRect(const QRect& rectInParent);
+  QRect CaretRect() const { return FCaretRect; }
+  // An input method holds uncommitted text.
+  bool Composing() const { return FComposing; }
+
+  QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void inputMethodEvent(QInputMethodEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+
+ private:
+  QRect FCaretRect;
+  bool FComposing = false;
 };
 
 // A two-position digit field with the edit mask "!99;1;_": each position holds a digit or

@@ -7,6 +7,7 @@
 
 #include "platform/application.h"
 #include "platform/desktop.h"
+#include "platform/fontdialog.h"
 #include "platform/image.h"
 #include "shell/form1.h"
 #include "surface/glyphs.h"
@@ -44,6 +45,11 @@ TFCover::TFCover() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt:
   PaintBox1->OnMouseDown = [this](TMouseButton b, TShiftState s, int x, int y) { PaintBox1MouseDown(b, s, x, y); };
   PaintBox1->OnMouseMove = [this](TShiftState s, int x, int y) { PaintBox1MouseMove(s, x, y); };
   PaintBox1->OnMouseUp = [this](TMouseButton b, TShiftState s, int x, int y) { PaintBox1MouseUp(b, s, x, y); };
+  Ed->OnChange = Handler(this, &TFCover::EdChange);
+  Ed->OnKeyDown = [this](int& key, TShiftState shift) { RunHandler([&] { EdKeyDown(key, shift); }); };
+  FontDialog1 = new TFontDialog(this);
+  // The window's own font, which captions use until a font is chosen.
+  PaintBox1->Canvas()->Font = TFont{QStringLiteral("MS Sans Serif"), 8, clWindowText, 0};
   // Nothing is ever drawn under the controls that lie above the paint box.
   PaintBox1->ClipOut(Ed);
   PaintBox1->ClipOut(ToolBar1);

@@ -10,6 +10,7 @@
 #include "ui_FCover.h"
 
 class QMenu;
+class TFontDialog;
 class TImage;
 
 // The current drawing tool; the values are fixed.
@@ -39,6 +40,8 @@ class TFCover : public QWidget, public Ui::FCover {
   QMenu* PopupMenu1 = nullptr;
   // The 21 glyphs of the tool bar, shared with the main and region menus.
   TImageList ImageList1{16, 16};
+  // Chooses the caption font; once confirmed, its font is the caption font.
+  TFontDialog* FontDialog1 = nullptr;
 
   void Show();
   void Close();
@@ -96,6 +99,11 @@ class TFCover : public QWidget, public Ui::FCover {
   void TBstopClick();
   void TBhelpClick();
 
+  // Captions: the line typed into the hidden Ed is drawn where the mouse was last released.
+  void EdChange();
+  void EdKeyDown(int& key, TShiftState shift);
+  void TBFontClick();
+
   // Whole-screen image files.
   void SaveFullScreen();
   void LoadImageFullScreen();
@@ -103,6 +111,8 @@ class TFCover : public QWidget, public Ui::FCover {
 
   // Everything the first showing needs, made ahead so that it is as quick as the later ones.
   void PrepareForShowing(int width, int height);
+  // Loads the caption faces ahead, so that the first caption is drawn as quickly as the later.
+  void WarmUpCaptions();
 
   // Read by tests and the benchmarks.
   TDrawTool Tool() const { return FTool; }
@@ -112,6 +122,10 @@ class TFCover : public QWidget, public Ui::FCover {
   TRect SelRect() const { return FSelRect; }
   bool Dragging() const { return FDragging; }
   TPoint TextOrigin() const { return TPoint{FTextX, FTextY}; }
+  std::int32_t TextLen() const { return FTextLen; }
+  std::int32_t TextSize() const { return FTextSize; }
+  TColor TextColor() const { return FTextColor; }
+  const TFont* TextFont() const { return FTextFont; }
 
  signals:
   // A region command was chosen; it runs after the release that opened the menu has been
@@ -141,6 +155,11 @@ class TFCover : public QWidget, public Ui::FCover {
   void EllipseFigure(int ex, int ey);
   void RoundRectFigure(int ex, int ey);
   void DiamondFigure(int ex, int ey);
+  // The font a caption line is drawn with, and the pixels `text` covers when drawn as the line.
+  TFont CaptionFont();
+  TRect CaptionBounds(const QString& text);
+  // Tells the input method where the line goes on.
+  void UpdateCaretRect();
 
   bool FDragging = false;
   std::optional<bool> FMergedMoves;  // the platform's setting while a stroke keeps every move

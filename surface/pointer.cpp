@@ -58,6 +58,7 @@ void TFCover::PaintBox1MouseUp(TMouseButton button, TShiftState, int x, int y) {
   FTextY = y;
   Ed->setText(QString());
   FTextLen = 0;
+  UpdateCaretRect();
 }
 
 void TFCover::KeepEveryMove(bool keep) {

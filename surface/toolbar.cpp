@@ -31,7 +31,7 @@ constexpr TButtonRow ButtonRows[] = {
     {&Ui::FCover::TBwhite, 15, &TFCover::TBwhiteClick},
     {&Ui::FCover::TBsave, 16, &TFCover::SaveFullScreen},
     {&Ui::FCover::TBopen, 17, &TFCover::LoadImageFullScreen},
-    {&Ui::FCover::TBFont, 19, nullptr},
+    {&Ui::FCover::TBFont, 19, &TFCover::TBFontClick},
     {&Ui::FCover::TBhelp, 20, &TFCover::TBhelpClick},
     {&Ui::FCover::ToolButton3, 11, &TFCover::ToolButton3Click},
     {&Ui::FCover::ToolButton4, 12, &TFCover::ToolButton4Click},

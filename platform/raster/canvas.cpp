@@ -1,9 +1,13 @@
 #include "platform/raster/canvas.h"
 
+#include <QFontDatabase>
 #include <QFontMetrics>
+#include <QHash>
 #include <QPainter>
 #include <QRegion>
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 
 #include "platform/raster/damage.h"
 #include "platform/raster/rasterizer.h"
@@ -40,8 +44,35 @@ QColor ToQColor(TColor color) {
   return QColor(int(rgb & 0xFF), int((rgb >> 8) & 0xFF), int((rgb >> 16) & 0xFF));
 }
 
-QFont ToQFont(const TFont& font) {
-  QFont result = font.Name.isEmpty() ? QFont() : QFont(font.Name);
+// Text boxes far from the target are not measured: the font engine's fixed-point coordinates
+// would overflow.
+constexpr std::int64_t FarAway = std::int64_t{1} << 24;
+
+}  // namespace
+
+QString ResolveFontFace(const QString& name) {
+  if (name.isEmpty()) return name;
+  // Faces the desktop lacks are common: files and the original platform name Windows faces.
+  // The answer is kept per name; the font list does not change while we run.
+  static QHash<QString, QString> resolved;
+  const auto known = resolved.constFind(name);
+  if (known != resolved.constEnd()) return *known;
+  QString face = name;
+  if (!QFontDatabase::hasFamily(name)) {
+    face.clear();
+    for (const char* fallback : {"WenQuanYi Micro Hei", "WenQuanYi Zen Hei", "Noto Sans CJK SC", "Droid Sans Fallback"})
+      if (QFontDatabase::hasFamily(QString::fromLatin1(fallback))) {
+        face = QString::fromLatin1(fallback);
+        break;
+      }
+  }
+  resolved.insert(name, face);
+  return face;
+}
+
+QFont QFontOf(const TFont& font) {
+  const QString face = ResolveFontFace(font.Name);
+  QFont result = face.isEmpty() ? QFont() : QFont(face);
   if (font.Size > 0) result.setPointSize(font.Size);
   result.setBold((font.Style & fsBold) != 0);
   result.setItalic((font.Style & fsItalic) != 0);
@@ -50,7 +81,16 @@ QFont ToQFont(const TFont& font) {
   return result;
 }
 
-}  // namespace
+TFont TFontOf(const QFont& font, TColor color) {
+  TFont result;
+  result.Name = font.family();
+  // A font given in pixels only is taken at the 96 dots per inch text is drawn with.
+  result.Size = font.pointSize() > 0 ? font.pointSize() : std::max(1, font.pixelSize() * 72 / 96);
+  result.Color = color;
+  result.Style = (font.bold() ? fsBold : 0u) | (font.italic() ? fsItalic : 0u) | (font.underline() ? fsUnderline : 0u) |
+                 (font.strikeOut() ? fsStrikeOut : 0u);
+  return result;
+}
 
 template <class TBuild>
 void TCanvas::Draw(TPenMode mode, bool oneRect, TBuild&& build) {
@@ -145,22 +185,34 @@ void TCanvas::CopyFrom(const TRect& dest, const TBitmap& source, const TRect& sr
                    : Raster::StretchPixels(*FTarget, dest, source, src, clip));
 }
 
+TRect TCanvas::TextBounds(int x, int y, const QString& text) const {
+  if (text.isEmpty() || std::abs(std::int64_t{x}) > FarAway || std::abs(std::int64_t{y}) > FarAway) return TRect{};
+  const QFont font = QFontOf(Font);
+  QImage view;
+  if (FTarget != nullptr && !FTarget->Empty()) view = FTarget->View();
+  const QFontMetrics metrics = view.isNull() ? QFontMetrics(font) : QFontMetrics(font, &view);
+  // Glyphs may overhang the advance (italics, wide letters in some faces), so the glyphs'
+  // bounding box counts too.
+  const QRect ink = metrics.boundingRect(text).translated(0, metrics.ascent());
+  const std::int64_t advance = std::min<std::int64_t>(metrics.horizontalAdvance(text), FarAway);
+  const auto clamp = [](std::int64_t v) { return std::int32_t(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX)); };
+  return TRect{clamp(std::int64_t{x} + std::min(0, ink.left())), clamp(std::int64_t{y} + std::min(0, ink.top())),
+               clamp(std::int64_t{x} + std::max<std::int64_t>(advance, ink.right() + 1)),
+               clamp(std::int64_t{y} + std::max(metrics.height(), ink.bottom() + 1))};
+}
+
 void TCanvas::TextOut(int x, int y, const QString& text) {
   if (FTarget == nullptr || FTarget->Empty() || text.isEmpty()) return;
-  QImage view = FTarget->View();
-  const QFont font = ToQFont(Font);
-  const QFontMetrics metrics(font, &view);
-  // Leave early when the text box misses the target: the font engine's fixed-point coordinates
-  // would overflow far away from it.
-  // Glyphs may overhang the advance (italics), so the damage takes their bounding box too.
-  const QRect ink = metrics.boundingRect(text).translated(0, metrics.ascent());
-  const std::int64_t left = std::int64_t{x} + std::min(0, ink.left());
-  const std::int64_t top = std::int64_t{y} + std::min(0, ink.top());
-  const std::int64_t right = std::int64_t{x} + std::max(metrics.horizontalAdvance(text), ink.right() + 1);
-  const std::int64_t bottom = std::int64_t{y} + std::max(metrics.height(), ink.bottom() + 1);
   const TRect bounds{0, 0, FTarget->Width(), FTarget->Height()};
-  if (right <= 0 || bottom <= 0 || left >= bounds.Right || top >= bounds.Bottom) return;
+  // Leave early when the text misses the target, before the font engine meets coordinates far
+  // away from it.
+  const TRect box = TextBounds(x, y, text);
+  const TRect visible = Intersect(box, bounds);
+  if (visible.IsEmpty()) return;
 
+  QImage view = FTarget->View();
+  const QFont font = QFontOf(Font);
+  const QFontMetrics metrics(font, &view);
   QRegion clip(0, 0, bounds.Right, bounds.Bottom);
   std::array<TRect, MaxExcluded> excluded;
   const int count = VisibleExcluded(excluded);
@@ -168,33 +220,30 @@ void TCanvas::TextOut(int x, int y, const QString& text) {
     const TRect& r = excluded[i];
     clip -= QRegion(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
   }
-  const QRect box(x, y, metrics.horizontalAdvance(text), metrics.height());
   {
     QPainter painter(&view);
     painter.setClipRegion(clip);
     painter.setFont(font);
-    if (Brush.Style != bsClear) painter.fillRect(box, ToQColor(Brush.Color));
+    if (Brush.Style != bsClear)
+      painter.fillRect(QRect(x, y, metrics.horizontalAdvance(text), metrics.height()), ToQColor(Brush.Color));
     painter.setPen(ToQColor(Font.Color));
     painter.drawText(QPoint(x, y + metrics.ascent()), text);
   }
-  Damaged(Intersect(TRect{std::int32_t(std::max<std::int64_t>(left, 0)), std::int32_t(std::max<std::int64_t>(top, 0)),
-                          std::int32_t(std::min<std::int64_t>(right, bounds.Right)),
-                          std::int32_t(std::min<std::int64_t>(bottom, bounds.Bottom))},
-                    bounds));
+  Damaged(visible);
 }
 
 // Measured on the target when there is one, so that the numbers match what TextOut draws.
 int TCanvas::TextWidth(const QString& text) const {
-  if (FTarget == nullptr || FTarget->Empty()) return QFontMetrics(ToQFont(Font)).horizontalAdvance(text);
+  if (FTarget == nullptr || FTarget->Empty()) return QFontMetrics(QFontOf(Font)).horizontalAdvance(text);
   const QImage view = FTarget->View();
-  return QFontMetrics(ToQFont(Font), &view).horizontalAdvance(text);
+  return QFontMetrics(QFontOf(Font), &view).horizontalAdvance(text);
 }
 
 int TCanvas::TextHeight(const QString& text) const {
   Q_UNUSED(text);
-  if (FTarget == nullptr || FTarget->Empty()) return QFontMetrics(ToQFont(Font)).height();
+  if (FTarget == nullptr || FTarget->Empty()) return QFontMetrics(QFontOf(Font)).height();
   const QImage view = FTarget->View();
-  return QFontMetrics(ToQFont(Font), &view).height();
+  return QFontMetrics(QFontOf(Font), &view).height();
 }
 
 std::uint32_t TCanvas::Pixel(int x, int y) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -27,12 +28,20 @@ struct TBrush {
 enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 
 struct TFont {
-  QString Name;  // face; empty means the application's default face
+  QString Name;  // face; empty means the application's default face, one missing here a fallback
   int Size = 8;  // points
   TColor Color = clWindowText;
   unsigned Style = 0;  // TFontStyle bits
   friend bool operator==(const TFont&, const TFont&) = default;
 };
+
+// The face a font name is drawn with: the name itself where the desktop has it, otherwise a face
+// with both Latin and Chinese glyphs (a caption must never show boxes), else the default face.
+QString ResolveFontFace(const QString& name);
+
+// The toolkit font that draws `font` (face resolved as above), and back.
+QFont QFontOf(const TFont& font);
+TFont TFontOf(const QFont& font, TColor color);
 
 // Told which parts of the target a drawing call changed, so that only those are repainted. A
 // figure's call reports a few rectangles, clipped to the target, that together cover every pixel
@@ -88,6 +97,9 @@ class TCanvas {
   // Text with the font, top-left at (x, y); with bsClear the background is left as it is,
   // otherwise it is filled with the brush colour.
   void TextOut(int x, int y, const QString& text);
+  // Every pixel TextOut(x, y, text) may change with the current font: the text box, widened by
+  // glyphs that overhang it. Not clipped; empty for an empty text.
+  TRect TextBounds(int x, int y, const QString& text) const;
   int TextWidth(const QString& text) const;
   int TextHeight(const QString& text) const;
 

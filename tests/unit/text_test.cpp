@@ -1,3 +1,6 @@
+#include <QFontDatabase>
+#include <QFontInfo>
+
 #include "raster_support.h"
 
 using namespace RasterTest;
@@ -65,4 +68,23 @@ TEST(Text, FarAwayTextDrawsNothing) {
        {std::array{1 << 30, 5}, std::array{-(1 << 30), 5}, std::array{5, INT32_MIN}, std::array{-400, 5}})
     s.Canvas.TextOut(p[0], p[1], "Quilmar");
   EXPECT_EQ(Snapshot(s.Bitmap), before);
+}
+
+TEST(Text, FacesTheDesktopLacksFallBackToOneWithLatinAndChineseGlyphs) {
+  for (const char* name : {"MS Sans Serif", "宋体", "Microsoft YaHei", "No Such Face 42"}) {
+    TFont font;
+    font.Name = QString::fromUtf8(name);
+    font.Size = 20;
+    const QString face = ResolveFontFace(font.Name);
+    ASSERT_FALSE(face.isEmpty()) << name;
+    // The face really matched, not one borrowed glyph by glyph, has both scripts.
+    const QString matched = QFontInfo(QFontOf(font)).family();
+    const auto systems = QFontDatabase::writingSystems(matched);
+    EXPECT_TRUE(systems.contains(QFontDatabase::Latin) && systems.contains(QFontDatabase::SimplifiedChinese))
+        << name << " -> " << matched.toStdString();
+  }
+  // A face the desktop has is kept; no name means the default face.
+  const QString present = QFontDatabase::families().constFirst();
+  EXPECT_EQ(ResolveFontFace(present), present);
+  EXPECT_TRUE(ResolveFontFace(QString()).isEmpty());
 }

@@ -1,0 +1,73 @@
+#include "platform/fontdialog.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFontDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "platform/colorbox.h"
+
+namespace {
+
+// The colours a font can take, as the classic dialog offers them.
+const std::vector<std::pair<TColor, QString>>& FontColors() {
+  static const std::vector<std::pair<TColor, QString>> colors{
+      {clBlack, QStringLiteral("黑色")},   {clMaroon, QStringLiteral("褐红色")},  {clGreen, QStringLiteral("绿色")},
+      {clOlive, QStringLiteral("橄榄色")}, {clNavy, QStringLiteral("藏青色")},    {clPurple, QStringLiteral("紫色")},
+      {clTeal, QStringLiteral("深青色")},  {clGray, QStringLiteral("灰色")},      {clSilver, QStringLiteral("银色")},
+      {clRed, QStringLiteral("红色")},     {clLime, QStringLiteral("酸橙色")},    {clYellow, QStringLiteral("黄色")},
+      {clBlue, QStringLiteral("蓝色")},    {clFuchsia, QStringLiteral("紫红色")}, {clAqua, QStringLiteral("水绿色")},
+      {clWhite, QStringLiteral("白色")},
+  };
+  return colors;
+}
+
+}  // namespace
+
+TFontDialog::TFontDialog(QWidget* owner) : QObject(owner), FOwner(owner) {}
+
+bool TFontDialog::Execute() {
+  QDialog dialog(FOwner);
+  dialog.setObjectName(QStringLiteral("FontDialog1"));
+  dialog.setWindowTitle(QStringLiteral("字体"));
+
+  // Qt's own font chooser, embedded without its buttons: it has face, style, size and the
+  // effects; the colour, which it lacks, is a row of ours below it.
+  auto* chooser = new QFontDialog(&dialog);
+  chooser->setWindowFlags(Qt::Widget);
+  chooser->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
+  chooser->setCurrentFont(QFontOf(Font));
+
+  auto* colors = new TColorBox(&dialog);
+  colors->setObjectName(QStringLiteral("FontColor"));
+  colors->SetColors(FontColors());
+  if (!colors->Select(Font.Color)) {
+    // A colour outside the list (a system colour, one picked elsewhere) is kept as it is.
+    colors->AddColor(Font.Color, QStringLiteral("自定义"));
+    colors->Select(Font.Color);
+  }
+  auto* colorLabel = new QLabel(QStringLiteral("颜色(&C):"), &dialog);
+  colorLabel->setBuddy(colors);
+
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
+  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+
+  auto* colorRow = new QHBoxLayout;
+  colorRow->addWidget(colorLabel);
+  colorRow->addWidget(colors);
+  colorRow->addStretch(1);
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addWidget(chooser);
+  layout->addLayout(colorRow);
+  layout->addWidget(buttons);
+
+  if (dialog.exec() != QDialog::Accepted) return false;
+  Font = TFontOf(chooser->currentFont(), colors->Selected());
+  return true;
+}
