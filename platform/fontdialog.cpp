@@ -40,6 +40,9 @@ bool TFontDialog::Execute() {
   chooser->setWindowFlags(Qt::Widget);
   chooser->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
   chooser->setCurrentFont(QFontOf(Font));
+  // Being a dialog itself, the chooser takes Esc (and would only hide): it answers for us.
+  QObject::connect(chooser, &QDialog::rejected, &dialog, &QDialog::reject);
+  QObject::connect(chooser, &QDialog::accepted, &dialog, &QDialog::accept);
 
   auto* colors = new TColorBox(&dialog);
   colors->setObjectName(QStringLiteral("FontColor"));

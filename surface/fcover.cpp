@@ -138,6 +138,13 @@ void TFCover::keyPressEvent(QKeyEvent* event) {
   FormKeyDown(key, ShiftStateOf(event->modifiers(), Qt::NoButton));
 }
 
+bool TFCover::event(QEvent* event) {
+  // A window manager that does not give the focus back to the window a dialog closed over
+  // would leave the keyboard nowhere: typing after the font dialog must go on in the caption.
+  if (event->type() == QEvent::WindowUnblocked && isVisible()) activateWindow();
+  return QWidget::event(event);
+}
+
 void TFCover::FormKeyDown(int& key, TShiftState) {
   if (key == VK_ESCAPE) Close();
 }

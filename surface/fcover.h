@@ -137,6 +137,7 @@ class TFCover : public QWidget, public Ui::FCover {
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   void ChooseTool(TDrawTool tool);
