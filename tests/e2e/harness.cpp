@@ -1,11 +1,13 @@
 #include "tests/e2e/harness.h"
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
 #include <cstdlib>
@@ -77,6 +79,220 @@ QProcessEnvironment TXSession::Environment() const {
   env.insert("QT_QPA_PLATFORM", "xcb");
   env.remove("QUILMAR_NO_SHM");
   return env;
+}
+
+// ---- TInputMethod
+
+namespace {
+
+constexpr char TagVariable[] = "QUILMAR_E2E_INPUT_METHOD";
+constexpr int StopMs = 3000;
+
+// A session bus that can activate nothing: whatever a client asks for (accessibility, dconf,
+// portals) fails at once instead of starting services that would outlive the test.
+constexpr char BusConfig[] = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:dir=%1</listen>
+  <auth>EXTERNAL</auth>
+  <servicedir>%1/services</servicedir>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+)";
+
+QString ReadText(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
+}
+
+bool WriteText(const QString& path, const QString& text) {
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) == text.toUtf8().size();
+}
+
+bool Exited(QProcess& process) { return process.state() == QProcess::NotRunning || process.waitForFinished(0); }
+
+}  // namespace
+
+TInputMethod::TInputMethod(QString dir) : FDir(std::move(dir)) {}
+
+TInputMethod::~TInputMethod() { Stop(); }
+
+std::unique_ptr<TInputMethod> TInputMethod::Start(const TXSession& session, QString* error, const QString& engine,
+                                                  int timeoutMs) {
+  QElapsedTimer timer;
+  timer.start();
+  auto left = [&] { return int(std::max<qint64>(0, timeoutMs - timer.elapsed())); };
+
+  // Short: the bus socket lives in it, and socket paths have a length limit.
+  QTemporaryDir temporary(QDir::tempPath() + "/quilmar-im-XXXXXX");  // mode 0700
+  if (!temporary.isValid()) {
+    *error = "no private folder for the input method: " + temporary.errorString();
+    return nullptr;
+  }
+  temporary.setAutoRemove(false);
+  std::unique_ptr<TInputMethod> im(new TInputMethod(temporary.path()));
+  const QString dir = im->FDir;
+  auto fail = [&](const QString& reason) {
+    *error = QStringLiteral("input method not up after %1 ms: %2\n%3").arg(timer.elapsed()).arg(reason, im->Log());
+    return nullptr;
+  };
+  if (!QDir(dir).mkpath("services") || !QDir(dir).mkpath("home") ||
+      !WriteText(dir + "/bus.conf", QString::fromLatin1(BusConfig).arg(dir))) {
+    return fail("cannot fill " + dir);
+  }
+
+  QProcessEnvironment& env = im->FDaemonEnv;
+  env = session.Environment();
+  env.insert(TagVariable, dir);
+  env.insert("HOME", dir + "/home");
+  env.insert("XDG_CONFIG_HOME", dir + "/home/.config");
+  env.insert("XDG_CACHE_HOME", dir + "/home/.cache");
+  env.insert("XDG_DATA_HOME", dir + "/home/.local/share");
+  env.insert("IBUS_ADDRESS_FILE", dir + "/ibus-address");
+  env.insert("GSETTINGS_BACKEND", "memory");  // defaults, and no dconf service to start
+  env.insert("NO_AT_BRIDGE", "1");            // no accessibility bus from ibus-x11 (GTK)
+  for (const char* name : {"IBUS_ADDRESS", "DBUS_SESSION_BUS_ADDRESS", "QT_IM_MODULE", "GTK_IM_MODULE", "XMODIFIERS"})
+    env.remove(name);
+
+  im->FBus = im->StartDaemon("dbus-daemon", {"--config-file=" + dir + "/bus.conf", "--nofork", "--print-address=1"},
+                             dir + "/bus.address", dir + "/bus.log");
+  if (!im->FBus) return fail("cannot run dbus-daemon");
+  QString busAddress;
+  // dbus-daemon prints its address once it listens.
+  if (!WaitUntil(
+          [&] {
+            const QString printed = ReadText(dir + "/bus.address");
+            if (printed.endsWith('\n')) busAddress = printed.trimmed();
+            return !busAddress.isEmpty() || Exited(*im->FBus);
+          },
+          left()) ||
+      busAddress.isEmpty()) {
+    return fail("the session bus did not report its address");
+  }
+  env.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
+
+  im->FIbus =
+      im->StartDaemon("ibus-daemon", {"--xim", "--panel", "disable", "--emoji-extension", "disable", "--replace"},
+                      dir + "/ibus.log", dir + "/ibus.log");
+  if (!im->FIbus) return fail("cannot run ibus-daemon");
+  // The address file names the daemon that wrote it, once it accepts connections.
+  const QString writer = QStringLiteral("IBUS_DAEMON_PID=%1\n").arg(im->FIbus->processId());
+  if (!WaitUntil([&] { return ReadText(dir + "/ibus-address").contains(writer) || Exited(*im->FIbus); }, left()) ||
+      Exited(*im->FIbus)) {
+    return fail("ibus-daemon did not write its address");
+  }
+  QString engineError;
+  if (!im->SetEngine(engine, &engineError, std::max(left(), 1))) return fail(engineError);
+
+  im->FClientEnv = session.Environment();
+  im->FClientEnv.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
+  im->FClientEnv.insert("IBUS_ADDRESS_FILE", dir + "/ibus-address");
+  im->FClientEnv.remove("IBUS_ADDRESS");  // it would win over the file for ibus's own clients
+  im->FClientEnv.insert("QT_IM_MODULE", "ibus");
+  im->FClientEnv.insert("GTK_IM_MODULE", "ibus");
+  im->FClientEnv.insert("XMODIFIERS", "@im=ibus");
+  return im;
+}
+
+std::unique_ptr<QProcess> TInputMethod::StartDaemon(const QString& program, const QStringList& arguments,
+                                                    const QString& outFile, const QString& errFile) {
+  auto process = std::make_unique<QProcess>();
+  process->setProcessEnvironment(FDaemonEnv);
+  process->setStandardInputFile(QProcess::nullDevice());
+  // Files, not pipes: nobody reads pipes while a test runs, and a full one would block the daemon.
+  if (outFile == errFile) {
+    process->setProcessChannelMode(QProcess::MergedChannels);
+  } else {
+    process->setStandardErrorFile(errFile, QIODevice::Append);
+  }
+  process->setStandardOutputFile(outFile, QIODevice::Append);
+  // Should the test process die without cleaning up, the daemons go with it.
+  process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+  process->start(program, arguments);
+  if (!process->waitForStarted(ProcessStartMs)) return nullptr;
+  return process;
+}
+
+std::optional<QString> TInputMethod::Ibus(const QStringList& arguments, QString* errors) {
+  QProcess ibus;
+  ibus.setProcessEnvironment(FDaemonEnv);
+  ibus.start("ibus", arguments);
+  if (!ibus.waitForFinished(ProcessStartMs)) {
+    ibus.kill();
+    ibus.waitForFinished();
+    return std::nullopt;
+  }
+  if (errors) *errors = QString::fromLocal8Bit(ibus.readAllStandardError()).trimmed();
+  return QString::fromLocal8Bit(ibus.readAllStandardOutput()).trimmed();
+}
+
+bool TInputMethod::SetEngine(const QString& engine, QString* error, int timeoutMs) {
+  QString errors, current;
+  // The exit code of `ibus engine NAME` says nothing: for engines without a keyboard layout of
+  // their own (libpinyin) it fails after switching. What ibus reports afterwards counts; it
+  // reports the new engine once the focused input context has it.
+  WaitUntil(
+      [&] {
+        Ibus({"engine", engine}, &errors);
+        current = Engine();
+        return current == engine || Exited(*FIbus);
+      },
+      timeoutMs, 50);
+  if (current == engine) return true;
+  if (error) {
+    *error = QStringLiteral("ibus did not switch to the engine %1 (it reports \"%2\"%3): %4")
+                 .arg(engine, current, Exited(*FIbus) ? ", and ibus-daemon has exited" : "", errors);
+  }
+  return false;
+}
+
+QString TInputMethod::Engine() { return Ibus({"engine"}).value_or(QString()); }
+
+QString TInputMethod::Log() const {
+  return "--- dbus-daemon:\n" + ReadText(FDir + "/bus.log") + "--- ibus-daemon:\n" + ReadText(FDir + "/ibus.log");
+}
+
+std::vector<qint64> TInputMethod::Processes(const QString& tag) {
+  std::vector<qint64> found;
+  const QByteArray needle = QByteArray(1, '\0') + TagVariable + '=' + tag.toLocal8Bit() + '\0';
+  for (const QString& entry : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    bool isPid = false;
+    const qint64 pid = entry.toLongLong(&isPid);
+    if (!isPid) continue;
+    // A zombie's environment reads empty: it counts as gone.
+    QFile environ("/proc/" + entry + "/environ");
+    if (environ.open(QIODevice::ReadOnly) && (QByteArray(1, '\0') + environ.readAll()).contains(needle))
+      found.push_back(pid);
+  }
+  return found;
+}
+
+void TInputMethod::Stop() {
+  // TERM, then KILL what is left; by tag rather than by process tree, as ibus-x11 leaves the tree.
+  auto terminate = [&](const std::function<std::vector<qint64>()>& find) {
+    for (const int signal : {SIGTERM, SIGKILL}) {
+      for (const qint64 pid : find()) ::kill(pid_t(pid), signal);
+      if (WaitUntil([&] { return find().empty(); }, StopMs)) return;
+    }
+  };
+  // The daemons' children first: the daemons reap them, where init might take its time.
+  const std::vector<qint64> daemons = {FIbus ? FIbus->processId() : 0, FBus ? FBus->processId() : 0};
+  terminate([&] {
+    std::vector<qint64> found = Processes(FDir);
+    std::erase_if(found, [&](qint64 pid) { return std::find(daemons.begin(), daemons.end(), pid) != daemons.end(); });
+    return found;
+  });
+  terminate([&] { return Processes(FDir); });
+  for (QProcess* process : {FIbus.get(), FBus.get()}) {
+    if (process) process->waitForFinished(StopMs);  // reaps it
+  }
+  QDir(FDir).removeRecursively();
 }
 
 // ---- TChild

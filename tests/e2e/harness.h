@@ -46,6 +46,51 @@ class TXSession {
   QSize FSize;
 };
 
+// An input method for one session: a D-Bus session bus of its own and ibus on it (XIM server,
+// no panel), with HOME and the XDG folders in a fresh temporary folder, so no two tests share
+// settings, learnt words or sockets. Clients find ibus through IBUS_ADDRESS_FILE, which ibus
+// and Qt's ibus plugin both honour: no dependence on the machine-id, host name or HOME.
+// The destructor stops every process started for it, those the daemons spawned included.
+class TInputMethod {
+ public:
+  static inline const QString Pinyin = QStringLiteral("libpinyin");
+  static inline const QString Latin = QStringLiteral("xkb:us::eng");
+
+  // Running with `engine` as the global engine; null and `error` (with what the daemons
+  // printed) when that is not so within `timeoutMs`.
+  static std::unique_ptr<TInputMethod> Start(const TXSession& session, QString* error, const QString& engine = Pinyin,
+                                             int timeoutMs = 20000);
+  ~TInputMethod();
+  TInputMethod(const TInputMethod&) = delete;
+  TInputMethod& operator=(const TInputMethod&) = delete;
+
+  // The session's environment plus the bus, IBUS_ADDRESS_FILE, QT_IM_MODULE, GTK_IM_MODULE and
+  // XMODIFIERS: a client started with it types through this input method.
+  QProcessEnvironment ClientEnvironment() const { return FClientEnv; }
+  // Makes `engine` the global engine, which every input context follows; false (and `error`)
+  // when ibus does not report it as such within `timeoutMs`.
+  bool SetEngine(const QString& engine, QString* error = nullptr, int timeoutMs = 5000);
+  QString Engine();     // empty when none is set
+  QString Log() const;  // what the bus and ibus printed so far
+
+  // Each process started for the input method, and each one those spawn, carries the tag in
+  // its environment; the ones that still run.
+  QString Tag() const { return FDir; }
+  static std::vector<qint64> Processes(const QString& tag);
+
+ private:
+  explicit TInputMethod(QString dir);
+  std::unique_ptr<QProcess> StartDaemon(const QString& program, const QStringList& arguments, const QString& outFile,
+                                        const QString& errFile);
+  // Runs the `ibus` tool; its standard output, or nullopt when it did not finish in time.
+  std::optional<QString> Ibus(const QStringList& arguments, QString* errors = nullptr);
+  void Stop();
+
+  QString FDir;
+  QProcessEnvironment FDaemonEnv, FClientEnv;
+  std::unique_ptr<QProcess> FBus, FIbus;
+};
+
 // A child process whose standard output is read line by line.
 class TChild {
  public:
