@@ -1,10 +1,14 @@
 // A small Qt program the end-to-end tests drive through its standard input: test windows
-// (plain, pattern, message box) and the desktop services, each answering on standard output.
+// (plain, pattern, message box, text input) and the desktop services, each answering on
+// standard output.
 //   quilmar_e2e_probe gui          commands on stdin, one per line (see Execute)
 //   quilmar_e2e_probe lock NAME    takes the instance lock or hands a message to its holder
 #include <unistd.h>
 
 #include <QApplication>
+#include <QInputMethodEvent>
+#include <QKeySequence>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
@@ -64,6 +68,36 @@ class TProbeWindow : public QWidget {
   QColor FColour;
 };
 
+// Reports what an input method does to it: each pre-edit and commit it is sent, each key press
+// that reaches it (keys the input method keeps never do) and each change of its text.
+class TProbeLineEdit : public QLineEdit {
+ public:
+  TProbeLineEdit() {
+    setWindowTitle("QuilmarInput");
+    connect(this, &QLineEdit::textChanged, [](const QString& text) { Say("text " + text); });
+  }
+  // Where the input method would put its candidate window, in screen coordinates.
+  QRect CursorRectangle() const {
+    const QRect local = inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    return {mapToGlobal(local.topLeft()), local.size()};
+  }
+
+ protected:
+  void focusInEvent(QFocusEvent* event) override {
+    QLineEdit::focusInEvent(event);
+    Say("focus in");
+  }
+  void keyPressEvent(QKeyEvent* event) override {
+    Say("key " + QKeySequence(event->key()).toString());
+    QLineEdit::keyPressEvent(event);
+  }
+  void inputMethodEvent(QInputMethodEvent* event) override {
+    if (!event->commitString().isEmpty()) Say("commit " + event->commitString());
+    if (event->commitString().isEmpty() || !event->preeditString().isEmpty()) Say("preedit " + event->preeditString());
+    QLineEdit::inputMethodEvent(event);
+  }
+};
+
 class TProbe {
  public:
   void Execute(const QStringList& words);
@@ -82,6 +116,7 @@ class TProbe {
   std::unique_ptr<TBitmap> FShared;  // on the capture's own memory where there is such
   std::unique_ptr<TProbeWindow> FSmoke, FPattern, FPlain;
   std::unique_ptr<QMessageBox> FMessage;
+  std::unique_ptr<TProbeLineEdit> FInput;
 };
 
 void TProbe::Execute(const QStringList& words) {
@@ -146,6 +181,15 @@ void TProbe::Execute(const QStringList& words) {
     FMessage = std::make_unique<QMessageBox>(QMessageBox::Information, "QuilmarMessage", "probe");
     FMessage->open();
     Say(QStringLiteral("shown %1").arg(FMessage->winId()));
+  } else if (command == "input") {
+    FInput = std::make_unique<TProbeLineEdit>();
+    FInput->setGeometry(100, 100, 400, 40);
+    FInput->show();
+    FInput->activateWindow();
+    Say(QStringLiteral("shown %1").arg(FInput->winId()));
+  } else if (command == "imrect" && FInput) {
+    const QRect r = FInput->CursorRectangle();
+    Say(QStringLiteral("imrect %1 %2 %3 %4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()));
   } else if (command == "ping") {
     Say("pong");
   } else if (command == "quit") {
