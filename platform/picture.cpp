@@ -1,36 +1,102 @@
 #include "platform/picture.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QSaveFile>
+#include <algorithm>
+#include <memory>
+#include <new>
+#include <utility>
+#include <vector>
 
+#include "platform/bmp.h"
 #include "platform/raster/bitmap.h"
 #include "platform/sysutils.h"
 
 namespace {
-// A picture larger than this on a side is refused before decoding: the canvas limit, and
-// far beyond any screen a classroom has.
-constexpr int MaxPictureSide = 32768;
-constexpr qint64 MaxPicturePixels = qint64{16384} * 16384;
+
+// The framework's own text for any data that is not a bitmap.
+QString InvalidBitmap() { return QStringLiteral("Bitmap image is not valid"); }
+
+// Rows are written in blocks of about this many bytes: few system calls, little memory.
+constexpr std::size_t SaveBlockBytes = 256 * 1024;
+
 }  // namespace
 
 void SaveBitmapToFile(const TBitmap& bitmap, const QString& fileName) {
+  const QString name = QDir::toNativeSeparators(fileName);
+  // A BMP cannot hold a picture without pixels; no reader would take the file back.
+  if (bitmap.Empty()) throw Exception(QStringLiteral("Cannot write file \"%1\". The picture is empty").arg(name));
   QSaveFile file(fileName);
   if (!file.open(QIODevice::WriteOnly))
-    throw Exception(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, file.errorString()));
-  if (!bitmap.View().save(&file, "BMP")) throw Exception(QStringLiteral("Cannot write file \"%1\"").arg(fileName));
-  if (!file.commit()) throw Exception(QStringLiteral("Cannot write file \"%1\". %2").arg(fileName, file.errorString()));
+    throw Exception(QStringLiteral("Cannot create file \"%1\". %2").arg(name, file.errorString()));
+  // Not committing drops the temporary file: the old file, if any, stays whole.
+  auto fail = [&] {
+    const QString reason = file.errorString();
+    file.cancelWriting();
+    throw Exception(QStringLiteral("Cannot write file \"%1\". %2").arg(name, reason));
+  };
+  const int width = bitmap.Width();
+  const int height = bitmap.Height();
+  std::uint8_t header[BmpHeaderBytes];
+  BmpWriteHeader(width, height, header);
+  if (file.write(reinterpret_cast<const char*>(header), BmpHeaderBytes) != qint64(BmpHeaderBytes)) fail();
+  const std::size_t rowBytes = BmpRowBytes(width);
+  const int blockRows = int(std::max<std::size_t>(1, SaveBlockBytes / rowBytes));
+  std::vector<std::uint8_t> block(std::size_t(std::min(blockRows, height)) * rowBytes);
+  // The file holds the rows bottom-up.
+  for (int y = height - 1; y >= 0;) {
+    std::uint8_t* out = block.data();
+    for (int n = 0; n < blockRows && y >= 0; ++n, --y, out += rowBytes) BmpEncodeRow(bitmap.ScanLine(y), width, out);
+    const qint64 bytes = out - block.data();
+    if (file.write(reinterpret_cast<const char*>(block.data()), bytes) != bytes) fail();
+  }
+  if (!file.commit()) throw Exception(QStringLiteral("Cannot write file \"%1\". %2").arg(name, file.errorString()));
+}
+
+void LoadBitmapFromMemory(TBitmap& bitmap, std::span<const std::uint8_t> data) {
+  TBmpHeader header;
+  if (BmpReadHeader(data, header)) throw Exception(InvalidBitmap());
+  // Decoded into memory of its own, so a failure leaves the bitmap as it was.
+  TPixelBlock memory;
+  try {
+    memory = TPixelPool::Acquire(std::size_t(header.Width) * std::size_t(header.Height));
+  } catch (const std::bad_alloc&) {
+    throw Exception(QStringLiteral("Out of memory"));
+  }
+  if (BmpDecodePixels(data, header, memory.Data(), header.Width)) throw Exception(InvalidBitmap());
+  if (!bitmap.Adopt(std::move(memory), header.Width, header.Height)) throw Exception(InvalidBitmap());
 }
 
 void LoadBitmapFromFile(TBitmap& bitmap, const QString& fileName) {
+  const QString name = QDir::toNativeSeparators(fileName);
   const QString ext = QFileInfo(fileName).suffix().toLower();
-  if (ext != QLatin1String("bmp")) throw Exception(QStringLiteral("Unknown picture file extension (.%1)").arg(ext));
-  QImageReader reader(fileName, "BMP");
-  const QSize size = reader.size();
-  if (!size.isValid() || size.width() > MaxPictureSide || size.height() > MaxPictureSide ||
-      qint64{size.width()} * size.height() > MaxPicturePixels)
-    throw Exception(QStringLiteral("Bitmap image is not valid"));
-  QImage image;
-  if (!reader.read(&image)) throw Exception(QStringLiteral("Bitmap image is not valid"));
-  bitmap.Assign(image);
+  const bool icon = ext == QLatin1String("ico");
+  const bool metafile = ext == QLatin1String("wmf") || ext == QLatin1String("emf");
+  if (!icon && !metafile && ext != QLatin1String("bmp"))
+    throw Exception(QStringLiteral("Unknown picture file extension (.%1)").arg(ext));
+  QFile file(fileName);
+  if (!file.open(QIODevice::ReadOnly))
+    throw Exception(QStringLiteral("Cannot open file \"%1\". %2").arg(name, file.errorString()));
+  // The framework reads icons and metafiles, but a bitmap cannot take them.
+  if (icon) throw Exception(QStringLiteral("Cannot assign a TIcon to a TBitmap"));
+  if (metafile) throw Exception(QStringLiteral("Cannot assign a TMetafile to a TBitmap"));
+  // Sized before reading: a file larger than any picture we take is not read at all.
+  const qint64 size = file.size();
+  if (size > BmpMaxFileBytes) throw Exception(InvalidBitmap());
+  std::unique_ptr<std::uint8_t[]> data;
+  try {
+    data.reset(new std::uint8_t[std::size_t(size)]);
+  } catch (const std::bad_alloc&) {
+    throw Exception(QStringLiteral("Out of memory"));
+  }
+  qint64 got = 0;
+  while (got < size) {
+    const qint64 n = file.read(reinterpret_cast<char*>(data.get()) + got, size - got);
+    if (n < 0) throw Exception(QStringLiteral("Cannot read file \"%1\". %2").arg(name, file.errorString()));
+    if (n == 0) break;  // the file shrank while we read it: what is missing makes the data invalid
+    got += n;
+  }
+  LoadBitmapFromMemory(bitmap, {data.get(), std::size_t(got)});
 }
