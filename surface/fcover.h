@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "platform/imagelist.h"
@@ -104,6 +105,25 @@ class TFCover : public QWidget, public Ui::FCover {
   void EdKeyDown(int& key, TShiftState shift);
   void TBFontClick();
 
+  // Region commands on the last completed selection; all but ClearSelection work on its
+  // interior, the pixels inside the frame.
+  void PopupMenu1Popup();
+  void N4Click();
+  void N5Click();
+  void N1Click();
+  void N2Click();
+  void NpasteClick();
+  void NloadtorectClick();
+  void N3Click();
+  void NrectwhiteClick();
+  void SaveSelectionForeground();
+  void CopySelectionForeground();
+  void SaveSelectionBackground();
+  void SaveBackgroundRect(int left, int top, int right, int bottom);
+  void CopySelectionBackground();
+  void PasteIntoSelection();
+  void ClearSelection();
+
   // Whole-screen image files.
   void SaveFullScreen();
   void LoadImageFullScreen();
@@ -159,6 +179,12 @@ class TFCover : public QWidget, public Ui::FCover {
   // The font a caption line is drawn with, and the pixels `text` covers when drawn as the line.
   TFont CaptionFont();
   TRect CaptionBounds(const QString& text);
+  TRect SelInterior() const;
+  // The selection's interior copied from `source` into a hidden buffer; null when it has none.
+  std::unique_ptr<TImage> CopyOfInterior(TCanvas& source);
+  // Runs the save dialog over the surface and writes `picture`; the drawings are put back
+  // whether the user saves, cancels, or the write fails.
+  void SaveWithDialog(const TBitmap& picture);
   // Tells the input method where the line goes on.
   void UpdateCaretRect();
 

@@ -20,7 +20,9 @@ QString RunFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, QString& la
   // The platform's own dialog would be a separate window below the stay-on-top surface.
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setAcceptMode(mode);
-  dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  // A typed name is taken as it is, also one of a file that does not exist: the load then fails
+  // and says so.
+  dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setNameFilter(BitmapFilter);
   dialog.setDefaultSuffix(QStringLiteral("BMP"));
   dialog.setDirectory(lastName.isEmpty() ? QDir::currentPath() : QFileInfo(lastName).absolutePath());
@@ -40,13 +42,18 @@ void TFCover::SaveFullScreen() {
   buffer->setVisible(false);
   buffer->SetSize(w, h);
   buffer->Canvas()->CopyRect(TRect{0, 0, w, h}, *PaintBox1->Canvas(), TRect{0, 0, w, h});
+  SaveWithDialog(*buffer->Bitmap());
+}
+
+void TFCover::SaveWithDialog(const TBitmap& picture) {
   TImage* snapshot = SnapshotSurface();
   const QString name = RunFileDialog(this, QFileDialog::AcceptSave, LastSaveName);
   if (!name.isEmpty()) {
     try {
-      SaveBitmapToFile(*buffer->Bitmap(), name);
+      SaveBitmapToFile(picture, name);
     } catch (...) {
-      // The error is reported by the caller's handler; the drawings are still put back.
+      // The error, naming the file and the reason, is shown by the caller's handler; the
+      // drawings are put back all the same.
       Application->ProcessMessages();
       RestoreSurface(snapshot);
       throw;

@@ -1,6 +1,7 @@
 #include "surface/glyphs.h"
 
 #include <QFont>
+#include <QIcon>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -37,6 +38,24 @@ void Outlined(QPainter& p, const std::function<void(QPainter&)>& shape) {
   p.restore();
   p.setPen(Stroke(Ink));
   shape(p);
+}
+
+// A picture with a plain background, as the menu's own bitmaps are.
+QIcon Picture(int width, int height, const std::function<void(QPainter&)>& draw) {
+  QPixmap pixmap(width, height);
+  pixmap.fill(QColor(0xF0, 0xF0, 0xF0));
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  draw(p);
+  p.end();
+  return QIcon(pixmap);
+}
+
+// A dashed selection frame, the mark the three region pictures share.
+void Selection(QPainter& p, const QRectF& frame) {
+  p.setBrush(QColor(0xFF, 0xFF, 0xFF));
+  p.setPen(QPen(Ink, 1, Qt::DashLine));
+  p.drawRect(frame);
 }
 
 void Arrow(QPainter& p, qreal angle) {
@@ -171,4 +190,44 @@ void DrawToolGlyphs(TImageList& list) {
       },
   };
   for (const auto& draw : glyphs) list.Add(Glyph(draw));
+}
+
+QIcon RegionSaveGlyph() {
+  return Picture(18, 18, [](QPainter& p) {
+    Selection(p, QRectF(0.5, 0.5, 12, 12));
+    // A disk in the corner: the region goes to a file.
+    p.setPen(Stroke(QColor(0x10, 0x30, 0x80), 1));
+    p.setBrush(Blue);
+    p.drawRect(QRectF(7.5, 7.5, 10, 10));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(10, 8, 5, 3.5));
+    p.fillRect(QRectF(10, 14, 5, 3), QColor(0xD0, 0xD0, 0xD0));
+  });
+}
+
+QIcon RegionCopyGlyph() {
+  return Picture(19, 17, [](QPainter& p) {
+    Selection(p, QRectF(0.5, 0.5, 11, 10));
+    // A second sheet over the first: the region is copied.
+    p.setPen(Stroke(Ink, 1));
+    p.setBrush(QColor(0xFF, 0xF4, 0xC0));
+    p.drawRect(QRectF(7.5, 5.5, 10, 11));
+    p.setPen(Stroke(Blue, 1));
+    for (int y : {9, 12}) p.drawLine(QPointF(10, y), QPointF(15, y));
+  });
+}
+
+QIcon RegionPasteGlyph() {
+  return Picture(20, 18, [](QPainter& p) {
+    // A clipboard with a sheet on it, over the selection it pastes into.
+    Selection(p, QRectF(8.5, 6.5, 11, 11));
+    p.setPen(Stroke(QColor(0x70, 0x48, 0x10), 1));
+    p.setBrush(QColor(0xC8, 0x90, 0x40));
+    p.drawRoundedRect(QRectF(0.5, 1.5, 11, 14), 1.5, 1.5);
+    p.setBrush(QColor(0xB0, 0xB0, 0xB0));
+    p.drawRect(QRectF(3.5, 0.5, 5, 3));
+    p.setPen(Stroke(Ink, 1));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(5.5, 6.5, 9, 10));
+  });
 }

@@ -7,3 +7,11 @@ class TImageList;
 // 7 selection, 8 refresh, 9 eraser, 10 title, 11-14 move up/down/left/right, 15 white board,
 // 16 save, 17 open, 18 unused, 19 font, 20 help.
 void DrawToolGlyphs(TImageList& list);
+
+class QIcon;
+
+// The region menu's own pictures, 24-bit with no transparency, at their own sizes: save the
+// region (18x18, also for its background), copy it (19x17, likewise), paste into it (20x18).
+QIcon RegionSaveGlyph();
+QIcon RegionCopyGlyph();
+QIcon RegionPasteGlyph();

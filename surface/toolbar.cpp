@@ -6,6 +6,7 @@
 #include "shell/foption.h"
 #include "shell/form1.h"
 #include "surface/fcover.h"
+#include "surface/glyphs.h"
 
 namespace {
 
@@ -69,11 +70,28 @@ void TFCover::BuildRegionMenu() {
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
   PopupMenu1->addActions({N4, N5, N1, N2, Npaste, Nloadtorect, N3, Nrectwhite});
+  connect(PopupMenu1, &QMenu::aboutToShow, this, Handler(this, &TFCover::PopupMenu1Popup));
+  const std::pair<QAction*, void (TFCover::*)()> commands[] = {
+      {N4, &TFCover::N4Click},         {N5, &TFCover::N5Click},
+      {N1, &TFCover::N1Click},         {N2, &TFCover::N2Click},
+      {Npaste, &TFCover::NpasteClick}, {Nloadtorect, &TFCover::NloadtorectClick},
+      {N3, &TFCover::N3Click},         {Nrectwhite, &TFCover::NrectwhiteClick},
+  };
   // The menu runs inside the release handler; its commands are queued so that they run after
   // the release has been handled, with the selection already active.
-  for (QAction* command : PopupMenu1->actions())
+  for (const auto& [command, click] : commands)
     connect(
-        command, &QAction::triggered, this, [this, command] { emit RegionCommand(command); }, Qt::QueuedConnection);
+        command, &QAction::triggered, this,
+        [this, command = command, run = Handler(this, click)] {
+          emit RegionCommand(command);
+          run();
+        },
+        Qt::QueuedConnection);
+  N4->setIcon(RegionSaveGlyph());
+  N1->setIcon(RegionSaveGlyph());
+  N5->setIcon(RegionCopyGlyph());
+  N2->setIcon(RegionCopyGlyph());
+  Npaste->setIcon(RegionPasteGlyph());
   Nloadtorect->setIcon(ImageList1.Icon(17));
   Nrectwhite->setIcon(ImageList1.Icon(15));
 }

@@ -1,0 +1,106 @@
+#include <QMenu>
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+
+#include "platform/application.h"
+#include "platform/clipboard.h"
+#include "platform/image.h"
+#include "surface/fcover.h"
+
+namespace {
+
+// A hidden buffer owned by the surface and freed on every path.
+// Sizes past the bitmap limit are refused by the bitmap before anything is allocated.
+std::unique_ptr<TImage> HiddenBuffer(QWidget* owner, std::int64_t width, std::int64_t height) {
+  auto buffer = std::make_unique<TImage>(owner);
+  buffer->setVisible(false);
+  buffer->SetSize(int(std::min<std::int64_t>(width, INT32_MAX)), int(std::min<std::int64_t>(height, INT32_MAX)));
+  return buffer;
+}
+
+}  // namespace
+
+TRect TFCover::SelInterior() const {
+  return TRect{FSelRect.Left + 1, FSelRect.Top + 1, FSelRect.Right - 1, FSelRect.Bottom - 1};
+}
+
+std::unique_ptr<TImage> TFCover::CopyOfInterior(TCanvas& source) {
+  const TRect interior = SelInterior();
+  // A selection one or two pixels wide or high has no inside: nothing to copy.
+  if (interior.IsEmpty()) return nullptr;
+  auto buffer = HiddenBuffer(this, interior.Width(), interior.Height());
+  buffer->Canvas()->CopyRect(TRect{0, 0, buffer->Width(), buffer->Height()}, source, interior);
+  return buffer;
+}
+
+void TFCover::PopupMenu1Popup() { Npaste->setEnabled(Clipboard().HasFormat(CF_BITMAP)); }
+
+void TFCover::N4Click() { SaveSelectionForeground(); }
+void TFCover::N5Click() { CopySelectionForeground(); }
+void TFCover::N1Click() { SaveSelectionBackground(); }
+void TFCover::N2Click() { CopySelectionBackground(); }
+void TFCover::NpasteClick() { PasteIntoSelection(); }
+void TFCover::N3Click() { ClearSelection(); }
+
+void TFCover::SaveSelectionForeground() {
+  const std::unique_ptr<TImage> buffer = CopyOfInterior(*PaintBox1->Canvas());
+  if (buffer) SaveWithDialog(*buffer->Bitmap());
+}
+
+void TFCover::SaveSelectionBackground() {
+  const TRect interior = SelInterior();
+  SaveBackgroundRect(interior.Left, interior.Top, interior.Right, interior.Bottom);
+}
+
+void TFCover::SaveBackgroundRect(int left, int top, int right, int bottom) {
+  const TRect source{left, top, right, bottom};
+  if (source.IsEmpty()) return;
+  const auto buffer = HiddenBuffer(this, source.Width(), source.Height());
+  buffer->Canvas()->CopyRect(TRect{0, 0, buffer->Width(), buffer->Height()}, *Image1->Canvas(), source);
+  SaveWithDialog(*buffer->Bitmap());
+}
+
+void TFCover::CopySelectionForeground() {
+  const std::unique_ptr<TImage> buffer = CopyOfInterior(*PaintBox1->Canvas());
+  // No empty picture goes on the clipboard: what another program copied stays.
+  if (buffer) Clipboard().Assign(*buffer->Bitmap());
+}
+
+void TFCover::CopySelectionBackground() {
+  const std::unique_ptr<TImage> buffer = CopyOfInterior(*Image1->Canvas());
+  if (buffer) Clipboard().Assign(*buffer->Bitmap());
+}
+
+void TFCover::PasteIntoSelection() {
+  // Another program may have changed the clipboard since the menu opened.
+  if (!Clipboard().HasFormat(CF_BITMAP)) return;
+  const TRect interior = SelInterior();
+  if (interior.IsEmpty()) return;
+  TBitmap picture;
+  if (!Clipboard().GetBitmap(picture)) return;
+  PaintBox1->Canvas()->StretchDraw(interior, picture);
+}
+
+void TFCover::NloadtorectClick() {
+  const TRect interior = SelInterior();
+  if (interior.IsEmpty()) return;
+  LoadImageIntoRect(interior.Left, interior.Top, interior.Right, interior.Bottom);
+}
+
+void TFCover::ClearSelection() {
+  TrackSelectFrame(0, 0, true);
+  // The whole rectangle, outline included, shows the background again.
+  PaintBox1->Canvas()->CopyRect(FSelRect, *Image1->Canvas(), FSelRect);
+  FSelActive = false;
+}
+
+void TFCover::NrectwhiteClick() {
+  TrackSelectFrame(0, 0, true);
+  TCanvas* canvas = PaintBox1->Canvas();
+  const TColor kept = canvas->Brush.Color;
+  canvas->Brush.Color = clWhite;
+  canvas->FillRect(SelInterior());
+  canvas->Brush.Color = kept;
+  FSelActive = false;
+}
