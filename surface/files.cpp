@@ -1,5 +1,6 @@
 #include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <memory>
 
 #include "platform/application.h"
@@ -15,8 +16,21 @@ const QString BitmapFilter = QStringLiteral("bitmap (*.bmp *.BMP)");
 QString LastSaveName;
 QString LastOpenName;
 
+// Types and icons from the name alone. Otherwise the dialog's file list reads the first bytes of
+// every file it shows, on the GUI thread, to guess its type: a device or a pipe in the folder
+// (/proc/kmsg, say) blocks that read, and the program, for good.
+class TPlainFileIcons : public QFileIconProvider {
+ public:
+  QIcon icon(const QFileInfo& info) const override { return QFileIconProvider::icon(info.isDir() ? Folder : File); }
+  QString type(const QFileInfo& info) const override {
+    return info.isDir() ? QStringLiteral("Folder") : info.suffix().toUpper() + QStringLiteral(" File");
+  }
+};
+
 QString RunFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, QString& lastName) {
   QFileDialog dialog(parent);
+  TPlainFileIcons icons;
+  dialog.setIconProvider(&icons);
   // The platform's own dialog would be a separate window below the stay-on-top surface.
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setAcceptMode(mode);
