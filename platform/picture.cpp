@@ -19,6 +19,25 @@ namespace {
 // The framework's own text for any data that is not a bitmap.
 QString InvalidBitmap() { return QStringLiteral("Bitmap image is not valid"); }
 
+// Why a file operation failed, as a sentence: Qt's texts come from the system (strerror) or from
+// Qt itself, some of them starting in lower case.
+QString Reason(const QFileDevice& file) {
+  QString reason = file.errorString();
+  if (!reason.isEmpty()) reason[0] = reason[0].toUpper();
+  return reason;
+}
+
+// Writes all of `bytes`. A write can stop short (a file size limit, a disk filling up) without an
+// error; the next one then fails and says why.
+bool WriteAll(QFileDevice& file, const std::uint8_t* bytes, qint64 size) {
+  while (size > 0) {
+    const qint64 n = file.write(reinterpret_cast<const char*>(bytes), size);
+    if (n <= 0) return false;
+    bytes += n, size -= n;
+  }
+  return true;
+}
+
 // Rows are written in blocks of about this many bytes: few system calls, little memory.
 constexpr std::size_t SaveBlockBytes = 256 * 1024;
 
@@ -29,11 +48,13 @@ void SaveBitmapToFile(const TBitmap& bitmap, const QString& fileName) {
   // A BMP cannot hold a picture without pixels; no reader would take the file back.
   if (bitmap.Empty()) throw Exception(QStringLiteral("Cannot write file \"%1\". The picture is empty").arg(name));
   QSaveFile file(fileName);
-  if (!file.open(QIODevice::WriteOnly))
-    throw Exception(QStringLiteral("Cannot create file \"%1\". %2").arg(name, file.errorString()));
+  // Unbuffered: the rows go out in large blocks anyway, and Qt 6.4's commit() drops an error of
+  // the final flush of its buffer, keeping a file that was cut short.
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    throw Exception(QStringLiteral("Cannot create file \"%1\". %2").arg(name, Reason(file)));
   // Not committing drops the temporary file: the old file, if any, stays whole.
   auto fail = [&] {
-    const QString reason = file.errorString();
+    const QString reason = Reason(file);
     file.cancelWriting();
     throw Exception(QStringLiteral("Cannot write file \"%1\". %2").arg(name, reason));
   };
@@ -41,7 +62,7 @@ void SaveBitmapToFile(const TBitmap& bitmap, const QString& fileName) {
   const int height = bitmap.Height();
   std::uint8_t header[BmpHeaderBytes];
   BmpWriteHeader(width, height, header);
-  if (file.write(reinterpret_cast<const char*>(header), BmpHeaderBytes) != qint64(BmpHeaderBytes)) fail();
+  if (!WriteAll(file, header, BmpHeaderBytes)) fail();
   const std::size_t rowBytes = BmpRowBytes(width);
   const int blockRows = int(std::max<std::size_t>(1, SaveBlockBytes / rowBytes));
   std::vector<std::uint8_t> block(std::size_t(std::min(blockRows, height)) * rowBytes);
@@ -49,10 +70,9 @@ void SaveBitmapToFile(const TBitmap& bitmap, const QString& fileName) {
   for (int y = height - 1; y >= 0;) {
     std::uint8_t* out = block.data();
     for (int n = 0; n < blockRows && y >= 0; ++n, --y, out += rowBytes) BmpEncodeRow(bitmap.ScanLine(y), width, out);
-    const qint64 bytes = out - block.data();
-    if (file.write(reinterpret_cast<const char*>(block.data()), bytes) != bytes) fail();
+    if (!WriteAll(file, block.data(), out - block.data())) fail();
   }
-  if (!file.commit()) throw Exception(QStringLiteral("Cannot write file \"%1\". %2").arg(name, file.errorString()));
+  if (!file.commit()) throw Exception(QStringLiteral("Cannot write file \"%1\". %2").arg(name, Reason(file)));
 }
 
 void LoadBitmapFromMemory(TBitmap& bitmap, std::span<const std::uint8_t> data) {
@@ -78,7 +98,7 @@ void LoadBitmapFromFile(TBitmap& bitmap, const QString& fileName) {
     throw Exception(QStringLiteral("Unknown picture file extension (.%1)").arg(ext));
   QFile file(fileName);
   if (!file.open(QIODevice::ReadOnly))
-    throw Exception(QStringLiteral("Cannot open file \"%1\". %2").arg(name, file.errorString()));
+    throw Exception(QStringLiteral("Cannot open file \"%1\". %2").arg(name, Reason(file)));
   // The framework reads icons and metafiles, but a bitmap cannot take them.
   if (icon) throw Exception(QStringLiteral("Cannot assign a TIcon to a TBitmap"));
   if (metafile) throw Exception(QStringLiteral("Cannot assign a TMetafile to a TBitmap"));
@@ -94,7 +114,7 @@ void LoadBitmapFromFile(TBitmap& bitmap, const QString& fileName) {
   qint64 got = 0;
   while (got < size) {
     const qint64 n = file.read(reinterpret_cast<char*>(data.get()) + got, size - got);
-    if (n < 0) throw Exception(QStringLiteral("Cannot read file \"%1\". %2").arg(name, file.errorString()));
+    if (n < 0) throw Exception(QStringLiteral("Cannot read file \"%1\". %2").arg(name, Reason(file)));
     if (n == 0) break;  // the file shrank while we read it: what is missing makes the data invalid
     got += n;
   }
