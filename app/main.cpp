@@ -15,8 +15,8 @@ const QString ActivationMessage = QStringLiteral("KezOnlyOne");
 // Everything the first freeze needs, made while idle right after start-up, so that the first
 // Ctrl+F1 is as quick as the later ones: the capture's shared memory, the two screen-sized
 // layers (the background on that shared memory where there is one) and the surface's native
-// window, given its geometry first, and the caption faces. Nothing more stays resident: a snapshot or save buffer
-// is made when a dialog needs one.
+// window, given its geometry first, and the caption faces. Nothing more stays resident: a
+// snapshot or save buffer is made when a dialog needs one.
 void PrepareFirstFreeze() {
   const int w = ScreenWidth();
   const int h = ScreenHeight();
@@ -36,8 +36,10 @@ int main(int argc, char** argv) {
     SendActivation(InstanceName, ActivationMessage);
     return 0;
   }
+  // The application object outlives the guard, so that a failure while the forms are created
+  // can still be shown.
+  TApplication app(argc, argv);
   try {
-    TApplication app(argc, argv);
     CreateForms(app);
     TActivationListener listener(InstanceName, [](const QString& message) {
       TMessage activation{RegisterWindowMessage(message), 0, 0, 0};
@@ -46,9 +48,9 @@ int main(int argc, char** argv) {
     QTimer::singleShot(0, &app, [] { RunHandler(PrepareFirstFreeze); });
     app.Run();
   } catch (const Exception& e) {
-    if (Application) Application->ShowException(e.Message());
+    app.ShowException(e.Message());
   } catch (...) {
-    if (Application) Application->ShowException(QString());
+    app.ShowException(QString());
   }
   return 0;
 }

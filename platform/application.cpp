@@ -77,6 +77,8 @@ void TApplication::BringToFront() {
   if (!target || !target->isVisible() || !target->isEnabled()) return;
   target->raise();
   target->activateWindow();
+  // A window manager may refuse the request above when another program has the focus.
+  Desktop().ActivateWindow(target->window()->winId());
 }
 
 void TApplication::HookMainWindow(const THook& hook, const void* owner) { FHooks.push_back({hook, owner}); }

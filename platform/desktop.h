@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -37,6 +38,11 @@ class TDesktopServices {
 
   // From now on no window of the application gets a task-bar button, on every showing.
   virtual void HideFromTaskbar() = 0;
+
+  // Asks the window manager to bring the native window `window` to the foreground the way a
+  // pager does: a manager that refuses an application's own request (focus-stealing
+  // prevention) grants this one. Nothing where there is no manager to ask.
+  virtual void ActivateWindow(std::uintptr_t window) { (void)window; }
 };
 
 // The services of the platform the application runs on; call after the application object

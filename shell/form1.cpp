@@ -328,10 +328,13 @@ void TForm1::BdownClick() { move(x(), ScreenArea().height() - height() - 32); }
 void TForm1::ApplyShowMark() {
   if (FShowMark) {
     move(FSavedLeft, y());
+    show();
   } else {
     FSavedLeft = x();
-    // Parked just beyond the right edge, still shown and on top.
+    // Parked beyond the right edge. A window manager keeps a sliver of each window it manages
+    // on the screen, so the parked marker is taken off it too: not one pixel of it shows.
     move(ScreenArea().width(), y());
+    hide();
   }
   Application->ProcessMessages();
 }

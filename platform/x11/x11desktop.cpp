@@ -27,11 +27,30 @@ class TX11DesktopServices final : public TDesktopServices {
     if (!FTaskbar) FTaskbar = std::make_unique<TX11TaskbarHider>(FX11);
   }
 
+  void ActivateWindow(std::uintptr_t window) override {
+    if (!FActiveWindow) FActiveWindow = InternAtom(FX11.Connection, "_NET_ACTIVE_WINDOW");
+    if (!FActiveWindow || window == 0) return;
+    constexpr std::uint32_t SourcePager = 2;
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = static_cast<xcb_window_t>(window);
+    message.type = FActiveWindow;
+    message.data.data32[0] = SourcePager;
+    message.data.data32[1] = XCB_CURRENT_TIME;
+    message.data.data32[2] = 0;  // no window of ours is active now
+    xcb_send_event(FX11.Connection, 0, FX11.Root(),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(FX11.Connection);
+  }
+
  private:
   TX11Connection FX11;
   TX11HotKeys FHotKeys;
   TX11Capture FCapture;
   std::unique_ptr<TX11TaskbarHider> FTaskbar;
+  xcb_atom_t FActiveWindow = 0;
 };
 
 }  // namespace
