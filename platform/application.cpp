@@ -38,6 +38,34 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
 
 void TApplication::Initialize() {
   if (!FDesktop) FDesktop = CreateDesktopServices();
+  // The system colours of the colour list are the desktop's own.
+  SetSystemColorScheme(DesktopColorScheme(palette()));
+}
+
+std::array<TColor, SystemColorCount> DesktopColorScheme(const QPalette& palette) {
+  std::array<TColor, SystemColorCount> scheme = ClassicSystemColorScheme();
+  const auto put = [&](TColor reference, QPalette::ColorGroup group, QPalette::ColorRole role) {
+    const QColor c = palette.color(group, role);
+    scheme[reference & 0xFF] = TColor(c.red()) | TColor(c.green()) << 8 | TColor(c.blue()) << 16;
+  };
+  const struct {
+    TColor Reference;
+    QPalette::ColorRole Role;
+  } roles[] = {
+      {clScrollBar, QPalette::Button},     {clMenu, QPalette::Window},
+      {clWindow, QPalette::Base},          {clMenuText, QPalette::WindowText},
+      {clWindowText, QPalette::Text},      {clAppWorkSpace, QPalette::Dark},
+      {clHighlight, QPalette::Highlight},  {clHighlightText, QPalette::HighlightedText},
+      {clBtnFace, QPalette::Button},       {clBtnShadow, QPalette::Dark},
+      {clBtnText, QPalette::ButtonText},   {clBtnHighlight, QPalette::Light},
+      {cl3DDkShadow, QPalette::Shadow},    {cl3DLight, QPalette::Midlight},
+      {clInfoText, QPalette::ToolTipText}, {clInfoBk, QPalette::ToolTipBase},
+      {clHotLight, QPalette::Link},        {clMenuHighlight, QPalette::Highlight},
+      {clMenuBar, QPalette::Window},
+  };
+  for (const auto& r : roles) put(r.Reference, QPalette::Active, r.Role);
+  put(clGrayText, QPalette::Disabled, QPalette::Text);
+  return scheme;
 }
 
 void TApplication::RegisterForm(QWidget* form) { FForms.emplace_back(form); }

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QApplication>
+#include <QPalette>
 #include <QPointer>
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include "platform/raster/colors.h"
 #include "platform/sysutils.h"
 
 class TDesktopServices;
@@ -79,6 +82,11 @@ class TApplication : public QApplication {
 };
 
 extern TApplication* Application;
+
+// The system colours as the desktop's palette has them: each reference with a counterpart among
+// the palette's roles takes that colour, the others (captions, borders, the desktop) keep the
+// classic one.
+std::array<TColor, SystemColorCount> DesktopColorScheme(const QPalette& palette);
 
 // A modal message box with an OK button, above `parent`.
 void ShowMessage(QWidget* parent, const QString& text);

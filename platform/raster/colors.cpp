@@ -114,4 +114,6 @@ std::uint32_t ColorToPixel(TColor color) {
 
 TColor PixelToColor(std::uint32_t pixel) { return ((pixel & 0xFF) << 16) | (pixel & 0xFF00) | ((pixel >> 16) & 0xFF); }
 
+const std::array<TColor, SystemColorCount>& ClassicSystemColorScheme() { return ClassicScheme; }
+
 void SetSystemColorScheme(const std::array<TColor, SystemColorCount>& scheme) { Scheme = scheme; }

@@ -88,6 +88,9 @@ std::uint32_t ColorToPixel(TColor color);
 // The colour of a pixel; the top byte is ignored.
 TColor PixelToColor(std::uint32_t pixel);
 
+// The classic desktop colours of the system colour references (index -> 0x00BBGGRR).
+const std::array<TColor, SystemColorCount>& ClassicSystemColorScheme();
+
 // Replaces the desktop colour scheme used to resolve system colours (index -> 0x00BBGGRR).
 // Until it is called, classic defaults are used. Called by the platform layer from the
 // desktop's palette at start-up; tests may call it to pin values.

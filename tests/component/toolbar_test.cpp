@@ -2,6 +2,7 @@
 // buttons and the stop button.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QTest>
 
@@ -219,4 +220,25 @@ TEST_F(ToolBarTest, SettingsCarryOverBetweenWorkingStates) {
   EXPECT_EQ(FCover->ToolBar1->y(), FCover->height() - 28);
   FCover->CBColor->Select(clRed);
   FCover->CBColorChange();
+}
+
+TEST(SystemColours, FollowTheDesktopPaletteWhereItHasThem) {
+  // At start-up the program took the running desktop's palette.
+  const QColor face = QApplication::palette().color(QPalette::Active, QPalette::Button);
+  EXPECT_EQ(ColorToPixel(clBtnFace), face.rgb() & 0xFFFFFFu);
+  EXPECT_EQ(ColorToPixel(clGrayText),
+            QApplication::palette().color(QPalette::Disabled, QPalette::Text).rgb() & 0xFFFFFFu);
+
+  QPalette palette;
+  palette.setColor(QPalette::Active, QPalette::Button, QColor(1, 2, 3));
+  palette.setColor(QPalette::Active, QPalette::Highlight, QColor(4, 5, 6));
+  palette.setColor(QPalette::Active, QPalette::Base, QColor(7, 8, 9));
+  const auto scheme = DesktopColorScheme(palette);
+  EXPECT_EQ(scheme[clBtnFace & 0xFF], 0x030201u);
+  EXPECT_EQ(scheme[clHighlight & 0xFF], 0x060504u);
+  EXPECT_EQ(scheme[clMenuHighlight & 0xFF], 0x060504u);
+  EXPECT_EQ(scheme[clWindow & 0xFF], 0x090807u);
+  // No palette role stands for the captions or the desktop: those keep the classic colours.
+  for (TColor kept : {clActiveCaption, clBackground, clCaptionText, clGradientActiveCaption})
+    EXPECT_EQ(scheme[kept & 0xFF], ClassicSystemColorScheme()[kept & 0xFF]);
 }
