@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test bench fuzz format tidy clean
+.PHONY: all deps build run test bench fuzz format tidy clean install deb
 
 all: build
 
@@ -27,6 +27,15 @@ run: deps
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j 2 --timeout 600
+
+# The program, its desktop entry and icons under $(PREFIX) (DESTDIR is honoured for staging).
+PREFIX ?= /usr/local
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX) --strip
+
+# The Debian package, in $(BUILD)/quilmar_<version>_<arch>.deb.
+deb: build
+	cd $(BUILD) && cpack -G DEB
 
 bench: build
 	scripts/run-benchmarks
