@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <memory>
 
 #include "platform/application.h"
 #include "platform/desktop.h"
@@ -311,10 +312,11 @@ void TForm1::NShowMarkClick() {
 }
 
 void TForm1::NoptionClick() {
-  TImage* snapshot = FCover->SnapshotSurface();
+  // Refused while the help is already open: the snapshot is let go at once.
+  std::unique_ptr<TImage> snapshot(FCover->SnapshotSurface());
   FOption->ShowModal();
   Application->ProcessMessages();
-  FCover->RestoreSurface(snapshot);
+  FCover->RestoreSurface(snapshot.release());
 }
 
 void TForm1::NexitClick() { close(); }

@@ -1,4 +1,5 @@
 #include <QMenu>
+#include <memory>
 
 #include "platform/application.h"
 #include "platform/image.h"
@@ -115,8 +116,9 @@ void TFCover::ToolButton6Click() { ToolBar1->move(width() - ToolBar1->width(), T
 void TFCover::TBstopClick() { Close(); }
 
 void TFCover::TBhelpClick() {
-  TImage* snapshot = SnapshotSurface();
+  // Refused while the help is already open: the snapshot is let go at once.
+  std::unique_ptr<TImage> snapshot(SnapshotSurface());
   FOption->ShowModal();
   Application->ProcessMessages();
-  RestoreSurface(snapshot);
+  RestoreSurface(snapshot.release());
 }

@@ -13,6 +13,7 @@
 #include "platform/application.h"
 #include "platform/image.h"
 #include "platform/sysutils.h"
+#include "shell/foption.h"
 #include "shell/form1.h"
 #include "surface/fcover.h"
 #include "tests/component/harness.h"
@@ -326,4 +327,42 @@ TEST_F(StateTest, AfterStoppingTheNextShowingsWindowIsMadeWhileIdleAtScreenSize)
   EXPECT_EQ(FCover->Width(), ScreenWidth());
   EXPECT_EQ(FCover->Height(), ScreenHeight());
   EXPECT_EQ(FCover->windowHandle()->geometry(), FCover->geometry());
+}
+
+TEST_F(StateTest, ASecondHelpRequestIsRefusedAndItsSnapshotLetGoAtOnce) {
+  StartWorking();
+  FCover->TBpenClick();
+  QTest::mousePress(FCover->PaintBox1, Qt::LeftButton, {}, {100, 300});
+  QTest::mouseMove(FCover->PaintBox1, {500, 320});
+  QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, {100, 300});
+  const std::vector<std::uint32_t> drawn = SurfaceCopy();
+  const auto buffers = [] { return FCover->findChildren<TImage*>().size(); };
+  const auto before = buffers();
+  QString refused;
+  qsizetype during = 0;
+  // With the help open (and its own snapshot taken), the menu item and the tool button ask again.
+  AnswerNextModal([&](QWidget* help) {
+    ASSERT_EQ(help, FOption);
+    during = buffers();
+    for (auto request : {+[] { Form1->NoptionClick(); }, +[] { FCover->TBhelpClick(); }}) {
+      auto* watch = new QTimer(qApp);
+      QObject::connect(watch, &QTimer::timeout, watch, [&, watch] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) return;
+        refused = box->text();
+        box->close();
+        watch->deleteLater();
+      });
+      watch->start(5);
+      RunHandler(request);
+      EXPECT_EQ(refused, QStringLiteral("Cannot make a visible window modal."));
+      EXPECT_EQ(buffers(), during) << "the refused request's snapshot is gone";
+      EXPECT_TRUE(FOption->isVisible());
+    }
+    FOption->Button1Click();
+  });
+  Form1->NoptionClick();
+  EXPECT_EQ(during, before + 1);
+  EXPECT_EQ(buffers(), before);
+  EXPECT_EQ(SurfaceCopy(), drawn);
 }
