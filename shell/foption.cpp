@@ -1,19 +1,83 @@
 #include "shell/foption.h"
 
+#include <QCursor>
+#include <QEvent>
+#include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
+#include <algorithm>
+#include <initializer_list>
+
 #include "platform/application.h"
+#include "platform/raster/canvas.h"
 #include "platform/sysutils.h"
 
 TFOption* FOption = nullptr;
 
-TFOption::TFOption() : QDialog(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint) {
+// The resources are built into the forms' static library, which the linker would drop unreferenced.
+static void InitResources() { Q_INIT_RESOURCE(quilmar); }
+
+namespace {
+
+// The first of `faces` the desktop has, else the face with Chinese glyphs the platform falls back
+// to. The Windows name comes first, then the one a Debian package brings.
+QFont DisplayFont(std::initializer_list<const char*> faces, int pixels) {
+  QString chosen;
+  for (const char* face : faces) {
+    const QString name = QString::fromLatin1(face);
+    if (ResolveFontFace(name) == name) {
+      chosen = name;
+      break;
+    }
+  }
+  if (chosen.isEmpty()) chosen = ResolveFontFace(QString::fromLatin1(*faces.begin()));
+  QFont font = chosen.isEmpty() ? QFont() : QFont(chosen);
+  font.setPixelSize(pixels);
+  return font;
+}
+
+QString UsageText() {
+  QFile file(QStringLiteral(":/help.txt"));
+  if (!file.open(QIODevice::ReadOnly)) throw Exception(QStringLiteral("The usage text is missing from the program"));
+  QString text = QString::fromUtf8(file.readAll());
+  // The file's last newline ends its last line; it does not start an empty one.
+  if (text.endsWith(QLatin1Char('\n'))) text.chop(1);
+  return text;
+}
+
+}  // namespace
+
+TFOption::TFOption()
+    : QDialog(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
+                           Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint) {
   ::FOption = this;
+  InitResources();
   setupUi(this);
+
+  QPalette face = palette();
+  face.setColor(QPalette::Window, face.color(QPalette::Button));
+  setPalette(face);
+  setAutoFillBackground(true);
+
+  // Kai (brush) faces: KaiTi on Windows, AR PL UKai from fonts-arphic-ukai on Debian.
+  const QFont title = DisplayFont({"KaiTi", "AR PL UKai CN"}, TitlePixels);
+  Label1->setFont(title);
+  Label2->setFont(title);
+  // Song/Ming faces for the text.
+  RichEdit1->setFont(DisplayFont({"SimSun", "AR PL UMing CN", "Noto Serif CJK SC"}, TextPixels));
+  RichEdit1->setPlainText(UsageText());
+
   connect(Button1, &QPushButton::clicked, this, Handler(this, &TFOption::Button1Click));
+  FormCreate();
 }
 
 TFOption::~TFOption() {
   if (::FOption == this) ::FOption = nullptr;
 }
+
+// Nothing to prepare: the window is complete once its description is loaded.
+void TFOption::FormCreate() {}
 
 int TFOption::ShowModal() {
   if (isVisible()) throw Exception(QStringLiteral("Cannot make a visible window modal"));
@@ -21,3 +85,39 @@ int TFOption::ShowModal() {
 }
 
 void TFOption::Button1Click() { close(); }
+
+void TFOption::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  FitFrame();
+  CentreOnScreen();
+  // On X11 the window manager adds its frame only once the window is mapped; Qt knows it by the
+  // time the window is first exposed.
+  if (!FFrameFitted && windowHandle()) windowHandle()->installEventFilter(this);
+}
+
+bool TFOption::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == windowHandle() && event->type() == QEvent::Expose)
+    QMetaObject::invokeMethod(this, &TFOption::FitFrame, Qt::QueuedConnection);
+  return QDialog::eventFilter(watched, event);
+}
+
+void TFOption::FitFrame() {
+  if (FFrameFitted || !windowHandle()) return;
+  const QMargins frame = windowHandle()->frameMargins();
+  if (frame.isNull()) return;
+  FFrameFitted = true;
+  windowHandle()->removeEventFilter(this);
+  resize(OuterSize.shrunkBy(frame));
+  if (isVisible()) CentreOnScreen();
+}
+
+void TFOption::CentreOnScreen() {
+  QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect area = screen->geometry();
+  QRect outer(QPoint(), frameGeometry().size());
+  outer.moveCenter(area.center());
+  // A screen smaller than the window keeps the title bar on it.
+  move(std::max(outer.left(), area.left()), std::max(outer.top(), area.top()));
+}
