@@ -6,7 +6,6 @@
 #include <QImageWriter>
 #include <QMimeData>
 #include <QThreadPool>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 
@@ -17,20 +16,28 @@ namespace {
 const QString PngType = QStringLiteral("image/png");
 const QString BmpType = QStringLiteral("image/bmp");
 
-// The files of one copied picture, made by a worker. A request that comes before its file is
-// ready waits for it; the worker holds the state, so replacing the clipboard meanwhile is safe.
+// The files of one copied picture, made by a worker. Each is offered once it is ready: the GUI
+// thread never waits for one, so serving a screen-sized picture cannot stall the surface. A
+// program that asks the very moment after a copy finds the files not ready yet, which is as if
+// it had asked just before. The worker holds the state, so replacing the clipboard meanwhile is
+// safe.
 struct TEncodings {
-  std::mutex Lock;
-  std::condition_variable Ready;
+  mutable std::mutex Lock;
   QByteArray Bmp;
   QByteArray Png;
   bool BmpDone = false;
   bool PngDone = false;
 
-  QByteArray Wait(bool png) {
-    std::unique_lock lock(Lock);
-    Ready.wait(lock, [&] { return png ? PngDone : BmpDone; });
-    return png ? Png : Bmp;
+  QStringList Ready() const {
+    std::lock_guard lock(Lock);
+    QStringList types;
+    if (PngDone && !Png.isEmpty()) types << QStringLiteral("image/png");
+    if (BmpDone && !Bmp.isEmpty()) types << QStringLiteral("image/bmp");
+    return types;
+  }
+  QByteArray Get(bool png) const {
+    std::lock_guard lock(Lock);
+    return png ? (PngDone ? Png : QByteArray()) : (BmpDone ? Bmp : QByteArray());
   }
 };
 
@@ -57,7 +64,6 @@ class TPictureMime : public QMimeData {
         files->Bmp = std::move(bmp);
         files->BmpDone = true;
       }
-      files->Ready.notify_all();
       // Level 1 of zlib: a fifth of the default's time at 3840x2160 for twice the size.
       QByteArray png = Encode(image, "PNG", 80);
       {
@@ -65,19 +71,18 @@ class TPictureMime : public QMimeData {
         files->Png = std::move(png);
         files->PngDone = true;
       }
-      files->Ready.notify_all();
     });
   }
 
   const QImage& Image() const { return FImage; }
 
-  QStringList formats() const override { return {PngType, BmpType}; }
-  bool hasFormat(const QString& type) const override { return type == PngType || type == BmpType; }
+  QStringList formats() const override { return FFiles->Ready(); }
+  bool hasFormat(const QString& type) const override { return FFiles->Ready().contains(type); }
 
  protected:
   QVariant retrieveData(const QString& type, QMetaType) const override {
-    if (type == PngType) return FFiles->Wait(true);
-    if (type == BmpType) return FFiles->Wait(false);
+    if (type == PngType) return FFiles->Get(true);
+    if (type == BmpType) return FFiles->Get(false);
     return {};
   }
 
