@@ -28,5 +28,7 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # fall back to it for Chinese glyphs.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS fonts-wqy-microhei)
+# The help window's title in a brush face; without it a plain face stands in.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-arphic-ukai)
 
 include(CPack)
