@@ -4,6 +4,7 @@
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
+#include <algorithm>
 
 #include "platform/desktop.h"
 
@@ -69,6 +70,10 @@ std::array<TColor, SystemColorCount> DesktopColorScheme(const QPalette& palette)
 }
 
 void TApplication::RegisterForm(QWidget* form) { FForms.emplace_back(form); }
+
+bool TApplication::IsForm(const QWidget* window) const {
+  return std::any_of(FForms.begin(), FForms.end(), [window](const QPointer<QWidget>& f) { return f == window; });
+}
 
 QWidget* TApplication::MainForm() const { return FForms.empty() ? nullptr : FForms.front().data(); }
 

@@ -40,6 +40,8 @@ class TApplication : public QApplication {
     RegisterForm(reference);
   }
   QWidget* MainForm() const;
+  // Whether `window` is one of the forms created with CreateForm.
+  bool IsForm(const QWidget* window) const;
 
   // Handles every pending message, repaints included, then returns.
   void ProcessMessages();

@@ -1,7 +1,9 @@
 #include "shell/foption.h"
 
+#include <QCoreApplication>
 #include <QCursor>
 #include <QEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
@@ -79,9 +81,56 @@ TFOption::~TFOption() {
 // Nothing to prepare: the window is complete once its description is loaded.
 void TFOption::FormCreate() {}
 
+namespace {
+
+// While the help is shown the program's other forms take no input, as the windows that a modal
+// window disables. Unlike the toolkit's own modality this leaves the tray icon working: it still
+// opens the main menu, and asks for the help again (which is refused).
+class TOtherFormsBlocked : public QObject {
+ public:
+  explicit TOtherFormsBlocked(QWidget* modal) : FModal(modal) {
+    QCoreApplication::instance()->installEventFilter(this);
+  }
+  ~TOtherFormsBlocked() override { QCoreApplication::instance()->removeEventFilter(this); }
+  TOtherFormsBlocked(const TOtherFormsBlocked&) = delete;
+  TOtherFormsBlocked& operator=(const TOtherFormsBlocked&) = delete;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::MouseMove:
+      case QEvent::Wheel:
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::ContextMenu: break;
+      default: return false;
+    }
+    if (!watched->isWidgetType()) return false;
+    const QWidget* window = static_cast<QWidget*>(watched)->window();
+    return window != FModal && Application && Application->IsForm(window);
+  }
+
+ private:
+  QWidget* FModal;
+};
+
+}  // namespace
+
 int TFOption::ShowModal() {
   if (isVisible()) throw Exception(QStringLiteral("Cannot make a visible window modal"));
-  return exec();
+  const TOtherFormsBlocked blocked(this);
+  QEventLoop loop;
+  const QMetaObject::Connection done = connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
+  setResult(0);
+  show();
+  raise();
+  activateWindow();
+  loop.exec(QEventLoop::DialogExec);
+  disconnect(done);
+  return result();
 }
 
 void TFOption::Button1Click() { close(); }

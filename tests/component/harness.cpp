@@ -7,6 +7,7 @@
 
 #include "platform/application.h"
 #include "platform/image.h"
+#include "shell/foption.h"
 #include "shell/form1.h"
 #include "surface/fcover.h"
 
@@ -81,6 +82,8 @@ QPointer<QTimer> AnswerNextModal(std::function<void(QWidget*)> answer) {
   QObject::connect(timer, &QTimer::timeout, timer, [timer, answer] {
     QWidget* open = QApplication::activePopupWidget();
     if (!open) open = QApplication::activeModalWidget();
+    // The help runs its own loop without the toolkit's modality, so that the tray icon works.
+    if (!open && FOption && FOption->isVisible()) open = FOption;
     if (!open || !open->isVisible()) return;
     timer->stop();
     timer->deleteLater();
