@@ -481,6 +481,92 @@ std::optional<TWindowInfo> TXClient::FindWindow(qint64 pid, const QString& name)
   return std::nullopt;
 }
 
+std::optional<qint64> TXClient::PidOf(xcb_window_t window, xcb_atom_t pidAtom) {
+  TMalloced<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+      FConnection, xcb_get_property(FConnection, 0, window, pidAtom, XCB_ATOM_CARDINAL, 0, 1), nullptr));
+  if (!reply || xcb_get_property_value_length(reply.get()) != 4) return std::nullopt;
+  return *static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+}
+
+void TXClient::CollectEmbedded(xcb_window_t parent, xcb_atom_t pidAtom, qint64 pid, qint64 host,
+                               std::vector<TWindowInfo>& found) {
+  TMalloced<xcb_query_tree_reply_t> tree(
+      xcb_query_tree_reply(FConnection, xcb_query_tree(FConnection, parent), nullptr));
+  if (!tree) return;
+  const xcb_window_t* children = xcb_query_tree_children(tree.get());
+  for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+    const std::optional<qint64> owner = PidOf(children[i], pidAtom);
+    if (owner == pid && host != 0 && host != pid) {
+      if (auto info = Info(children[i])) found.push_back(*info);
+      continue;
+    }
+    // `host`: the innermost client window around this one; 0 while among root and frames.
+    CollectEmbedded(children[i], pidAtom, pid, owner.value_or(host), found);
+  }
+}
+
+std::vector<TWindowInfo> TXClient::EmbeddedWindowsOfPid(qint64 pid) {
+  std::vector<TWindowInfo> found;
+  CollectEmbedded(FRoot, Atom("_NET_WM_PID"), pid, 0, found);
+  return found;
+}
+
+xcb_window_t TXClient::ActiveWindow() {
+  TMalloced<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+      FConnection, xcb_get_property(FConnection, 0, FRoot, Atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW, 0, 1),
+      nullptr));
+  if (!reply || xcb_get_property_value_length(reply.get()) != 4) return 0;
+  return *static_cast<const xcb_window_t*>(xcb_get_property_value(reply.get()));
+}
+
+std::optional<QMargins> TXClient::FrameExtents(xcb_window_t window) {
+  TMalloced<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+      FConnection, xcb_get_property(FConnection, 0, window, Atom("_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 0, 4),
+      nullptr));
+  if (!reply || xcb_get_property_value_length(reply.get()) != 16) return std::nullopt;
+  // left, right, top, bottom
+  const auto* e = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+  return QMargins(int(e[0]), int(e[2]), int(e[1]), int(e[3]));
+}
+
+xcb_window_t TXClient::SelectionOwner(const char* name) {
+  TMalloced<xcb_get_selection_owner_reply_t> reply(
+      xcb_get_selection_owner_reply(FConnection, xcb_get_selection_owner(FConnection, Atom(name)), nullptr));
+  return reply ? reply->owner : xcb_window_t{0};
+}
+
+// ---- processes of a session
+
+bool ProcessAlive(qint64 pid) {
+  QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+  if (!stat.open(QIODevice::ReadOnly)) return false;
+  // "pid (comm) S ...": the state follows the last parenthesis, as comm may hold any.
+  const QByteArray line = stat.readAll();
+  const auto close = line.lastIndexOf(')');
+  return close >= 0 && line.size() > close + 2 && line[close + 2] != 'Z';
+}
+
+std::vector<qint64> ProcessesOnDisplay(const QString& name, const QString& display) {
+  std::vector<qint64> found;
+  const QByteArray needle = QByteArray(1, '\0') + "DISPLAY=" + display.toLocal8Bit() + '\0';
+  for (const QString& entry : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    bool isPid = false;
+    const qint64 pid = entry.toLongLong(&isPid);
+    if (!isPid) continue;
+    if (ReadText("/proc/" + entry + "/comm").trimmed() != name) continue;
+    QFile environ("/proc/" + entry + "/environ");
+    if (!environ.open(QIODevice::ReadOnly) || !(QByteArray(1, '\0') + environ.readAll()).contains(needle)) continue;
+    if (ProcessAlive(pid)) found.push_back(pid);
+  }
+  return found;
+}
+
+QStringList TrayHostArguments() {
+  // As in scripts/xsession.
+  return {"--edge",        "top",  "--align",           "right", "--widthtype", "request", "--height", "24",
+          "--SetDockType", "true", "--SetPartialStrut", "false", "--expand",    "false"};
+}
+
 // ---- TXdotool
 
 bool TXdotool::Run(const QStringList& arguments, QString* output) {

@@ -4,6 +4,7 @@
 #include <xcb/xcb.h>
 
 #include <QImage>
+#include <QMargins>
 #include <QProcess>
 #include <QRect>
 #include <QSize>
@@ -150,10 +151,22 @@ class TXClient {
   }
   // The first viewable window of `pid` whose name is `name`.
   std::optional<TWindowInfo> FindWindow(qint64 pid, const QString& name);
+  // Windows of `pid` that lie inside a window of another client, as a tray icon lies in the
+  // tray host's panel: the ones WindowsOfPid leaves out. A whole walk of the tree.
+  std::vector<TWindowInfo> EmbeddedWindowsOfPid(qint64 pid);
+  // The window the window manager reports as active (the client, not its frame); 0 for none.
+  xcb_window_t ActiveWindow();
+  // The frame the window manager put around `window` (_NET_FRAME_EXTENTS); nullopt before it did.
+  std::optional<QMargins> FrameExtents(xcb_window_t window);
+  // The owner of the selection `name` (e.g. the tray's _NET_SYSTEM_TRAY_S0); 0 for none.
+  xcb_window_t SelectionOwner(const char* name);
 
  private:
   xcb_atom_t Atom(const char* name);
   void Collect(xcb_window_t parent, xcb_atom_t pidAtom, qint64 pid, std::vector<TWindowInfo>& found);
+  std::optional<qint64> PidOf(xcb_window_t window, xcb_atom_t pidAtom);
+  void CollectEmbedded(xcb_window_t parent, xcb_atom_t pidAtom, qint64 pid, qint64 host,
+                       std::vector<TWindowInfo>& found);
 
   xcb_connection_t* FConnection = nullptr;
   xcb_window_t FRoot = 0;
@@ -174,6 +187,15 @@ class TXdotool {
  private:
   QProcessEnvironment FEnv;
 };
+
+// The processes called `name` (as `pgrep -x` matches) whose environment has DISPLAY=`display`:
+// the ones of one session, not those of other sessions running beside it. Zombies are left out.
+std::vector<qint64> ProcessesOnDisplay(const QString& name, const QString& display);
+// Whether `pid` is still a live process (a zombie counts as gone).
+bool ProcessAlive(qint64 pid);
+// How scripts/xsession runs the tray host; for a test that starts it again.
+inline const QString TrayHost = QStringLiteral("trayer");
+QStringList TrayHostArguments();
 
 // Each test gets its own session of ScreenSize(); the test is skipped-as-failed when the
 // session cannot start.
