@@ -91,7 +91,7 @@ void TApplication::ProcessMessages() { processEvents(QEventLoop::AllEvents); }
 void TApplication::TrackActiveWindow(QWindow* window) {
   if (!window) return;
   for (QWidget* w : topLevelWidgets()) {
-    if (w->windowHandle() == window && !(w->windowFlags() & Qt::Popup)) {
+    if (w->windowHandle() == window && w->windowType() != Qt::Popup) {
       FLastActive = w;
       return;
     }

@@ -119,11 +119,11 @@ TForm1::TForm1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::W
   FTray->show();
   Application->Desktop().HideFromTaskbar();
 
-  move(ScreenArea().width() - 52, 28);
+  MoveMarker(ScreenArea().width() - 52, 28);
   FMarkWidth = 36;
   FMarkHeight = 36;
   FShowMark = true;
-  FSavedLeft = x();
+  FSavedLeft = FLeft;
   FormCreate();
 }
 
@@ -322,20 +322,26 @@ void TForm1::NoptionClick() {
 void TForm1::NexitClick() { close(); }
 
 void TForm1::BplayClick() { StartDrawing(); }
-void TForm1::BleftClick() { move(16, y()); }
-void TForm1::BrightClick() { move(ScreenArea().width() - width() - 16, y()); }
-void TForm1::BupClick() { move(x(), 28); }
-void TForm1::BdownClick() { move(x(), ScreenArea().height() - height() - 32); }
+void TForm1::BleftClick() { MoveMarker(16, FTop); }
+void TForm1::BrightClick() { MoveMarker(ScreenArea().width() - width() - 16, FTop); }
+void TForm1::BupClick() { MoveMarker(FLeft, 28); }
+void TForm1::BdownClick() { MoveMarker(FLeft, ScreenArea().height() - height() - 32); }
+
+void TForm1::MoveMarker(int left, int top) {
+  FLeft = left;
+  FTop = top;
+  move(left, top);
+}
 
 void TForm1::ApplyShowMark() {
   if (FShowMark) {
-    move(FSavedLeft, y());
+    MoveMarker(FSavedLeft, FTop);
     show();
   } else {
-    FSavedLeft = x();
+    FSavedLeft = FLeft;
     // Parked beyond the right edge. A window manager keeps a sliver of each window it manages
     // on the screen, so the parked marker is taken off it too: not one pixel of it shows.
-    move(ScreenArea().width(), y());
+    MoveMarker(ScreenArea().width(), FTop);
     hide();
   }
   Application->ProcessMessages();

@@ -92,7 +92,12 @@ class TForm1 : public QWidget, public Ui::Form1 {
   std::uint32_t FActivateMsg = 0;
   QIcon FTrayIcon;
   QSystemTrayIcon* FTray = nullptr;
+  void MoveMarker(int left, int top);
   int FSavedLeft = 0;
+  // Where the marker was last put. The toolkit's idea of a window's place can lag behind the
+  // window manager's after the marker is taken off the screen and shown again.
+  int FLeft = 0;
+  int FTop = 0;
   int FMarkWidth = 36;
   int FMarkHeight = 36;
   bool FShowMark = true;
