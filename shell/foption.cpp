@@ -1,11 +1,13 @@
 #include "shell/foption.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QEvent>
 #include <QEventLoop>
 #include <QFile>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
 #include <QWindow>
 #include <algorithm>
@@ -122,6 +124,9 @@ class TOtherFormsBlocked : public QObject {
 int TFOption::ShowModal() {
   if (isVisible()) throw Exception(QStringLiteral("Cannot make a visible window modal"));
   const TOtherFormsBlocked blocked(this);
+  // The window that had the keyboard gets it back: a window manager may give it to nobody when
+  // the help closes, and a caption being typed on the surface must go on.
+  const QPointer<QWidget> before = QApplication::activeWindow();
   QEventLoop loop;
   const QMetaObject::Connection done = connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
   setResult(0);
@@ -130,6 +135,7 @@ int TFOption::ShowModal() {
   activateWindow();
   loop.exec(QEventLoop::DialogExec);
   disconnect(done);
+  if (before && before != this && before->isVisible()) before->activateWindow();
   return result();
 }
 
