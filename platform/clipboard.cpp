@@ -31,8 +31,8 @@ struct TEncodings {
   QStringList Ready() const {
     std::lock_guard lock(Lock);
     QStringList types;
-    if (PngDone && !Png.isEmpty()) types << QStringLiteral("image/png");
-    if (BmpDone && !Bmp.isEmpty()) types << QStringLiteral("image/bmp");
+    if (PngDone && !Png.isEmpty()) types << PngType;
+    if (BmpDone && !Bmp.isEmpty()) types << BmpType;
     return types;
   }
   QByteArray Get(bool png) const {

@@ -4,6 +4,8 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <algorithm>
+#include <cstdint>
 
 #include "platform/application.h"
 #include "platform/desktop.h"
@@ -168,14 +170,19 @@ void TFCover::ChooseTool(TDrawTool tool) {
   SyncToolState();
 }
 
+std::unique_ptr<TImage> TFCover::HiddenImage(std::int64_t width, std::int64_t height) {
+  auto image = std::make_unique<TImage>(this);
+  image->setVisible(false);
+  image->SetSize(int(std::min<std::int64_t>(width, INT32_MAX)), int(std::min<std::int64_t>(height, INT32_MAX)));
+  return image;
+}
+
 TImage* TFCover::SnapshotSurface() {
   const int w = Width();
   const int h = Height();
-  auto* image = new TImage(this);
-  image->setVisible(false);
-  image->SetSize(w, h);
+  std::unique_ptr<TImage> image = HiddenImage(w, h);
   image->Canvas()->CopyRect(TRect{0, 0, w, h}, *PaintBox1->Canvas(), TRect{0, 0, w, h});
-  return image;
+  return image.release();
 }
 
 void TFCover::RestoreSurface(TImage* snapshot) {

@@ -179,12 +179,16 @@ class TFCover : public QWidget, public Ui::FCover {
   // The font a caption line is drawn with, and the pixels `text` covers when drawn as the line.
   TFont CaptionFont();
   TRect CaptionBounds(const QString& text);
+  // A hidden image of width x height owned by the surface, freed on every path by its holder.
+  // Sizes past the bitmap limit are refused by the bitmap before anything is allocated.
+  std::unique_ptr<TImage> HiddenImage(std::int64_t width, std::int64_t height);
   TRect SelInterior() const;
   // The selection's interior copied from `source` into a hidden buffer; null when it has none.
   std::unique_ptr<TImage> CopyOfInterior(TCanvas& source);
-  // Runs the save dialog over the surface and writes `picture`; the drawings are put back
-  // whether the user saves, cancels, or the write fails.
-  void SaveWithDialog(const TBitmap& picture);
+  // Runs the save dialog over the surface and writes `picture`, or with none the whole surface
+  // as seen (the snapshot itself); the drawings are put back whether the user saves, cancels,
+  // or the write fails.
+  void SaveWithDialog(const TBitmap* picture);
   // Tells the input method where the line goes on.
   void UpdateCaretRect();
 

@@ -49,22 +49,18 @@ QString RunFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, QString& la
 }  // namespace
 
 void TFCover::SaveFullScreen() {
-  const int w = Width();
-  const int h = Height();
-  // The file shows the surface as it was when the command was given.
-  std::unique_ptr<TImage> buffer(new TImage(this));
-  buffer->setVisible(false);
-  buffer->SetSize(w, h);
-  buffer->Canvas()->CopyRect(TRect{0, 0, w, h}, *PaintBox1->Canvas(), TRect{0, 0, w, h});
-  SaveWithDialog(*buffer->Bitmap());
+  // The whole surface as seen when the command was given is exactly the snapshot taken before
+  // the dialog: it serves as the file's picture and as what is put back.
+  SaveWithDialog(nullptr);
 }
 
-void TFCover::SaveWithDialog(const TBitmap& picture) {
+void TFCover::SaveWithDialog(const TBitmap* picture) {
   TImage* snapshot = SnapshotSurface();
+  if (picture == nullptr) picture = snapshot->Bitmap();
   const QString name = RunFileDialog(this, QFileDialog::AcceptSave, LastSaveName);
   if (!name.isEmpty()) {
     try {
-      SaveBitmapToFile(picture, name);
+      SaveBitmapToFile(*picture, name);
     } catch (...) {
       // The error, naming the file and the reason, is shown by the caller's handler; the
       // drawings are put back all the same.

@@ -1,25 +1,10 @@
 #include <QMenu>
-#include <algorithm>
-#include <cstdint>
 #include <memory>
 
 #include "platform/application.h"
 #include "platform/clipboard.h"
 #include "platform/image.h"
 #include "surface/fcover.h"
-
-namespace {
-
-// A hidden buffer owned by the surface and freed on every path.
-// Sizes past the bitmap limit are refused by the bitmap before anything is allocated.
-std::unique_ptr<TImage> HiddenBuffer(QWidget* owner, std::int64_t width, std::int64_t height) {
-  auto buffer = std::make_unique<TImage>(owner);
-  buffer->setVisible(false);
-  buffer->SetSize(int(std::min<std::int64_t>(width, INT32_MAX)), int(std::min<std::int64_t>(height, INT32_MAX)));
-  return buffer;
-}
-
-}  // namespace
 
 TRect TFCover::SelInterior() const {
   return TRect{FSelRect.Left + 1, FSelRect.Top + 1, FSelRect.Right - 1, FSelRect.Bottom - 1};
@@ -29,7 +14,7 @@ std::unique_ptr<TImage> TFCover::CopyOfInterior(TCanvas& source) {
   const TRect interior = SelInterior();
   // A selection one or two pixels wide or high has no inside: nothing to copy.
   if (interior.IsEmpty()) return nullptr;
-  auto buffer = HiddenBuffer(this, interior.Width(), interior.Height());
+  auto buffer = HiddenImage(interior.Width(), interior.Height());
   buffer->Canvas()->CopyRect(TRect{0, 0, buffer->Width(), buffer->Height()}, source, interior);
   return buffer;
 }
@@ -45,7 +30,7 @@ void TFCover::N3Click() { ClearSelection(); }
 
 void TFCover::SaveSelectionForeground() {
   const std::unique_ptr<TImage> buffer = CopyOfInterior(*PaintBox1->Canvas());
-  if (buffer) SaveWithDialog(*buffer->Bitmap());
+  if (buffer) SaveWithDialog(buffer->Bitmap());
 }
 
 void TFCover::SaveSelectionBackground() {
@@ -56,9 +41,9 @@ void TFCover::SaveSelectionBackground() {
 void TFCover::SaveBackgroundRect(int left, int top, int right, int bottom) {
   const TRect source{left, top, right, bottom};
   if (source.IsEmpty()) return;
-  const auto buffer = HiddenBuffer(this, source.Width(), source.Height());
+  const auto buffer = HiddenImage(source.Width(), source.Height());
   buffer->Canvas()->CopyRect(TRect{0, 0, buffer->Width(), buffer->Height()}, *Image1->Canvas(), source);
-  SaveWithDialog(*buffer->Bitmap());
+  SaveWithDialog(buffer->Bitmap());
 }
 
 void TFCover::CopySelectionForeground() {

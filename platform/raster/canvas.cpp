@@ -185,14 +185,11 @@ void TCanvas::CopyFrom(const TRect& dest, const TBitmap& source, const TRect& sr
                    : Raster::StretchPixels(*FTarget, dest, source, src, clip));
 }
 
-TRect TCanvas::TextBounds(int x, int y, const QString& text) const {
-  if (text.isEmpty() || std::abs(std::int64_t{x}) > FarAway || std::abs(std::int64_t{y}) > FarAway) return TRect{};
-  const QFont font = QFontOf(Font);
-  QImage view;
-  if (FTarget != nullptr && !FTarget->Empty()) view = FTarget->View();
-  const QFontMetrics metrics = view.isNull() ? QFontMetrics(font) : QFontMetrics(font, &view);
-  // Glyphs may overhang the advance (italics, wide letters in some faces), so the glyphs'
-  // bounding box counts too.
+namespace {
+
+// The pixels text drawn at (x, y) may change: the text box, widened by glyphs that overhang it
+// (italics, wide letters in some faces). Not clipped.
+TRect TextBox(const QFontMetrics& metrics, int x, int y, const QString& text) {
   const QRect ink = metrics.boundingRect(text).translated(0, metrics.ascent());
   const std::int64_t advance = std::min<std::int64_t>(metrics.horizontalAdvance(text), FarAway);
   const auto clamp = [](std::int64_t v) { return std::int32_t(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX)); };
@@ -201,18 +198,29 @@ TRect TCanvas::TextBounds(int x, int y, const QString& text) const {
                clamp(std::int64_t{y} + std::max(metrics.height(), ink.bottom() + 1))};
 }
 
-void TCanvas::TextOut(int x, int y, const QString& text) {
-  if (FTarget == nullptr || FTarget->Empty() || text.isEmpty()) return;
-  const TRect bounds{0, 0, FTarget->Width(), FTarget->Height()};
-  // Leave early when the text misses the target, before the font engine meets coordinates far
-  // away from it.
-  const TRect box = TextBounds(x, y, text);
-  const TRect visible = Intersect(box, bounds);
-  if (visible.IsEmpty()) return;
+bool FarFromOrigin(int x, int y) { return std::abs(std::int64_t{x}) > FarAway || std::abs(std::int64_t{y}) > FarAway; }
 
+}  // namespace
+
+TRect TCanvas::TextBounds(int x, int y, const QString& text) const {
+  if (text.isEmpty() || FarFromOrigin(x, y)) return TRect{};
+  const QFont font = QFontOf(Font);
+  if (FTarget == nullptr || FTarget->Empty()) return TextBox(QFontMetrics(font), x, y, text);
+  const QImage view = FTarget->View();
+  return TextBox(QFontMetrics(font, &view), x, y, text);
+}
+
+void TCanvas::TextOut(int x, int y, const QString& text) {
+  // Far away the font engine's fixed-point coordinates would overflow: such text misses the
+  // target anyway.
+  if (FTarget == nullptr || FTarget->Empty() || text.isEmpty() || FarFromOrigin(x, y)) return;
   QImage view = FTarget->View();
   const QFont font = QFontOf(Font);
   const QFontMetrics metrics(font, &view);
+  const TRect bounds{0, 0, FTarget->Width(), FTarget->Height()};
+  const TRect visible = Intersect(TextBox(metrics, x, y, text), bounds);
+  if (visible.IsEmpty()) return;
+
   QRegion clip(0, 0, bounds.Right, bounds.Bottom);
   std::array<TRect, MaxExcluded> excluded;
   const int count = VisibleExcluded(excluded);
