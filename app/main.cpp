@@ -42,6 +42,8 @@ int main(int argc, char** argv) {
   try {
     CreateForms(app);
     TActivationListener listener(InstanceName, [](const QString& message) {
+      // Anything else a local client sends is not a request of ours.
+      if (message != ActivationMessage) return;
       TMessage activation{RegisterWindowMessage(message), 0, 0, 0};
       Application->DeliverToMainWindow(activation);
     });

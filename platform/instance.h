@@ -2,17 +2,24 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
 class QLocalServer;
+class QLocalSocket;
 class QLockFile;
 
 // The one-copy-per-desktop rule. Acquire tests for a running copy and takes the lock in one
 // atomic step, before the application object exists.
+//
+// The lock and the activation socket live in a folder only this user can enter: the runtime
+// folder when it is the user's own and private, else a private folder of ours in the temp
+// folder, else one in the home folder. Another user can neither hold our lock nor talk to us.
 class TInstanceLock {
  public:
-  // Null when another copy holds the lock. A lock left by a killed copy is taken over.
+  // Null when another copy holds the lock. A lock left by a killed copy is taken over. When no
+  // private folder can be had at all, the copy runs without a lock rather than not at all.
   static std::unique_ptr<TInstanceLock> Acquire(const QString& name);
   ~TInstanceLock();
 
@@ -25,7 +32,10 @@ class TInstanceLock {
 // the lock but is not listening yet. Returns true when the message was delivered.
 bool SendActivation(const QString& name, const QString& message);
 
-// The running copy's side: calls `handler` for every activation message that arrives.
+// The running copy's side: calls `handler` for every activation message that arrives, on the
+// GUI thread, never for the same message twice before the first call has run. Whatever a local
+// client does (sends nothing, sends too much, floods) costs the running copy a bounded,
+// short amount of work and memory.
 class TActivationListener : public QObject {
   Q_OBJECT
  public:
@@ -33,6 +43,12 @@ class TActivationListener : public QObject {
   ~TActivationListener() override;
 
  private:
+  void Accept();
+  void Finish(QLocalSocket* socket);
+  void Drop(QLocalSocket* socket);
+
   QLocalServer* FServer;
   std::function<void(const QString&)> FHandler;
+  QList<QLocalSocket*> FClients;  // oldest first
+  QStringList FQueued;
 };

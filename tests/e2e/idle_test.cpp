@@ -2,8 +2,16 @@
 // tray icon with and without a tray host, the help window (over the surface too), a second
 // start bringing the running copy forward, and a failure at start-up.
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QThread>
+#include <cstring>
+#include <random>
 
 #include "tests/e2e/app_fixture.h"
 
@@ -392,6 +400,86 @@ TEST_F(TIdleTest, AFailureAtStartIsShownAndTheProgramEndsQuietly) {
     ASSERT_TRUE(Xdo().Key("Return"));
     EXPECT_EQ(app->WaitForExit(LoadedMs), 0);
   }
+}
+
+// What any local program of the same user may do to the activation socket: connect and say
+// nothing, send garbage or far too much, flood. The running copy stays responsive, a real
+// second start still reaches it, and it keeps no socket or memory for what it dropped.
+TEST_F(TIdleTest, LocalClientsCannotStallOrFloodTheRunningCopy) {
+  auto app = StartApp();
+  const QDir runtime(Session().RuntimeDir());
+  const QStringList sockets = runtime.entryList({"*.socket"}, QDir::System);
+  ASSERT_EQ(sockets.size(), 1) << runtime.entryList(QDir::AllEntries | QDir::System).join(' ').toStdString();
+  const QByteArray path = QFile::encodeName(runtime.filePath(sockets.front()));
+  struct stat info {};
+  ASSERT_EQ(stat(path.constData(), &info), 0);
+  EXPECT_EQ(info.st_mode & 077, 0u) << "the socket is open to others";
+
+  auto connectClient = [&] {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.constData(), path.size());
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+      close(fd);
+      return -1;
+    }
+    return fd;
+  };
+  auto openFiles = [&] { return QDir(QStringLiteral("/proc/%1/fd").arg(app->Pid())).count(); };
+  auto residentKb = [&] {
+    QFile status(QStringLiteral("/proc/%1/status").arg(app->Pid()));
+    if (!status.open(QIODevice::ReadOnly)) return 0LL;
+    for (const QByteArray& line : status.readAll().split('\n'))
+      if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').front().toLongLong();
+    return 0LL;
+  };
+  // Settled: the first activations and font loading are behind us.
+  QThread::msleep(SettleMs);
+  const auto filesBefore = openFiles();
+  const long long rssBefore = residentKb();
+
+  // Forty clients that never send anything, held open.
+  std::vector<int> silent;
+  for (int i = 0; i < 40; ++i) silent.push_back(connectClient());
+  EXPECT_EQ(std::count(silent.begin(), silent.end(), -1), 0);
+  // Garbage of every size, the activation word among it, and 32 MB sent as fast as it goes.
+  std::mt19937 random(7);
+  const QByteArray huge(1 << 20, 'K');
+  for (int i = 0; i < 300; ++i) {
+    const int fd = connectClient();
+    if (fd < 0) continue;
+    QByteArray junk(int(random() % 9000), '\0');
+    for (char& ch : junk) ch = char(random());
+    if (i % 3 == 0) junk.prepend("KezOnlyOne");
+    (void)!send(fd, junk.constData(), junk.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    close(fd);
+  }
+  const int flood = connectClient();
+  const timeval patience{1, 0};  // a copy that stops reading makes the sender wait this long
+  if (flood >= 0) setsockopt(flood, SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
+  for (int i = 0; i < 32 && flood >= 0; ++i)
+    if (send(flood, huge.constData(), huge.size(), MSG_NOSIGNAL) <= 0) break;
+
+  // A real second start gets through while the silent ones still hang on, and quickly.
+  QElapsedTimer timer;
+  timer.start();
+  auto second = Spawn(App, {});
+  EXPECT_EQ(second->WaitForExit(LoadedMs), 0);
+  EXPECT_LT(timer.elapsed(), 3000) << "the second start waited";
+  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  EXPECT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*app); }, LoadedMs)) << "the hot key went unheard";
+  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  EXPECT_TRUE(WaitUntil([&] { return !Surface(*app) || !Surface(*app)->Viewable; }, LoadedMs));
+
+  // The dawdlers are dropped after a while, without the clients closing anything.
+  EXPECT_TRUE(WaitUntil([&] { return openFiles() <= filesBefore + 1; }, LoadedMs))
+      << openFiles() << " files open, " << filesBefore << " before";
+  EXPECT_LT(residentKb() - rssBefore, 8 * 1024) << "kept what the clients sent";
+  for (int fd : silent)
+    if (fd >= 0) close(fd);
+  if (flood >= 0) close(flood);
+  EXPECT_TRUE(app->Running());
 }
 
 }  // namespace

@@ -237,7 +237,8 @@ int RunLock(int argc, char** argv, const QString& name) {
   QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
   QObject::connect(&input, &QSocketNotifier::activated, [] {
     char buffer[256];
-    if (read(STDIN_FILENO, buffer, sizeof buffer) <= 0) QCoreApplication::quit();
+    const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n <= 0 || QByteArray(buffer, int(n)).startsWith("quit")) QCoreApplication::quit();
   });
   return app.exec();
 }

@@ -1,9 +1,12 @@
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <set>
 
@@ -272,6 +275,112 @@ TEST_F(TInstanceTest, OneCopyPerDisplay) {
   elsewhere.insert("DISPLAY", Session().Display() + "7");
   auto there = StartLock(&elsewhere);
   EXPECT_EQ(there->ReadLine().value_or(""), "won");
+}
+
+// Where the lock lives: the runtime folder only when it is the user's own and private, else a
+// private folder of ours in the temp folder, else one in the home folder. Names another user
+// took first, a runtime folder missing, open to others or not writable: exactly one copy
+// starts and the others reach it.
+TEST_F(TInstanceTest, AnotherUserCannotHoldOrReachOurLock) {
+  QTemporaryDir scratch;
+  ASSERT_TRUE(scratch.isValid());
+  const QString tmp = scratch.path() + "/tmp";
+  const QString home = scratch.path() + "/home";
+  const QString user = QString::number(geteuid());
+  const QString ours = tmp + "/quilmar-" + user;
+  const bool root = geteuid() == 0;
+  constexpr uid_t Nobody = 65534;
+
+  // A folder of somebody else's: owned by nobody and open to all.
+  auto foreignFolder = [&](const QString& path) {
+    QDir().mkpath(path);
+    chmod(QFile::encodeName(path).constData(), 0777);
+    return chown(QFile::encodeName(path).constData(), Nobody, Nobody) == 0;
+  };
+  // A lock that names a live process (the test itself), as a squatter would leave it.
+  auto squatLock = [&](const QString& folder) {
+    QFile lock(folder + "/OneInstanceAllowed-" + user + "-" + QString(Session().Display()).replace(':', '_') + ".lock");
+    return lock.open(QIODevice::WriteOnly) &&
+           lock.write(QByteArray::number(getpid()) + "\nquilmar\n" + QSysInfo::machineHostName().toUtf8() + "\n") > 0;
+  };
+
+  struct TCase {
+    const char* What;
+    std::function<QString()> Prepare;  // the runtime folder to give, after making the scene
+    QString ExpectedFolder;
+    bool NeedsRoot;
+  };
+  const std::vector<TCase> cases = {
+      {"no runtime folder", [&] { return scratch.path() + "/missing"; }, ours, false},
+      {"a runtime folder open to others",
+       [&] {
+         const QString open = scratch.path() + "/open";
+         QDir().mkpath(open);
+         chmod(QFile::encodeName(open).constData(), 0777);
+         return open;
+       },
+       ours, false},
+      {"a runtime folder of another user",
+       [&] {
+         const QString foreign = scratch.path() + "/foreign";
+         EXPECT_TRUE(foreignFolder(foreign));
+         EXPECT_TRUE(squatLock(foreign));
+         return foreign;
+       },
+       ours, true},
+      {"our temp name taken by another user, with a live lock in it and beside it",
+       [&] {
+         EXPECT_TRUE(foreignFolder(ours));
+         EXPECT_TRUE(squatLock(ours));
+         EXPECT_TRUE(squatLock(tmp));
+         return QString();
+       },
+       home + "/.cache/quilmar", true},
+      {"our temp name a link to another user's folder",
+       [&] {
+         const QString target = scratch.path() + "/target";
+         EXPECT_TRUE(foreignFolder(target));
+         EXPECT_TRUE(QFile::link(target, ours));
+         return QString();
+       },
+       home + "/.cache/quilmar", true},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.What);
+    if (c.NeedsRoot && !root) continue;  // only root can make a folder that is somebody else's
+    QDir(tmp).removeRecursively();
+    QDir(home).removeRecursively();
+    QFile::remove(ours);
+    ASSERT_TRUE(QDir().mkpath(tmp));
+    ASSERT_TRUE(QDir().mkpath(home));
+    chmod(QFile::encodeName(tmp).constData(), 01777);
+    QProcessEnvironment env = Session().Environment();
+    env.insert("TMPDIR", tmp);
+    env.insert("HOME", home);
+    const QString runtime = c.Prepare();
+    if (runtime.isEmpty())
+      env.remove("XDG_RUNTIME_DIR");
+    else
+      env.insert("XDG_RUNTIME_DIR", runtime);
+
+    auto first = StartLock(&env);
+    ASSERT_EQ(first->ReadLine(10000).value_or(""), "won") << first->StdErr().toStdString();
+    auto second = StartLock(&env);
+    EXPECT_EQ(second->ReadLine(10000).value_or(""), "lost sent=1");
+    EXPECT_TRUE(first->WaitForLine("message hello"));
+
+    // The lock and the socket are in a private folder of ours.
+    const QStringList locks = QDir(c.ExpectedFolder).entryList({"OneInstanceAllowed-*.lock"});
+    EXPECT_EQ(locks.size(), 1) << c.ExpectedFolder.toStdString();
+    EXPECT_EQ(QDir(c.ExpectedFolder).entryList({"OneInstanceAllowed-*.socket"}, QDir::System).size(), 1);
+    struct stat info {};
+    ASSERT_EQ(lstat(QFile::encodeName(c.ExpectedFolder).constData(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    EXPECT_EQ(info.st_uid, geteuid());
+    EXPECT_EQ(info.st_mode & 077, 0u);
+    first->Send("quit");
+    EXPECT_EQ(first->WaitForExit(), 0);
+  }
 }
 
 }  // namespace
