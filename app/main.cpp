@@ -21,7 +21,11 @@ void PrepareFirstFreeze() {
   const int w = ScreenWidth();
   const int h = ScreenHeight();
   Application->Desktop().PrepareCapture(w, h);
-  FCover->PrepareForShowing(w, h);
+  try {
+    FCover->PrepareForShowing(w, h);
+  } catch (const EOutOfResources&) {
+    return;  // a screen too large for the memory is told at the first Ctrl+F1
+  }
   FCover->winId();
   FCover->WarmUpCaptions();
 }

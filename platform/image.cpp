@@ -48,6 +48,11 @@ void TImage::CreateBitmapOn(TPixelBlock memory) {
   FCanvas.SetTarget(FBitmap.get());
 }
 
+void TImage::ReleaseBitmap() {
+  FCanvas.SetTarget(nullptr);
+  FBitmap.reset();
+}
+
 void TImage::SetPicture(const QImage& image) {
   if (!FBitmap) {
     FBitmap = std::make_unique<TBitmap>();

@@ -22,6 +22,8 @@ class TImage : public QWidget {
   // and on memory of its own otherwise. Does nothing once the bitmap exists.
   void CreateBitmapOn(TPixelBlock memory);
   TBitmap* Bitmap() const { return FBitmap.get(); }
+  // Lets the bitmap and its memory go; the next use makes one at the control's size.
+  void ReleaseBitmap();
   // Replaces the picture by a copy of `image` (at its own size).
   void SetPicture(const QImage& image);
 

@@ -58,6 +58,20 @@ void TPaintBox::PrepareBuffer() {
   UpdateClip();
 }
 
+void TPaintBox::ResizeBuffer(int width, int height) {
+  const int oldWidth = FPixels.Width();
+  const int oldHeight = FPixels.Height();
+  if (width == oldWidth && height == oldHeight) return;
+  FPixels.Resize(width, height);
+  // The area gained has no drawings: it shows the background.
+  RestoreFromBackground(TRect{oldWidth, 0, width, height});
+  RestoreFromBackground(TRect{0, oldHeight, oldWidth, height});
+  UpdateClip();
+  update();
+}
+
+void TPaintBox::ReleaseBuffer() { FPixels = TBitmap(); }
+
 void TPaintBox::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   PrepareBuffer();

@@ -58,6 +58,11 @@ class TPaintBox : public QWidget {
 
   // Makes the window-pixel buffer (device) size match the box, ahead of the first showing.
   void PrepareBuffer();
+  // Gives the buffer a new (device) size keeping the pixels where they fit; the rest shows the
+  // background, white beyond it. Throws before changing anything when memory is short.
+  void ResizeBuffer(int width, int height);
+  // Lets the buffer's memory go; PrepareBuffer makes it again.
+  void ReleaseBuffer();
 
   int Width() const;
   int Height() const;

@@ -20,6 +20,13 @@ class EConvertError : public Exception {
   using Exception::Exception;
 };
 
+// Memory or another resource of the system that an operation needs cannot be had; the
+// message says what could not be done and what to do.
+class EOutOfResources : public Exception {
+ public:
+  using Exception::Exception;
+};
+
 // Removes every leading and trailing character whose code is below 33.
 QString Trim(const QString& text);
 

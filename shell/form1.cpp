@@ -238,7 +238,15 @@ void TForm1::StartDrawing() {
   SetMarkerControlsVisible(false);
   Application->ProcessMessages();
   EnableWorkingMenu();
-  FCover->PrepareForShowing(ScreenWidth(), ScreenHeight());
+  try {
+    FCover->PrepareForShowing(ScreenWidth(), ScreenHeight());
+  } catch (const EOutOfResources& e) {
+    // Nothing is frozen: the program stays idle, as it was, and says why.
+    DisableWorkingMenu();
+    SetMarkerControlsVisible(true);
+    ShowMessage(Application->DialogParent(), e.Message());
+    return;
+  }
   Application->ProcessMessages();
   // The screen as it looks now, the emptied marker included, becomes the background.
   CaptureScreen(FCover->Image1->Canvas()->Handle());
@@ -260,7 +268,11 @@ void TForm1::StopDrawing() {
   QTimer::singleShot(0, FCover, [] {
     if (FCover->isVisible()) return;
     RunHandler([] {
-      FCover->PrepareForShowing(ScreenWidth(), ScreenHeight());
+      try {
+        FCover->PrepareForShowing(ScreenWidth(), ScreenHeight());
+      } catch (const EOutOfResources&) {
+        return;  // told at the next Ctrl+F1, if the screen is still too large then
+      }
       FCover->winId();
     });
   });

@@ -4,8 +4,11 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QScreen>
 #include <algorithm>
 #include <cstdint>
+#include <new>
+#include <stdexcept>
 
 #include "platform/application.h"
 #include "platform/desktop.h"
@@ -37,6 +40,8 @@ constexpr TToolRow ToolRows[] = {
     {dtEraser, &Ui::FCover::TBeraser, &Ui::Form1::NEraser},
 };
 
+const QString ScreenTooLarge = QStringLiteral("屏幕太大，内存不足以冻结屏幕。请降低屏幕分辨率后再试。");
+
 }  // namespace
 
 TFCover::TFCover() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
@@ -63,6 +68,18 @@ TFCover::TFCover() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt:
     PaintBox1->SetPopupMenu(Form1->PopupMenu1);
     Form1->SetMenuImages(ImageList1);
   }
+  // RandR can resize or rotate the screen at any time, and an output can come or go.
+  for (QScreen* screen : QGuiApplication::screens()) WatchScreen(screen);
+  connect(qApp, &QGuiApplication::screenAdded, this, [this](QScreen* screen) { WatchScreen(screen); });
+  connect(qApp, &QGuiApplication::primaryScreenChanged, this,
+          [this] { RunHandler([this] { FollowScreenSize(ScreenWidth(), ScreenHeight()); }); });
+}
+
+void TFCover::WatchScreen(QScreen* screen) {
+  connect(screen, &QScreen::geometryChanged, this, [this, screen] {
+    if (screen == QGuiApplication::primaryScreen())
+      RunHandler([this] { FollowScreenSize(ScreenWidth(), ScreenHeight()); });
+  });
 }
 
 TFCover::~TFCover() {
@@ -92,11 +109,73 @@ void TFCover::PrepareForShowing(int width, int height) {
   // A hidden window gets its resize event only when shown; the background is made at the
   // image's size on first use, so the layers take the window's size now.
   LayoutLayers();
-  // Where the desktop captures into memory of ours, the background lives there: the capture
-  // copies nothing and no buffer of its own is needed.
-  if (!Image1->HasBitmap()) Image1->CreateBitmapOn(Application->Desktop().CaptureMemory(width, height));
-  PaintBox1->SetBackground(Image1->Bitmap());
-  PaintBox1->PrepareBuffer();
+  try {
+    // After the screen changed its size the layers are made anew, at the new size.
+    if (Image1->HasBitmap() &&
+        (Image1->Bitmap()->Width() != Image1->Width() || Image1->Bitmap()->Height() != Image1->Height()))
+      ReleaseLayers();
+    // Where the desktop captures into memory of ours, the background lives there: the capture
+    // copies nothing and no buffer of its own is needed.
+    if (!Image1->HasBitmap()) Image1->CreateBitmapOn(Application->Desktop().CaptureMemory(width, height));
+    PaintBox1->SetBackground(Image1->Bitmap());
+    PaintBox1->PrepareBuffer();
+  } catch (const std::bad_alloc&) {
+    ReleaseLayers();
+    throw EOutOfResources(ScreenTooLarge);
+  } catch (const std::length_error&) {
+    ReleaseLayers();
+    throw EOutOfResources(ScreenTooLarge);
+  }
+}
+
+void TFCover::ReleaseLayers() {
+  PaintBox1->SetBackground(nullptr);
+  Image1->ReleaseBitmap();
+  PaintBox1->ReleaseBuffer();
+  // Whatever memory was kept for reuse goes back too: what comes next may need it.
+  TPixelPool::Trim();
+}
+
+void TFCover::FollowScreenSize(int width, int height) {
+  if (!isVisible()) {
+    // Readied ahead only once a freeze has been prepared; a failure is told at the next freeze.
+    if (!Image1->HasBitmap()) return;
+    try {
+      PrepareForShowing(width, height);
+    } catch (const EOutOfResources&) {
+    }
+    return;
+  }
+  if (width <= 0 || height <= 0 || (width == Width() && height == Height())) return;
+  // An XOR preview drawn on the old size would not be erased exactly on the new one.
+  EraseBand();
+  try {
+    Image1->Bitmap()->Resize(width, height);
+    PaintBox1->ResizeBuffer(width, height);
+  } catch (const std::exception&) {
+    // Both layers are as they were (or the background is larger, white where it grew): the
+    // surface stays at its size with every drawing.
+    ShowMessage(this, ScreenTooLarge);
+    return;
+  }
+  const QSize old = size();
+  const qreal ratio = devicePixelRatioF();
+  setGeometry(0, 0, qRound(width / ratio), qRound(height / ratio));
+  LayoutLayers();
+  KeepToolBarInside(old);
+  if (FSelActive && !(Intersect(FSelRect, TRect{0, 0, width, height}) == FSelRect)) FSelActive = false;
+  PaintBox1->update();
+}
+
+void TFCover::KeepToolBarInside(QSize old) {
+  QWidget* bar = ToolBar1;
+  int x = bar->x();
+  int y = bar->y();
+  if (x > 0 && x + bar->width() >= old.width()) x = width() - bar->width();
+  if (y > 0 && y + bar->height() >= old.height()) y = height() - bar->height();
+  x = std::clamp(x, 0, std::max(0, width() - bar->width()));
+  y = std::clamp(y, 0, std::max(0, height() - bar->height()));
+  bar->move(x, y);
 }
 
 void TFCover::Show() {

@@ -11,6 +11,7 @@
 #include "ui_FCover.h"
 
 class QMenu;
+class QScreen;
 class TFontDialog;
 class TImage;
 
@@ -130,7 +131,13 @@ class TFCover : public QWidget, public Ui::FCover {
   void LoadImageIntoRect(int left, int top, int right, int bottom);
 
   // Everything the first showing needs, made ahead so that it is as quick as the later ones.
+  // Layers of another size than the screen's are made anew. Throws EOutOfResources, with both
+  // layers let go, when the screen is too large for the memory there is.
   void PrepareForShowing(int width, int height);
+  // The screen now has width x height device pixels. A shown surface follows it: the drawing
+  // and the frozen picture are kept where they fit, the area gained is white, and the tool bar
+  // stays on screen. A hidden one readies layers of the new size.
+  void FollowScreenSize(int width, int height);
   // Loads the caption faces ahead, so that the first caption is drawn as quickly as the later.
   void WarmUpCaptions();
 
@@ -162,6 +169,13 @@ class TFCover : public QWidget, public Ui::FCover {
  private:
   void ChooseTool(TDrawTool tool);
   void LayoutLayers();
+  void ReleaseLayers();
+  void WatchScreen(QScreen* screen);
+  // Moves the tool bar inside the window; a bar at the right or bottom edge of a window of the
+  // old (logical) size stays at that edge.
+  void KeepToolBarInside(QSize old);
+  // Takes a rubber-band preview off the surface; the drag goes on and shows it at the next move.
+  void EraseBand();
   void BuildToolBar();
   void BuildRegionMenu();
   void CompleteSelection(int x, int y);
@@ -170,7 +184,8 @@ class TFCover : public QWidget, public Ui::FCover {
   // Draws one rubber-band figure from the start point to (ex, ey) with the canvas as set.
   using TFigure = void (TFCover::*)(int ex, int ey);
   enum TBand { bandLine, bandHollow, bandFrame };
-  void Track(TFigure figure, TBand band, int x, int y, bool final);
+  // With `commit` false a final step only erases the preview.
+  void Track(TFigure figure, TBand band, int x, int y, bool final, bool commit = true);
   void LineFigure(int ex, int ey);
   void RectFigure(int ex, int ey);
   void EllipseFigure(int ex, int ey);

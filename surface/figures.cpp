@@ -4,7 +4,7 @@
 
 // Previews are XOR figures erased by drawing them again; commits are copy-mode figures. Every
 // routine borrows the canvas settings for one call and puts them back before returning.
-void TFCover::Track(TFigure figure, TBand band, int x, int y, bool final) {
+void TFCover::Track(TFigure figure, TBand band, int x, int y, bool final, bool commit) {
   TCanvas* canvas = PaintBox1->Canvas();
   const TPen keptPen = canvas->Pen;
   const TBrushStyle keptBrush = canvas->Brush.Style;
@@ -31,10 +31,12 @@ void TFCover::Track(TFigure figure, TBand band, int x, int y, bool final) {
     FLastX = x;
     FLastY = y;
     FBandShown = true;
-  } else if (band != bandFrame) {
-    canvas->Pen.Mode = pmCopy;
+  } else {
     FBandShown = false;
-    (this->*figure)(x, y);
+    if (band != bandFrame && commit) {
+      canvas->Pen.Mode = pmCopy;
+      (this->*figure)(x, y);
+    }
   }
 
   canvas->Pen.Color = keptPen.Color;
@@ -42,6 +44,19 @@ void TFCover::Track(TFigure figure, TBand band, int x, int y, bool final) {
   canvas->Pen.Mode = keptPen.Mode;
   canvas->Brush.Style = keptBrush;
   canvas->Pen.Style = keptPen.Style;
+}
+
+void TFCover::EraseBand() {
+  if (!FBandShown) return;
+  switch (FTool) {
+    case dtLine: Track(&TFCover::LineFigure, bandLine, FLastX, FLastY, true, false); break;
+    case dtRect: Track(&TFCover::RectFigure, bandHollow, FLastX, FLastY, true, false); break;
+    case dtEllipse: Track(&TFCover::EllipseFigure, bandHollow, FLastX, FLastY, true, false); break;
+    case dtRoundRect: Track(&TFCover::RoundRectFigure, bandHollow, FLastX, FLastY, true, false); break;
+    case dtDiamond: Track(&TFCover::DiamondFigure, bandHollow, FLastX, FLastY, true, false); break;
+    case dtSelect: Track(&TFCover::RectFigure, bandFrame, FLastX, FLastY, true, false); break;
+    default: FBandShown = false; break;
+  }
 }
 
 void TFCover::LineFigure(int ex, int ey) {

@@ -49,6 +49,18 @@ bool TBitmap::Adopt(TPixelBlock memory, int width, int height) {
   return true;
 }
 
+void TBitmap::Resize(int width, int height) {
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  if (width == FWidth && height == FHeight) return;
+  TBitmap resized(width, height);
+  const int keptWidth = std::min(width, FWidth);
+  const int keptHeight = std::min(height, FHeight);
+  for (int y = 0; y < keptHeight; ++y)
+    std::memcpy(resized.ScanLine(y), ScanLine(y), std::size_t(keptWidth) * sizeof(std::uint32_t));
+  *this = std::move(resized);
+}
+
 void TBitmap::Fill(std::uint32_t pixel) {
   if (Empty()) return;
   std::fill_n(FBlock.Data(), std::size_t(FStride) * std::size_t(FHeight), pixel);

@@ -28,6 +28,9 @@ class TBitmap {
   // holds; the old memory is let go. Returns false (and changes nothing) when the memory is
   // too small or the size is past the limit.
   bool Adopt(TPixelBlock memory, int width, int height);
+  // Gives the bitmap a new size keeping the picture where it fits (top left); the rest is white.
+  // Throws as SetSize does, before anything is changed.
+  void Resize(int width, int height);
 
   int Width() const { return FWidth; }
   int Height() const { return FHeight; }

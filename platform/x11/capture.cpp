@@ -22,10 +22,16 @@ void CopyRows(const std::uint32_t* source, int sourceStride, TBitmap& target, in
 
 }  // namespace
 
-std::unique_ptr<TShmSegment> TShmSegment::Create(xcb_connection_t* connection, std::size_t bytes) {
+std::unique_ptr<TShmSegment> TShmSegment::Create(xcb_connection_t* connection, std::size_t bytes, bool* unsupported) {
+  *unsupported = false;
   const xcb_query_extension_reply_t* extension = xcb_get_extension_data(connection, &xcb_shm_id);
-  if (!extension || !extension->present || bytes == 0) return nullptr;
+  if (!extension || !extension->present) {
+    *unsupported = true;
+    return nullptr;
+  }
+  if (bytes == 0) return nullptr;
 
+  // Failing here is a matter of memory (limits, address space): a smaller screen may fit later.
   const int shmId = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
   if (shmId < 0) return nullptr;
   void* address = shmat(shmId, nullptr, 0);
@@ -40,18 +46,22 @@ std::unique_ptr<TShmSegment> TShmSegment::Create(xcb_connection_t* connection, s
   shmctl(shmId, IPC_RMID, nullptr);
   if (!attached) {
     shmdt(address);
+    *unsupported = true;
     return nullptr;
   }
   return std::unique_ptr<TShmSegment>(new TShmSegment(connection, segment, address, bytes));
 }
 
 TShmSegment::~TShmSegment() {
-  xcb_shm_detach(FConnection, FSegment);
-  xcb_flush(FConnection);
+  if (!FLost) {
+    xcb_shm_detach(FConnection, FSegment);
+    xcb_flush(FConnection);
+  }
   shmdt(FAddress);
 }
 
-TX11Capture::TX11Capture(TX11Connection x11, bool useShm) : FX11(x11), FUseShm(useShm) {}
+TX11Capture::TX11Capture(TX11Connection x11, bool useShm, int shmLossAfter)
+    : FX11(x11), FUseShm(useShm), FShmLossAfter(shmLossAfter) {}
 
 TX11Capture::~TX11Capture() = default;
 
@@ -80,9 +90,10 @@ bool TX11Capture::RootSize(int& width, int& height) const {
 bool TX11Capture::EnsureSegment(std::size_t bytes) {
   if (FSegment && FSegment->Bytes() >= bytes) return true;
   FSegment.reset();
-  FSegment = TShmSegment::Create(FX11.Connection, bytes);
+  bool unsupported = false;
+  FSegment = TShmSegment::Create(FX11.Connection, bytes, &unsupported);
   // A server without MIT-SHM (or one on another machine) will not grow one later.
-  if (!FSegment) FUseShm = false;
+  if (unsupported) FUseShm = false;
   return FSegment != nullptr;
 }
 
@@ -101,7 +112,7 @@ void TX11Capture::Prepare(int width, int height) {
   if (!EnsureSegment(bytes)) return;
   // The server faults in its side of the pages on this read; reading one word per page does
   // the same for ours.
-  ReadShm(width, height);
+  if (!ReadShm(width, height)) return;
   const long page = sysconf(_SC_PAGESIZE);
   const std::size_t step = page > 0 ? std::size_t(page) / sizeof(std::uint32_t) : 1024;
   volatile std::uint32_t sink = 0;
@@ -119,20 +130,45 @@ TPixelBlock TX11Capture::Memory(int width, int height) {
 
 bool TX11Capture::ReadShm(int width, int height) {
   xcb_connection_t* c = FX11.Connection;
-  auto reply = XcbReply(
-      xcb_shm_get_image_reply, c,
-      xcb_shm_get_image(c, FX11.Root(), 0, 0, width, height, AllPlanes, XCB_IMAGE_FORMAT_Z_PIXMAP, FSegment->Id(), 0));
-  return reply && reply->size >= std::uint32_t(width) * height * sizeof(std::uint32_t);
+  xcb_generic_error_t* rawError = nullptr;
+  TXcbPtr<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
+      c,
+      xcb_shm_get_image(c, FX11.Root(), 0, 0, width, height, AllPlanes, XCB_IMAGE_FORMAT_Z_PIXMAP, FSegment->Id(), 0),
+      &rawError));
+  TXcbPtr<xcb_generic_error_t> error(rawError);
+  if (reply && reply->size >= std::uint32_t(width) * height * sizeof(std::uint32_t)) return true;
+  const xcb_query_extension_reply_t* extension = xcb_get_extension_data(c, &xcb_shm_id);
+  const bool lost = error && extension && error->error_code == extension->first_error + XCB_SHM_BAD_SEG;
+  AbandonShm(lost);
+  return false;
+}
+
+void TX11Capture::AbandonShm(bool lost) {
+  FUseShm = false;
+  if (!FSegment) return;
+  if (lost) FSegment->MarkLost();
+  // A bitmap on the segment keeps it (and its pixels) until it lets go.
+  FSegment.reset();
 }
 
 bool TX11Capture::ReadGetImage(TBitmap& target, int width, int height) {
   xcb_connection_t* c = FX11.Connection;
-  auto reply = XcbReply(xcb_get_image_reply, c,
-                        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, FX11.Root(), 0, 0, width, height, AllPlanes));
-  if (!reply) return false;
-  const int length = xcb_get_image_data_length(reply.get());
-  if (std::size_t(length) < std::size_t(width) * height * sizeof(std::uint32_t)) return false;
-  CopyRows(reinterpret_cast<const std::uint32_t*>(xcb_get_image_data(reply.get())), width, target, width, height);
+  // In bands of a few MiB: one reply for the whole screen would be a third screen-sized buffer,
+  // and xcb gives up the whole connection when it cannot allocate a reply.
+  constexpr std::size_t BandBytes = 4u << 20;
+  const std::size_t rowBytes = std::size_t(width) * sizeof(std::uint32_t);
+  const int bandRows = int(std::max<std::size_t>(1, std::min<std::size_t>(BandBytes / rowBytes, std::size_t(height))));
+  for (int top = 0; top < height; top += bandRows) {
+    const int rows = std::min(bandRows, height - top);
+    auto reply = XcbReply(xcb_get_image_reply, c,
+                          xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, FX11.Root(), 0, std::int16_t(top),
+                                        std::uint16_t(width), std::uint16_t(rows), AllPlanes));
+    if (!reply) return false;
+    const int length = xcb_get_image_data_length(reply.get());
+    if (std::size_t(length) < rowBytes * std::size_t(rows)) return false;
+    const auto* pixels = reinterpret_cast<const std::uint32_t*>(xcb_get_image_data(reply.get()));
+    for (int y = 0; y < rows; ++y) std::memcpy(target.ScanLine(top + y), pixels + std::ptrdiff_t(y) * width, rowBytes);
+  }
   return true;
 }
 
@@ -148,16 +184,26 @@ bool TX11Capture::Capture(TBitmap& target, int width, int height) {
   if (FSegment && target.ScanLine(0) == FSegment->Pixels()) {
     // The target is the segment: the server writes the picture in place, rows packed, so
     // only a capture as wide as the target's rows can go that way.
-    if (width == target.Stride() && ReadShm(width, height)) return true;
+    if (width == target.Stride() && ReadShmCounted(width, height)) return true;
     return ReadGetImage(target, width, height);
   }
   // A segment some bitmap lives on must not be overwritten by a capture meant for another.
   const bool lent = FSegment && FSegment.use_count() > 1;
   if (FUseShm && !lent && EnsureSegment(std::size_t(width) * height * sizeof(std::uint32_t))) {
-    if (ReadShm(width, height)) {
+    if (ReadShmCounted(width, height)) {
       CopyRows(FSegment->Pixels(), width, target, width, height);
       return true;
     }
   }
   return ReadGetImage(target, width, height);
+}
+
+bool TX11Capture::ReadShmCounted(int width, int height) {
+  if (FShmLossAfter == 0) {
+    FShmLossAfter = -1;
+    XcbCheck(FX11.Connection, xcb_shm_detach_checked(FX11.Connection, FSegment->Id()));
+  } else if (FShmLossAfter > 0) {
+    --FShmLossAfter;
+  }
+  return ReadShm(width, height);
 }

@@ -10,7 +10,8 @@ namespace {
 
 class TX11DesktopServices final : public TDesktopServices {
  public:
-  TX11DesktopServices(TX11Connection x11, bool useShm) : FX11(x11), FHotKeys(x11), FCapture(x11, useShm) {}
+  TX11DesktopServices(TX11Connection x11, bool useShm, int shmLossAfter)
+      : FX11(x11), FHotKeys(x11), FCapture(x11, useShm, shmLossAfter) {}
 
   bool RegisterHotKey(int id, unsigned modifiers, unsigned virtualKey, THotKeyHandler handler) override {
     return FHotKeys.Register(id, modifiers, virtualKey, std::move(handler));
@@ -62,5 +63,8 @@ std::unique_ptr<TDesktopServices> CreateX11DesktopServices() {
 std::unique_ptr<TDesktopServices> CreateX11DesktopServices(bool useShm) {
   const TX11Connection x11 = TX11Connection::OfQt();
   if (!x11) return nullptr;
-  return std::make_unique<TX11DesktopServices>(x11, useShm);
+  // Tests make the server lose the capture's segment mid-run with this; read once, at start.
+  bool set = false;
+  const int shmLossAfter = qEnvironmentVariableIntValue("QUILMAR_TEST_SHM_LOST_AFTER", &set);
+  return std::make_unique<TX11DesktopServices>(x11, useShm, set ? shmLossAfter : -1);
 }

@@ -43,8 +43,12 @@ bool WaitUntil(const std::function<bool()>& condition, int timeoutMs, int pollMs
 
 // ---- TXSession
 
-std::unique_ptr<TXSession> TXSession::Start(QSize size, QString* error) {
+std::unique_ptr<TXSession> TXSession::Start(QSize size, QString* error, const TXServer& server) {
   QProcess start;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("XSESSION_SERVER", server.Kind);
+  env.insert("XSESSION_SERVER_ARGS", server.Arguments);
+  start.setProcessEnvironment(env);
   start.start(XsessionScript(), {"start", QStringLiteral("%1x%2").arg(size.width()).arg(size.height())});
   if (!start.waitForFinished(SessionStartMs) || start.exitCode() != 0) {
     *error = QString::fromLocal8Bit(start.readAllStandardError());
@@ -594,7 +598,7 @@ std::vector<xcb_window_t> TXdotool::Search(const QStringList& options) {
 
 void TXSessionTest::SetUp() {
   QString error;
-  FSession = TXSession::Start(ScreenSize(), &error);
+  FSession = TXSession::Start(ScreenSize(), &error, Server());
   ASSERT_TRUE(FSession) << "scripts/xsession start failed: " << error.toStdString();
   FClient = std::make_unique<TXClient>(FSession->Display());
   ASSERT_TRUE(FClient->Connected()) << "cannot connect to " << FSession->Display().toStdString();

@@ -24,11 +24,18 @@ namespace e2e {
 // Polls `condition` every `pollMs` until it holds; false after `timeoutMs`.
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000, int pollMs = 20);
 
+// Which X server a session runs: Xvfb, or Xvnc where the screen must change its size, with
+// extra server arguments (scripts/xsession's XSESSION_SERVER and XSESSION_SERVER_ARGS).
+struct TXServer {
+  QString Kind = QStringLiteral("xvfb");
+  QString Arguments;
+};
+
 // scripts/xsession start/stop, plus a private XDG_RUNTIME_DIR for the processes of the test.
 class TXSession {
  public:
   // Null (and `error` filled) when the session did not come up.
-  static std::unique_ptr<TXSession> Start(QSize size, QString* error);
+  static std::unique_ptr<TXSession> Start(QSize size, QString* error, const TXServer& server = {});
   ~TXSession();
   TXSession(const TXSession&) = delete;
   TXSession& operator=(const TXSession&) = delete;
@@ -202,6 +209,7 @@ QStringList TrayHostArguments();
 class TXSessionTest : public ::testing::Test {
  protected:
   virtual QSize ScreenSize() const { return {1024, 768}; }
+  virtual TXServer Server() const { return {}; }
   void SetUp() override;
   void TearDown() override;
 
