@@ -1,5 +1,5 @@
 // A small Qt program the end-to-end tests drive through its standard input: test windows
-// (plain, pattern, message box, text input) and the desktop services, each answering on
+// (plain, pattern, message box, text input, tool tip) and the desktop services, each answering on
 // standard output.
 //   quilmar_e2e_probe gui          commands on stdin, one per line (see Execute)
 //   quilmar_e2e_probe lock NAME    takes the instance lock or hands a message to its holder
@@ -14,7 +14,9 @@
 #include <QPainter>
 #include <QScreen>
 #include <QSocketNotifier>
+#include <QToolTip>
 #include <QWidget>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -190,6 +192,13 @@ void TProbe::Execute(const QStringList& words) {
   } else if (command == "imrect" && FInput) {
     const QRect r = FInput->CursorRectangle();
     Say(QStringLiteral("imrect %1 %2 %3 %4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()));
+  } else if (command == "tooltip") {
+    // A tool tip at (x, y) with the rest of the line as its text; its window once shown.
+    QToolTip::showText(QPoint(number(1), number(2)), words.mid(3).join(' '));
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const auto tip = std::find_if(windows.begin(), windows.end(),
+                                  [](QWidget* w) { return w->windowType() == Qt::ToolTip && w->isVisible(); });
+    Say(QStringLiteral("tooltip %1").arg(tip == windows.end() ? 0 : (*tip)->winId()));
   } else if (command == "ping") {
     Say("pong");
   } else if (command == "quit") {
