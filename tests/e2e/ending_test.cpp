@@ -1,6 +1,7 @@
 // How the program ends from outside, at 1024x768: the X server going away (idle and working),
 // SIGTERM and SIGINT in every kind of loop, and Ctrl+F1 already held by another client.
 #include <signal.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -66,12 +67,16 @@ class TEndingTest : public TAppTest {
         LoadedMs, 100);
     return now;
   }
-  // Sends `signal` and waits for the end; the exit code (nullopt for a hang or a crash).
-  std::optional<int> EndWith(TChild& app, int signal, const char* state, int second = 0) {
+  // Sends `signal` and waits for the end; the exit code (nullopt for a hang or a crash). With
+  // `again`, that signal follows every 2 ms until the end, to reach each step of the ending.
+  std::optional<int> EndWith(TChild& app, int signal, const char* state, int again = 0) {
     QElapsedTimer timer;
     timer.start();
     app.Kill(signal);
-    if (second) app.Kill(second);
+    while (again && app.Running() && timer.elapsed() < LoadedMs) {
+      app.Kill(again);
+      usleep(2000);
+    }
     const auto code = app.WaitForExit(LoadedMs);
     std::printf("[ figures  ] %s: %s ended the program in %lld ms\n", state, strsignal(signal),
                 static_cast<long long>(timer.elapsed()));
@@ -133,9 +138,9 @@ INSTANTIATE_TEST_SUITE_P(States, TLostServerTest,
 
 TEST_F(TEndingTest, TerminationSignalsEndItCleanlyFromEveryLoop) {
   // Each copy must leave the lock and the socket behind it gone, or the next would not start.
-  const auto endsCleanly = [&](TChild& app, int signal, const char* state, int second = 0) {
+  const auto endsCleanly = [&](TChild& app, int signal, const char* state, int again = 0) {
     SCOPED_TRACE(state);
-    EXPECT_EQ(EndWith(app, signal, state, second), 0) << "stderr: " << app.StdErr().toStdString();
+    EXPECT_EQ(EndWith(app, signal, state, again), 0) << "stderr: " << app.StdErr().toStdString();
     EXPECT_TRUE(InstanceFiles().isEmpty()) << "left behind: " << InstanceFiles().join(' ').toStdString();
     EXPECT_EQ(app.StdErr(), QString());
   };
@@ -150,7 +155,7 @@ TEST_F(TEndingTest, TerminationSignalsEndItCleanlyFromEveryLoop) {
     auto app = StartListening();
     ASSERT_TRUE(Xdo().Key("ctrl+F1"));
     ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*app); }, LoadedMs)) << "no surface";
-    endsCleanly(*app, SIGINT, "working");
+    endsCleanly(*app, SIGINT, "working", SIGTERM);
   }
   {
     auto app = StartListening();
@@ -160,19 +165,17 @@ TEST_F(TEndingTest, TerminationSignalsEndItCleanlyFromEveryLoop) {
     endsCleanly(*app, SIGTERM, "the main menu open over the surface");
   }
   {
-    // The help window's own loop with the error box's loop inside it; a second signal follows
-    // the first at once.
+    // The help window's own loop with the error box's loop inside it; more signals follow the
+    // first until the program has ended.
     auto app = StartListening();
     const auto icon = WaitForTrayIcon(*app);
     ASSERT_TRUE(icon) << "no tray icon";
-    const auto doubleClick = [&] {
-      return Xdo().Move(icon->Geometry.center().x(), icon->Geometry.center().y()) &&
-             Xdo().Run({"click", "--repeat", "2", "--delay", "80", "1"});
-    };
-    ASSERT_TRUE(doubleClick());
+    ASSERT_TRUE(Xdo().Move(icon->Geometry.center().x(), icon->Geometry.center().y()));
+    ASSERT_TRUE(Xdo().Run({"click", "--repeat", "2", "--delay", "80", "1"}));
     ASSERT_TRUE(WaitUntil([&] { return X().FindWindow(app->Pid(), "Quilmar设置").has_value(); }, LoadedMs))
         << "no help window";
-    ASSERT_TRUE(doubleClick());
+    // The pointer is still on the icon.
+    ASSERT_TRUE(Xdo().Run({"click", "--repeat", "2", "--delay", "80", "1"}));
     ASSERT_TRUE(WaitUntil([&] { return X().FindWindow(app->Pid(), "Quilmar").has_value(); }, LoadedMs))
         << "no error box over the help";
     endsCleanly(*app, SIGTERM, "the help window and an error box open", SIGINT);
@@ -212,9 +215,10 @@ TEST_F(TEndingTest, AHotKeyHeldElsewhereIsToldInTheTrayTipAndTheStatesStillSwitc
   // so the same text gives the same pixels.
   const auto probeTip = [&](const QString& text) {
     probe->Send("tooltip 100 300 " + text);
-    const auto line = probe->WaitForLine("tooltip ");
-    const xcb_window_t window = line ? line->mid(8).toUInt() : 0;
-    return window ? SteadyGrab(window) : QImage();
+    std::optional<TWindowInfo> window;
+    const bool shown = probe->WaitForLine("tooltip shown") &&
+                       WaitUntil([&] { return (window = ToolTip(probe->Pid())).has_value(); }, LoadedMs);
+    return shown ? SteadyGrab(window->Id) : QImage();
   };
   const QImage taken = probeTip(TrayTip + KeyTaken);
   const QImage plain = probeTip(TrayTip);
@@ -222,8 +226,8 @@ TEST_F(TEndingTest, AHotKeyHeldElsewhereIsToldInTheTrayTipAndTheStatesStillSwitc
   ASSERT_FALSE(plain.isNull());
   ASSERT_NE(taken, plain);
   EXPECT_EQ(shown, taken) << "the tip shows " << shown.width() << "x" << shown.height() << ", the text "
-                          << (TrayTip + KeyTaken).toStdString() << " gives " << taken.width() << "x"
-                          << taken.height() << " (without the note " << plain.width() << "x" << plain.height() << ")";
+                          << (TrayTip + KeyTaken).toStdString() << " gives " << taken.width() << "x" << taken.height()
+                          << " (without the note " << plain.width() << "x" << plain.height() << ")";
 
   // Ctrl+F1 goes to its holder, not to us.
   ASSERT_TRUE(Xdo().Key("ctrl+F1"));
