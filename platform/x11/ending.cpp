@@ -4,12 +4,14 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <QByteArray>
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QThread>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "platform/x11/x11connection.h"
 
@@ -85,7 +87,7 @@ bool OnGuiThread() {
 // The xcb platform reports a broken connection with a warning on the GUI thread and then calls
 // exit(1) from inside its event dispatch; the warning is where the program takes over.
 void WatchMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-  if (LostDisplayRelease && DisplayLost() && OnGuiThread()) EndForLostDisplay();
+  if (OnGuiThread() && LostDisplayRelease && DisplayLost()) EndForLostDisplay();
   if (PreviousMessageHandler) PreviousMessageHandler(type, context, text);
 }
 
