@@ -2,6 +2,7 @@
 
 #include "platform/application.h"
 #include "platform/desktop.h"
+#include "platform/ending.h"
 #include "platform/instance.h"
 #include "shell/form1.h"
 #include "shell/forms.h"
@@ -35,7 +36,7 @@ void PrepareFirstFreeze() {
 int main(int argc, char** argv) {
   // The test for a running copy and the taking of the lock are one step, before anything else
   // exists: a second copy shows nothing and only asks the first to come forward.
-  const std::unique_ptr<TInstanceLock> lock = TInstanceLock::Acquire(InstanceName);
+  std::unique_ptr<TInstanceLock> lock = TInstanceLock::Acquire(InstanceName);
   if (!lock) {
     SendActivation(InstanceName, ActivationMessage);
     return 0;
@@ -43,9 +44,16 @@ int main(int argc, char** argv) {
   // The application object outlives the guard, so that a failure while the forms are created
   // can still be shown.
   TApplication app(argc, argv);
+  std::unique_ptr<TActivationListener> listener;
+  // A copy started on a new server of the same name must not take itself for a second one.
+  const TLostDisplayGuard lostDisplay([&] {
+    listener.reset();
+    lock.reset();
+  });
+  const TTerminationSignals termination([&app] { app.Terminate(); });
   try {
     CreateForms(app);
-    TActivationListener listener(InstanceName, [](const QString& message) {
+    listener = std::make_unique<TActivationListener>(InstanceName, [](const QString& message) {
       // Anything else a local client sends is not a request of ours.
       if (message != ActivationMessage) return;
       TMessage activation{RegisterWindowMessage(message), 0, 0, 0};

@@ -78,12 +78,20 @@ bool TApplication::IsForm(const QWidget* window) const {
 QWidget* TApplication::MainForm() const { return FForms.empty() ? nullptr : FForms.front().data(); }
 
 void TApplication::Run() {
-  if (QWidget* main = MainForm()) {
+  QWidget* main = MainForm();
+  // exec() would forget an ending asked for before it started.
+  if (main && !FTerminated) {
     main->show();
     exec();
   }
   for (auto it = FForms.rbegin(); it != FForms.rend(); ++it) delete it->data();
   FForms.clear();
+}
+
+void TApplication::Terminate() {
+  FTerminated = true;
+  // Unlike quit(), exit() leaves the nested loops too and asks no window whether it may close.
+  QCoreApplication::exit(0);
 }
 
 void TApplication::ProcessMessages() { processEvents(QEventLoop::AllEvents); }

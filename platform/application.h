@@ -33,6 +33,11 @@ class TApplication : public QApplication {
   // Shows the main form and runs the message loop until it closes; then destroys the forms,
   // the last created first.
   void Run();
+  // Ends the message loop and every loop running inside it (modal dialogs, pop-up menus, the
+  // help window); Run then destroys the forms as after the exit command. Called before Run, Run
+  // shows nothing.
+  void Terminate();
+  bool Terminated() const { return FTerminated; }
   // Creates a form; the first one created is the main form. Forms stay alive until Run ends.
   template <class TForm>
   void CreateForm(TForm*& reference) {
@@ -81,6 +86,7 @@ class TApplication : public QApplication {
   QPointer<QWidget> FLastActive;
   std::unique_ptr<TDesktopServices> FDesktop;
   bool FShowingException = false;
+  bool FTerminated = false;
 };
 
 extern TApplication* Application;

@@ -1,5 +1,5 @@
 // A small Qt program the end-to-end tests drive through its standard input: test windows
-// (plain, pattern, message box, text input) and the desktop services, each answering on
+// (plain, pattern, message box, text input, tool tip) and the desktop services, each answering on
 // standard output.
 //   quilmar_e2e_probe gui          commands on stdin, one per line (see Execute)
 //   quilmar_e2e_probe lock NAME    takes the instance lock or hands a message to its holder
@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QSocketNotifier>
+#include <QToolTip>
 #include <QWidget>
 #include <cstdio>
 #include <memory>
@@ -190,6 +191,10 @@ void TProbe::Execute(const QStringList& words) {
   } else if (command == "imrect" && FInput) {
     const QRect r = FInput->CursorRectangle();
     Say(QStringLiteral("imrect %1 %2 %3 %4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()));
+  } else if (command == "tooltip") {
+    // A tool tip at (x, y) with the rest of the line as its text.
+    QToolTip::showText(QPoint(number(1), number(2)), words.mid(3).join(' '));
+    Say("tooltip shown");
   } else if (command == "ping") {
     Say("pong");
   } else if (command == "quit") {
