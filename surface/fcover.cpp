@@ -124,6 +124,11 @@ void TFCover::FormShow() {
 
 void TFCover::closeEvent(QCloseEvent* event) {
   FormClose();
+  // A button held while the window goes (the hot key during a drag) is released where the
+  // surface no longer sees it: the drag ends here, or the next showing would go on drawing it
+  // with no button down.
+  FDragging = false;
+  KeepEveryMove(false);
   event->accept();
 }
 
