@@ -113,6 +113,10 @@ void TFCover::showEvent(QShowEvent* event) {
   PaintBox1->SetBackground(Image1->Canvas()->Handle());
   PaintBox1->PrepareBuffer();
   PaintBox1->Invalidate();
+  // Nor any selection frame or preview: the last showing's are not on this surface, and
+  // erasing them by XOR would draw them onto it.
+  FSelActive = false;
+  FBandShown = false;
   Ed->setFocus();
   FormShow();
 }
