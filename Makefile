@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test bench fuzz format tidy clean install deb
+.PHONY: all deps build run test soak bench fuzz format tidy clean install deb
 
 all: build
 
@@ -27,6 +27,14 @@ run: deps
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j 2 --timeout 600
+
+# The long random soak of the real forms offscreen: SOAK_EVENTS events from SOAK_SEED (a failure
+# prints the command that reproduces it). A short run of it is part of `make test`.
+SOAK_SEED ?= $(shell date +%s)
+SOAK_EVENTS ?= 1000000
+soak: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target quilmar_soak
+	QT_QPA_PLATFORM=offscreen $(BUILD)/tests/soak/quilmar_soak --seed $(SOAK_SEED) --events $(SOAK_EVENTS)
 
 # The program, its desktop entry and icons under $(PREFIX) (DESTDIR is honoured for staging).
 PREFIX ?= /usr/local

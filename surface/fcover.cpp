@@ -192,6 +192,10 @@ void TFCover::showEvent(QShowEvent* event) {
   PaintBox1->SetBackground(Image1->Canvas()->Handle());
   PaintBox1->PrepareBuffer();
   PaintBox1->Invalidate();
+  // Nor any selection frame or preview: the last showing's are not on this surface, and
+  // erasing them by XOR would draw them onto it.
+  FSelActive = false;
+  FBandShown = false;
   Ed->setFocus();
   FormShow();
 }
@@ -203,6 +207,11 @@ void TFCover::FormShow() {
 
 void TFCover::closeEvent(QCloseEvent* event) {
   FormClose();
+  // A button held while the window goes (the hot key during a drag) is released where the
+  // surface no longer sees it: the drag ends here, or the next showing would go on drawing it
+  // with no button down.
+  FDragging = false;
+  KeepEveryMove(false);
   event->accept();
 }
 

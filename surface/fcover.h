@@ -223,6 +223,7 @@ class TFCover : public QWidget, public Ui::FCover {
   std::int32_t FTextSize = 20;
   TFont* FTextFont = nullptr;
   TRect FSelRect{};
+  TRect FFrame{};  // the corners the selection frame on screen was drawn with
   bool FSelActive = false;
   TDrawTool FTool = dtPen;
   bool FBandShown = false;

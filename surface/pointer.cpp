@@ -10,6 +10,12 @@ void TFCover::PaintBox1MouseDown(TMouseButton button, TShiftState, int x, int y)
   Ed->setFocus();
   // Erased with the corners of the old selection, before the press point replaces them.
   if (FTool == dtSelect && FSelActive) {
+    // Where the frame was drawn: strokes of another tool since have moved the start and end
+    // points, and erasing there would draw a second frame instead.
+    FStartX = FFrame.Left;
+    FStartY = FFrame.Top;
+    FLastX = FFrame.Right;
+    FLastY = FFrame.Bottom;
     TrackSelectFrame(x, y, true);
     FSelActive = false;
   }
@@ -77,6 +83,7 @@ void TFCover::KeepEveryMove(bool keep) {
 void TFCover::CompleteSelection(int x, int y) {
   if (x > FStartX && y > FStartY) {
     FSelRect = TRect{FStartX, FStartY, x, y};
+    FFrame = TRect{FStartX, FStartY, FLastX, FLastY};
     // The frame previewed last stays on screen for the region commands. The menu runs its own
     // loop; its commands are queued and run after this release has been handled.
     PopupMenu1->exec(QCursor::pos());

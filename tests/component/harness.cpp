@@ -9,6 +9,7 @@
 #include "platform/image.h"
 #include "shell/foption.h"
 #include "shell/form1.h"
+#include "shell/forms.h"
 #include "surface/fcover.h"
 
 bool TTestDesktop::RegisterHotKey(int id, unsigned modifiers, unsigned virtualKey, THotKeyHandler handler) {
@@ -42,6 +43,13 @@ std::uint32_t ScreenPattern(std::uint32_t seed, int x, int y) {
 }
 
 TTestDesktop& Desktop() { return static_cast<TTestDesktop&>(Application->Desktop()); }
+
+void CreateTestForms(TApplication& app) {
+  app.SetDesktop(std::make_unique<TTestDesktop>());
+  CreateForms(app);
+  Form1->show();
+  app.ProcessMessages();
+}
 
 void ResetToIdle() {
   // Stopping is harmless while idle and also mends the state an Esc leaves behind.

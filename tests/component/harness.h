@@ -36,6 +36,11 @@ class TTestDesktop : public TDesktopServices {
 
 TTestDesktop& Desktop();
 
+class TApplication;
+// Gives the application the test desktop and creates the real forms as the program does, the
+// marker shown; for programs that drive the forms offscreen.
+void CreateTestForms(TApplication& app);
+
 // The pattern the test desktop shows at (x, y), as a 0x00RRGGBB pixel.
 std::uint32_t ScreenPattern(std::uint32_t seed, int x, int y);
 

@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "platform/application.h"
-#include "shell/form1.h"
-#include "shell/forms.h"
-#include "surface/fcover.h"
 #include "tests/component/harness.h"
 
 // The real forms, created as the program creates them, on Qt's offscreen platform.
@@ -12,9 +9,6 @@ int main(int argc, char** argv) {
   // Always the offscreen platform, also when ctest lists the tests at build time.
   qputenv("QT_QPA_PLATFORM", "offscreen");
   TApplication app(argc, argv);
-  app.SetDesktop(std::make_unique<TTestDesktop>());
-  CreateForms(app);
-  Form1->show();
-  app.ProcessMessages();
+  CreateTestForms(app);
   return RUN_ALL_TESTS();
 }

@@ -287,4 +287,46 @@ TEST_F(RegionTest, AFailedSaveShowsWhyAndKeepsTheDrawings) {
   EXPECT_FALSE(QFileInfo::exists(name));
 }
 
+// A frame left on the surface is erased where it was drawn, by the next selection press only;
+// it never reaches another showing, and a drag cut short by the hot key is not carried into it.
+TEST_F(RegionTest, FramesAndDragsNeverOutliveWhereTheyWereDrawn) {
+  ASSERT_TRUE(Select({100, 100}, {200, 150}));
+  // A stroke after the frame moves the drag's start and end points.
+  Stroke({300, 300}, {420, 360});
+  FCover->TBselectClick();
+  QTest::mousePress(FCover->PaintBox1, Qt::LeftButton, {}, QPoint(500, 500));
+  QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, QPoint(500, 500));
+  const std::vector<std::uint32_t> after = SurfaceCopy();
+  // The same strokes with no frame ever drawn: what the press must have left.
+  FCover->TBrefreshClick();
+  Stroke({60, 120}, {260, 130});
+  Stroke({150, 80}, {150, 190});
+  Stroke({300, 300}, {420, 360});
+  EXPECT_EQ(after, SurfaceCopy());
+
+  // A frame still up when the working state ends is not erased onto the next screen.
+  ASSERT_TRUE(Select({100, 100}, {200, 150}));
+  ResetToIdle();
+  StartWorking();
+  FCover->TBselectClick();
+  QTest::mousePress(FCover->PaintBox1, Qt::LeftButton, {}, QPoint(500, 500));
+  QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, QPoint(500, 500));
+  EXPECT_EQ(DiffCount(0, 0, FCover->Width(), FCover->Height()), 0);
+
+  // The hot key in the middle of a drag: the release happens while no surface is shown, and the
+  // next showing draws nothing until a new press.
+  for (void (TFCover::*tool)() : {&TFCover::TBpenClick, &TFCover::TBlineClick, &TFCover::TBrectClick}) {
+    (FCover->*tool)();
+    QTest::mousePress(FCover->PaintBox1, Qt::LeftButton, {}, QPoint(300, 300));
+    QTest::mouseMove(FCover->PaintBox1, QPoint(350, 340));
+    ResetToIdle();
+    StartWorking();
+    (FCover->*tool)();
+    QTest::mouseMove(FCover->PaintBox1, QPoint(420, 380));
+    QTest::mouseMove(FCover->PaintBox1, QPoint(450, 400));
+    EXPECT_EQ(DiffCount(0, 0, FCover->Width(), FCover->Height()), 0);
+    QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, QPoint(450, 400));
+  }
+}
+
 }  // namespace
