@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test soak bench fuzz format tidy clean install deb
+.PHONY: all deps build run test asan-build asan-test soak bench fuzz format tidy clean install deb
 
 all: build
 
@@ -27,6 +27,34 @@ run: deps
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j 2 --timeout 600
+	@$(MAKE) --no-print-directory asan-test
+
+# A second build folder under AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer,
+# -O1 -g to keep its compilation short. `make asan-build ASAN_TARGETS=...` builds other targets
+# in the same folder.
+ASAN_BUILD ?= build-asan
+ASAN_TARGETS ?= raster_tests picture_tests component_tests quilmar
+ASAN_CMAKE_FLAGS = -DQUILMAR_SANITIZE=ON -DQUILMAR_TESTS=ON -DQUILMAR_BENCHMARKS=OFF \
+  -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g"
+# Any report ends the program with status 86 and fails its test; tests/lsan.supp names the
+# libraries' own leaks that are not ours to fix.
+SANITIZER_ENV = ASAN_OPTIONS=halt_on_error=1:exitcode=86:detect_leaks=1:detect_stack_use_after_return=1 \
+  LSAN_OPTIONS=exitcode=86:suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+  UBSAN_OPTIONS=halt_on_error=1:exitcode=86:print_stacktrace=1
+# The end-to-end tests (built in $(BUILD)) that run the sanitized program: they freeze the
+# screen, draw with several tools, and quit it from its menu, so its leak check at exit runs.
+ASAN_E2E ?= ^e2e\.(TDrawingTest\.|TAppTest\.ExitIsDisabled)
+
+$(ASAN_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(ASAN_BUILD) $(ASAN_CMAKE_FLAGS)
+
+asan-build: deps $(ASAN_BUILD)/CMakeCache.txt
+	cmake --build $(ASAN_BUILD) -j $(JOBS) --target $(ASAN_TARGETS)
+
+asan-test: build asan-build
+	cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure --no-tests=error -j 2 --timeout 600 -L 'unit|component'
+	cd $(BUILD) && $(SANITIZER_ENV) QUILMAR_APP=$(CURDIR)/$(ASAN_BUILD)/app/quilmar \
+	  ctest --output-on-failure --no-tests=error --timeout 600 -R '$(ASAN_E2E)'
 
 # The long random soak of the real forms offscreen: SOAK_EVENTS events from SOAK_SEED (a failure
 # prints the command that reproduces it). A short run of it is part of `make test`.
@@ -79,4 +107,4 @@ tidy: build
 	@git ls-files 'app/*.cpp' 'shell/*.cpp' 'surface/*.cpp' 'platform/*.cpp' | xargs clang-tidy -p $(BUILD) --quiet
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -7,7 +7,8 @@
 
 namespace e2e {
 
-inline const QString App = QStringLiteral(QUILMAR_APP);
+// QUILMAR_APP in the environment names another build of the program (the sanitized one).
+inline const QString App = qEnvironmentVariable("QUILMAR_APP", QStringLiteral(QUILMAR_APP));
 inline const QString Probe = QStringLiteral(QUILMAR_E2E_PROBE);
 inline const QRect ToolBar(216, 0, 540, 28);
 // How long a window must stay as it is to count as left alone after an input was handled.
@@ -45,6 +46,17 @@ class TAppTest : public TXSessionTest {
   bool RightClickMenu(const TChild& app, QPoint where) {
     return Xdo().Move(where.x() + 5, where.y() + 5) && Xdo().Click(where.x(), where.y(), 3) &&
            WaitUntil([&] { return OpenMenu(app).has_value(); });
+  }
+  // Back to idle if working, then the menu's last item, exit: the program must end with status 0
+  // (a sanitized build also checks for leaks on the way out and fails the exit when it finds one).
+  void QuitFromMenu(TChild& app) {
+    if (Surface(app)) {
+      ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+      ASSERT_TRUE(WaitUntil([&] { return !Surface(app); }));
+    }
+    ASSERT_TRUE(RightClickMenu(app, MarkerPicture()));
+    ASSERT_TRUE(Xdo().Key("Up") && Xdo().Key("Return"));
+    EXPECT_EQ(app.WaitForExit(10000), 0) << "stderr: " << app.StdErr().toStdString();
   }
   // A corner of the marker's picture, clear of its five buttons.
   QPoint MarkerPicture() { return {Session().Size().width() - 52 + 4, 28 + 4}; }

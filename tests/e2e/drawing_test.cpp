@@ -28,6 +28,11 @@ class TDrawingTest : public TAppTest {
     }));
     Xdo().Move(600, 600);
   }
+  // Whatever was drawn, the program still quits cleanly from its menu.
+  void TearDown() override {
+    if (App_ && !HasFatalFailure()) QuitFromMenu(*App_);
+    TAppTest::TearDown();
+  }
 
   // A control of the tool bar lying at `left` within a bar whose top-left corner is `bar`.
   bool ClickBar(int left, QPoint bar = QPoint(216, 0)) { return Xdo().Click(bar.x() + left + 11, bar.y() + 13); }

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 #include <cstdlib>
@@ -314,6 +315,11 @@ TChild::~TChild() {
     FProcess.kill();
     FProcess.waitForFinished(ProcessStartMs);
   }
+  // What AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer print for a fault.
+  static const QRegularExpression report(QStringLiteral("ERROR: \\w+Sanitizer|: runtime error: |SUMMARY: \\w+Sanitizer"));
+  const QString errors = StdErr();
+  if (errors.contains(report))
+    ADD_FAILURE() << FProcess.program().toStdString() << " reported a fault:\n" << errors.toStdString();
 }
 
 bool TChild::Running() { return FProcess.state() != QProcess::NotRunning && !FProcess.waitForFinished(0); }
@@ -364,7 +370,10 @@ void TChild::Kill(int signal) {
   if (Running()) ::kill(pid_t(Pid()), signal);
 }
 
-QString TChild::StdErr() { return QString::fromLocal8Bit(FProcess.readAllStandardError()); }
+QString TChild::StdErr() {
+  FErr += FProcess.readAllStandardError();
+  return QString::fromLocal8Bit(FErr);
+}
 
 // ---- TXClient
 

@@ -103,7 +103,9 @@ class TInputMethod {
 class TChild {
  public:
   TChild(const QString& program, const QStringList& arguments, const QProcessEnvironment& env);
-  ~TChild();  // kills the process if it still runs
+  // Kills the process if it still runs; a sanitizer report on its standard error fails the test
+  // (the sanitized build of the program runs under these tests too).
+  ~TChild();
 
   bool Started() const { return FStarted; }
   qint64 Pid() const { return FProcess.processId(); }
@@ -117,11 +119,13 @@ class TChild {
   // The exit code, or nullopt when the process did not end in time (or crashed).
   std::optional<int> WaitForExit(int timeoutMs = 5000);
   void Kill(int signal);
+  // Everything the process wrote to standard error so far.
   QString StdErr();
 
  private:
   QProcess FProcess;
   QByteArray FBuffer;
+  QByteArray FErr;
   bool FStarted = false;
 };
 
