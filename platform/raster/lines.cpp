@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <cmath>
+#include <utility>
 
 #include "platform/raster/rasterizer.h"
 #include "platform/raster/shaperows.h"
@@ -106,6 +108,118 @@ class TLineWalk {
   std::int64_t FAx, FAy, FDx, FDy, FAdx, FAdy;
 };
 
+using u128 = unsigned __int128;
+
+// round(k * c / (2 * sqrt(l2))) for c >= 0, halves rounded up: the largest m with
+// (2m - 1) sqrt(l2) <= k c. Exact: k c needs 42 bits, (2m - 1)^2 l2 at most 86.
+std::int64_t RoundHalfScaled(std::int64_t k, std::int64_t c, u128 l2) {
+  const auto fits = [&](std::int64_t m) {
+    const u128 odd = u128(2 * m - 1);
+    return m <= 0 || odd * odd * l2 <= u128(k) * u128(k) * u128(c) * u128(c);
+  };
+  const long double estimate = static_cast<long double>(k) * static_cast<long double>(c) /
+                               (2.0L * std::sqrt(static_cast<long double>(l2)));
+  auto m = static_cast<std::int64_t>(std::floor(estimate + 0.5L));
+  while (m > 0 && !fits(m)) --m;
+  while (fits(m + 1)) ++m;
+  return m;
+}
+
+std::int64_t RoundHalfScaledSigned(std::int64_t k, std::int64_t c, u128 l2) {
+  return c >= 0 ? RoundHalfScaled(k, c, l2) : -RoundHalfScaled(k, -c, l2);
+}
+
+// Columns where a line through q with direction (ex, ey), ey != 0, crosses rows y0, y0 + 1, ...
+// rounded up: ceil(q.x + (y - q.y) ex / ey).
+class TCrossing {
+ public:
+  TCrossing(std::int64_t qx, std::int64_t qy, std::int64_t ex, std::int64_t ey, std::int64_t y0)
+      : FSteps(Start(qx, qy, ey < 0 ? -ex : ex, ey < 0 ? -ey : ey, y0), ey < 0 ? -ex : ex, ey < 0 ? -ey : ey) {}
+  std::int64_t Value() const { return FSteps.Value(); }
+  void Next() { FSteps.Next(); }
+
+ private:
+  static i128 Start(std::int64_t qx, std::int64_t qy, std::int64_t ex, std::int64_t ey, std::int64_t y0) {
+    return i128(qx) * ey + i128(y0 - qy) * ex + (ey - 1);
+  }
+  TFloorSteps FSteps;
+};
+
+// A wide line neither level nor upright: the band between the two sides parallel to it at the
+// pen's two half widths, (w + 1) / 2 on the upper side of a flat line (the right side of a steep
+// one) and w / 2 on the other, each side's offset from the ends rounded to whole pixels; the
+// band is the parallelogram of those four corners, filled by the polygon rule (pixel centres
+// inside, left and top edges included, right and bottom ones not), and the pen's disc at both
+// ends makes the round caps. Each row is one run of the band and the caps' runs, merged.
+void BandSpans(TSpanList& spans, std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2,
+               const TRasterPen& pen) {
+  const std::int64_t dx = x2 - x1, dy = y2 - y1;
+  const u128 l2 = u128(i128(dx) * dx) + u128(i128(dy) * dy);
+  const bool flat = (dx < 0 ? -dx : dx) >= (dy < 0 ? -dy : dy);
+  // (nx, ny) = s (dy, -dx) points to the side that gets the larger half: up for a flat line,
+  // right for a steep one.
+  const std::int64_t s = flat ? (dx > 0 ? 1 : -1) : (dy > 0 ? 1 : -1);
+  const std::int64_t nx = s * dy, ny = -s * dx;
+  const std::int64_t w = pen.Width;
+  const std::int64_t bigX = RoundHalfScaledSigned(w + 1, nx, l2), bigY = RoundHalfScaledSigned(w + 1, ny, l2);
+  const std::int64_t smallX = -RoundHalfScaledSigned(w, nx, l2), smallY = -RoundHalfScaledSigned(w, ny, l2);
+  // Corners: a = p1 + big, d = p1 + small; the sides run along (dx, dy) through a and d, the ends
+  // along (ex, ey) = d - a through a and through a + (dx, dy).
+  const std::int64_t ax = x1 + bigX, ay = y1 + bigY, bx = x2 + bigX, by = y2 + bigY;
+  const std::int64_t ddx = x1 + smallX, ddy = y1 + smallY;
+  const std::int64_t ex = smallX - bigX, ey = smallY - bigY;
+
+  const TDisc& disc = DiscOf(pen.Width);
+  const std::int64_t reach = w + 2;
+  const std::int64_t top = std::max<std::int64_t>(0, std::min(y1, y2) - reach);
+  const std::int64_t bottom = std::min<std::int64_t>(spans.Height(), std::max(y1, y2) + reach + 1);
+  if (top >= bottom) return;
+  // Which line of each pair lies left does not change from row to row.
+  const auto leftOf = [](std::int64_t px, std::int64_t py, std::int64_t qx, std::int64_t qy, std::int64_t ux,
+                         std::int64_t uy) {
+    // Is the line through p left of the parallel line through q, direction (ux, uy), uy != 0?
+    const i128 cross = i128(px - qx) * (uy < 0 ? -uy : uy) - i128(py - qy) * (uy < 0 ? -ux : ux);
+    return cross < 0;
+  };
+  const bool sideALeft = leftOf(ax, ay, ddx, ddy, dx, dy);
+  TCrossing sideA(ax, ay, dx, dy, top), sideD(ddx, ddy, dx, dy, top);
+  // Ends: crossings when they are not level, else a range of rows.
+  const bool levelEnds = ey == 0;
+  const bool endALeft = !levelEnds && leftOf(ax, ay, bx, by, ex, ey);
+  TCrossing endA(ax, ay, ex, levelEnds ? 1 : ey, top), endB(bx, by, ex, levelEnds ? 1 : ey, top);
+  const std::int64_t endTop = std::min(ay, by), endBottom = std::max(ay, by);
+
+  struct TRun {
+    std::int64_t L, R;
+  };
+  for (std::int64_t y = top; y < bottom; ++y) {
+    TRun runs[3];
+    int n = 0;
+    const std::int64_t sideL = sideALeft ? sideA.Value() : sideD.Value();
+    const std::int64_t sideR = sideALeft ? sideD.Value() : sideA.Value();
+    std::int64_t l = sideL, r = sideR - 1;
+    if (levelEnds) {
+      if (y < endTop || y >= endBottom) r = l - 1;
+    } else {
+      l = std::max(l, endALeft ? endA.Value() : endB.Value());
+      r = std::min(r, (endALeft ? endB.Value() : endA.Value()) - 1);
+    }
+    if (l <= r) runs[n++] = {l, r};
+    for (const auto& [cx, cy] : {std::pair{x1, y1}, std::pair{x2, y2}}) {
+      const std::int64_t j = y - cy;
+      if (j >= disc.FirstRow() && j <= disc.LastRow()) runs[n++] = {cx + disc.Lo(int(j)), cx + disc.Hi(int(j))};
+    }
+    // Merge touching runs so that every pixel is added once.
+    std::sort(runs, runs + n, [](const TRun& p, const TRun& q) { return p.L < q.L; });
+    for (int i = 0; i < n;) {
+      TRun merged = runs[i++];
+      while (i < n && runs[i].L <= merged.R + 1) merged.R = std::max(merged.R, runs[i++].R);
+      spans.AddRun(y, merged.L, merged.R, pen.PenPixel);
+    }
+    sideA.Next(), sideD.Next(), endA.Next(), endB.Next();
+  }
+}
+
 }  // namespace
 
 void LineSpans(TSpanList& spans, std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2,
@@ -130,7 +244,12 @@ void LineSpans(TSpanList& spans, std::int64_t x1, std::int64_t y1, std::int64_t 
     }
     return;
   }
-  // Wider pens: the disc swept along the pixels from a to b, both ends included (round caps).
+  if (x1 != x2 && y1 != y2) {
+    BandSpans(spans, x1, y1, x2, y2, pen);
+    return;
+  }
+  // Level, upright and zero-length lines: the disc swept along the pixels from a to b, both ends
+  // included (round caps).
   StrokeShape(spans, std::min(y1, y2), std::max(y1, y2) + 1, false, pen,
               [&](TShapeRows& rows, std::int64_t from, std::int64_t to) {
                 walk.Rows(from, to, walk.Length(),
