@@ -1,6 +1,6 @@
 #include <algorithm>
 #include <cmath>
-#include <utility>
+#include <cstdint>
 
 #include "platform/raster/rasterizer.h"
 #include "platform/raster/shaperows.h"
@@ -11,7 +11,13 @@ namespace {
 
 using i128 = __int128;
 
-std::int64_t FloorDiv(i128 n, std::int64_t d) {
+std::int64_t FloorDiv(i128 n, std::int64_t d) {  // d > 0
+  if (n >= INT64_MIN && n <= INT64_MAX) {  // the usual case: a 64-bit division is far cheaper
+    const auto m = std::int64_t(n);
+    std::int64_t q = m / d;
+    if (m % d != 0 && m < 0) --q;
+    return q;
+  }
   i128 q = n / d;
   if (n % d != 0 && n < 0) --q;
   return std::int64_t(q);
@@ -170,9 +176,11 @@ void BandSpans(TSpanList& spans, std::int64_t x1, std::int64_t y1, std::int64_t 
   const std::int64_t ex = smallX - bigX, ey = smallY - bigY;
 
   const TDisc& disc = DiscOf(pen.Width);
-  const std::int64_t reach = w + 2;
-  const std::int64_t top = std::max<std::int64_t>(0, std::min(y1, y2) - reach);
-  const std::int64_t bottom = std::min<std::int64_t>(spans.Height(), std::max(y1, y2) + reach + 1);
+  // Rows of the corners and the caps.
+  const std::int64_t up = std::min<std::int64_t>({bigY, smallY, disc.FirstRow()});
+  const std::int64_t down = std::max<std::int64_t>({bigY, smallY, disc.LastRow()});
+  const std::int64_t top = std::max<std::int64_t>(0, std::min(y1, y2) + up);
+  const std::int64_t bottom = std::min<std::int64_t>(spans.Height(), std::max(y1, y2) + down + 1);
   if (top >= bottom) return;
   // Which line of each pair lies left does not change from row to row.
   const auto leftOf = [](std::int64_t px, std::int64_t py, std::int64_t qx, std::int64_t qy, std::int64_t ux,
@@ -181,42 +189,55 @@ void BandSpans(TSpanList& spans, std::int64_t x1, std::int64_t y1, std::int64_t 
     const i128 cross = i128(px - qx) * (uy < 0 ? -uy : uy) - i128(py - qy) * (uy < 0 ? -ux : ux);
     return cross < 0;
   };
-  const bool sideALeft = leftOf(ax, ay, ddx, ddy, dx, dy);
   TCrossing sideA(ax, ay, dx, dy, top), sideD(ddx, ddy, dx, dy, top);
+  const bool sideALeft = leftOf(ax, ay, ddx, ddy, dx, dy);
+  TCrossing& sideL = sideALeft ? sideA : sideD;
+  TCrossing& sideR = sideALeft ? sideD : sideA;
   // Ends: crossings when they are not level, else a range of rows.
   const bool levelEnds = ey == 0;
-  const bool endALeft = !levelEnds && leftOf(ax, ay, bx, by, ex, ey);
   TCrossing endA(ax, ay, ex, levelEnds ? 1 : ey, top), endB(bx, by, ex, levelEnds ? 1 : ey, top);
+  const bool endALeft = !levelEnds && leftOf(ax, ay, bx, by, ex, ey);
+  TCrossing& endL = endALeft ? endA : endB;
+  TCrossing& endR = endALeft ? endB : endA;
   const std::int64_t endTop = std::min(ay, by), endBottom = std::max(ay, by);
 
   struct TRun {
     std::int64_t L, R;
   };
   for (std::int64_t y = top; y < bottom; ++y) {
-    TRun runs[3];
-    int n = 0;
-    const std::int64_t sideL = sideALeft ? sideA.Value() : sideD.Value();
-    const std::int64_t sideR = sideALeft ? sideD.Value() : sideA.Value();
-    std::int64_t l = sideL, r = sideR - 1;
+    std::int64_t l = sideL.Value(), r = sideR.Value() - 1;
     if (levelEnds) {
       if (y < endTop || y >= endBottom) r = l - 1;
     } else {
-      l = std::max(l, endALeft ? endA.Value() : endB.Value());
-      r = std::min(r, (endALeft ? endB.Value() : endA.Value()) - 1);
+      l = std::max(l, endL.Value());
+      r = std::min(r, endR.Value() - 1);
     }
-    if (l <= r) runs[n++] = {l, r};
-    for (const auto& [cx, cy] : {std::pair{x1, y1}, std::pair{x2, y2}}) {
-      const std::int64_t j = y - cy;
-      if (j >= disc.FirstRow() && j <= disc.LastRow()) runs[n++] = {cx + disc.Lo(int(j)), cx + disc.Hi(int(j))};
+    sideA.Next(), sideD.Next(), endA.Next(), endB.Next();
+    const std::int64_t j1 = y - y1, j2 = y - y2;
+    const bool cap1 = j1 >= disc.FirstRow() && j1 <= disc.LastRow();
+    const bool cap2 = j2 >= disc.FirstRow() && j2 <= disc.LastRow();
+    if (!cap1 && !cap2) {
+      spans.AddRun(y, l, r, pen.PenPixel);  // empty when l > r
+      continue;
     }
-    // Merge touching runs so that every pixel is added once.
-    std::sort(runs, runs + n, [](const TRun& p, const TRun& q) { return p.L < q.L; });
+    // Near the ends: the band's run and the caps' runs, in order and merged where they touch, so
+    // that every pixel is added once.
+    TRun runs[3];
+    int n = 0;
+    const auto add = [&](std::int64_t first, std::int64_t last) {
+      if (first > last) return;
+      int i = n++;
+      for (; i > 0 && runs[i - 1].L > first; --i) runs[i] = runs[i - 1];
+      runs[i] = {first, last};
+    };
+    add(l, r);
+    if (cap1) add(x1 + disc.Lo(int(j1)), x1 + disc.Hi(int(j1)));
+    if (cap2) add(x2 + disc.Lo(int(j2)), x2 + disc.Hi(int(j2)));
     for (int i = 0; i < n;) {
       TRun merged = runs[i++];
       while (i < n && runs[i].L <= merged.R + 1) merged.R = std::max(merged.R, runs[i++].R);
       spans.AddRun(y, merged.L, merged.R, pen.PenPixel);
     }
-    sideA.Next(), sideD.Next(), endA.Next(), endB.Next();
   }
 }
 
