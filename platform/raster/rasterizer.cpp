@@ -21,7 +21,8 @@ using u128 = unsigned __int128;
 // 5, 52 and 308 pixels at widths 3, 8 and 20. Exact in 128-bit integers for any 32-bit box.
 // It makes the pen's disc, and the rows of figures too large to trace (see TraceEllipse); the
 // outlines of ellipses and rounded rectangles otherwise follow the traced curve, whose rows are
-// a pixel narrower on some sizes (a 12x8 or 20x6 box).
+// narrower on some sizes (a pixel on each side for a 12x8 or 20x6 box, more at the tips of very
+// flat ones).
 class TEllipseRows {
  public:
   TEllipseRows(std::int64_t width, std::int64_t height)
@@ -152,6 +153,10 @@ void TraceEllipse(std::int64_t a, std::int64_t b, TVisitRow&& visit) {
   for (; 2 * (y - firstRow) + odd <= b; ++y)
     if (y != visited && !visit(y, x + 1)) return;
 }
+
+// Ellipses and rounded rectangles this small have no inside: the whole shape is the outline
+// (2x2 a block, 3x3 a plus, 4x4 twelve pixels).
+bool SolidShape(std::int64_t w, std::int64_t h) { return w <= 4 && h <= 4; }
 
 struct TVisit {
   bool Draws = false;
@@ -391,10 +396,6 @@ void RectangleSpans(TSpanList& spans, const TRect& box, const TRasterPen& pen) {
   });
 }
 
-// Ellipses and rounded rectangles this small have no inside: the whole shape is the outline
-// (2x2 a block, 3x3 a plus, 4x4 twelve pixels).
-bool SolidShape(std::int64_t w, std::int64_t h) { return w <= 4 && h <= 4; }
-
 void EllipseSpans(TSpanList& spans, const TRect& box, const TRasterPen& pen) {
   const std::int64_t w = box.Width(), h = box.Height();
   if (w <= 1 || h <= 1) return;
@@ -402,8 +403,8 @@ void EllipseSpans(TSpanList& spans, const TRect& box, const TRasterPen& pen) {
   const std::int64_t sumY = std::int64_t{box.Top} + box.Bottom - 1;
   if (w > MaxTracedSide || h > MaxTracedSide) {
     // Far larger than any screen (only reachable through absurd coordinates): the rows come in
-    // closed form from the pixels the curve passes near, which may differ from the trace by a
-    // pixel on a few rows, so that only the visible rows cost anything.
+    // closed form from the pixels the curve passes near, so that only the visible rows cost
+    // anything. They can differ from the trace's where the curve runs nearly level.
     TEllipseRows shape(w, h);
     StrokeShape(spans, box.Top, box.Bottom, true, pen, [&](TShapeRows& rows, std::int64_t from, std::int64_t to) {
       for (std::int64_t y = from; y < to; ++y) {
