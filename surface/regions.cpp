@@ -85,7 +85,9 @@ void TFCover::NrectwhiteClick() {
   TCanvas* canvas = PaintBox1->Canvas();
   const TColor kept = canvas->Brush.Color;
   canvas->Brush.Color = clWhite;
-  canvas->FillRect(SelInterior());
+  // A selection one pixel wide or high has no inside; its interior rectangle is reversed, and a
+  // fill would whiten the frame's own column or row.
+  if (const TRect interior = SelInterior(); !interior.IsEmpty()) canvas->FillRect(interior);
   canvas->Brush.Color = kept;
   FSelActive = false;
 }

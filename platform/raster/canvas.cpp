@@ -164,7 +164,11 @@ void TCanvas::RoundRect(int x1, int y1, int x2, int y2, int cornerWidth, int cor
 
 void TCanvas::FillRect(const TRect& rect) {
   const std::uint32_t pixel = ColorToPixel(Brush.Color);
-  Draw(pmCopy, true, [&](Raster::TSpanList& spans) { Raster::FillSpans(spans, rect, pixel); });
+  // Corners in reverse order fill the same pixels as in order, as the classic 32-bit fill does
+  // (its block fill flips a negative width or height): the smaller coordinate is inside, the
+  // larger just outside.
+  const TRect box = RectFromCorners(rect.Left, rect.Top, rect.Right, rect.Bottom);
+  Draw(pmCopy, true, [&](Raster::TSpanList& spans) { Raster::FillSpans(spans, box, pixel); });
 }
 
 void TCanvas::CopyRect(const TRect& dest, const TCanvas& source, const TRect& src) {

@@ -88,7 +88,9 @@ class TCanvas {
   void Rectangle(const TRect& r) { Rectangle(r.Left, r.Top, r.Right, r.Bottom); }
   void Ellipse(int x1, int y1, int x2, int y2);
   void RoundRect(int x1, int y1, int x2, int y2, int cornerWidth, int cornerHeight);
-  void FillRect(const TRect& rect);  // brush colour, ignores the pen mode and bsClear
+  // Brush colour, ignoring the pen mode and bsClear; corners in either order, min inclusive and
+  // max exclusive on each axis; zero width or height fills nothing.
+  void FillRect(const TRect& rect);
   // Copies src of the source canvas onto dest of this one, stretching smoothly when the sizes
   // differ and copying 1:1 exactly when they are equal. Parts of src outside the source leave
   // the destination untouched. Source and destination may be the same canvas.

@@ -19,6 +19,10 @@ using u128 = unsigned __int128;
 // |U| <= X(|V| - 1), with X(v) = A * sqrt(1 - v^2 / B^2). That rule touches all four box edges
 // at every size, gives 2x2 a block, 3x3 a plus and 4x4 twelve pixels, and as a pen disc it gives
 // 5, 52 and 308 pixels at widths 3, 8 and 20. Exact in 128-bit integers for any 32-bit box.
+// It makes the pen's disc, and the rows of figures too large to trace (see TraceEllipse); the
+// outlines of ellipses and rounded rectangles otherwise follow the traced curve, whose rows are
+// narrower on some sizes (a pixel on each side for a 12x8 or 20x6 box, more at the tips of very
+// flat ones).
 class TEllipseRows {
  public:
   TEllipseRows(std::int64_t width, std::int64_t height)
@@ -105,6 +109,54 @@ class TEllipseRows {
   TTrack FOnRow;
   TTrack FInner;
 };
+
+// The curve of an ellipse whose box has columns 0..a and rows 0..b (a, b >= 1), as a thin curve:
+// traced with integer error terms from the right end of the middle row(s) down to the bottom
+// row, one quarter, the others being its mirror images. Each step goes to the neighbouring pixel
+// (right, down or diagonal) whose error is smallest, so consecutive pixels touch by an edge or a
+// corner. Calls visit(row, right) once per row of the lower half, from row (b + 1) / 2 down to
+// row b, with the row's outermost column `right` (the row's pixels run from a - right to right);
+// stops early when visit returns false.
+//
+// The error terms grow like 8 a b^2: boxes up to MaxTracedSide fit in 64 bits. The trace walks
+// about (a + b) / 2 steps, a few thousand for a screen-sized box.
+inline constexpr std::int64_t MaxTracedSide = std::int64_t{1} << 18;
+
+template <class TVisitRow>
+void TraceEllipse(std::int64_t a, std::int64_t b, TVisitRow&& visit) {
+  const std::int64_t odd = b & 1;
+  std::int64_t dx = 4 * (1 - a) * b * b;       // error change of the next step inwards
+  std::int64_t dy = 4 * (odd + 1) * a * a;     // error change of the next step down
+  std::int64_t err = dx + dy + odd * a * a;    // error of the diagonal step
+  const std::int64_t stepX = 8 * b * b, stepY = 8 * a * a;
+  const std::int64_t firstRow = (b + 1) / 2;
+  std::int64_t x = a, y = firstRow, visited = -1;
+  do {
+    if (y != visited) {
+      if (!visit(y, x)) return;
+      visited = y;
+    }
+    const std::int64_t e2 = 2 * err;
+    if (e2 <= dy) {
+      ++y;
+      dy += stepY;
+      err += dy;
+    }
+    if (e2 >= dx || 2 * err > dy) {
+      --x;
+      dx += stepX;
+      err += dx;
+    }
+  } while (2 * x >= a);
+  // Very flat or very narrow boxes leave the trace before the last rows: their tips are the
+  // column just outside the one the trace ended on.
+  for (; 2 * (y - firstRow) + odd <= b; ++y)
+    if (y != visited && !visit(y, x + 1)) return;
+}
+
+// Ellipses and rounded rectangles this small have no inside: the whole shape is the outline
+// (2x2 a block, 3x3 a plus, 4x4 twelve pixels).
+bool SolidShape(std::int64_t w, std::int64_t h) { return w <= 4 && h <= 4; }
 
 struct TVisit {
   bool Draws = false;
@@ -228,12 +280,13 @@ void StrokeRows(TSpanList& spans, const TShapeRows& rows, std::int64_t outTop, s
   const int n = int(outBottom - outTop);
   const std::int32_t* fl = rows.L();
   const std::int32_t* fr = rows.R();
-  // The region's inside: its pixels whose eight neighbours all belong to it. Row runs, so a
-  // pixel is inside when it is within its own row's run, not at its ends, and within both
-  // neighbouring rows' runs.
+  // The region's inside: its pixels whose left, right, upper and lower neighbours all belong to
+  // it (a pixel with only a diagonal neighbour outside is inside), so that the outline is a thin
+  // curve whose pixels touch by an edge or a corner. Row runs: a pixel is inside when it is
+  // within its own row's run but not at its ends, and within both neighbouring rows' runs.
   const auto inside = [&](std::size_t t, std::int32_t& l, std::int32_t& r) {
-    l = std::max({fl[t - 1], fl[t], fl[t + 1]}) + 1;
-    r = std::min({fr[t - 1], fr[t], fr[t + 1]}) - 1;
+    l = std::max({fl[t - 1], fl[t] + 1, fl[t + 1]});
+    r = std::min({fr[t - 1], fr[t] - 1, fr[t + 1]});
   };
   const auto first = std::size_t(outTop - rows.Base());  // table index of row outTop
 
@@ -346,19 +399,35 @@ void RectangleSpans(TSpanList& spans, const TRect& box, const TRasterPen& pen) {
 void EllipseSpans(TSpanList& spans, const TRect& box, const TRasterPen& pen) {
   const std::int64_t w = box.Width(), h = box.Height();
   if (w <= 1 || h <= 1) return;
-  TEllipseRows shape(w, h);
   const std::int64_t sumX = std::int64_t{box.Left} + box.Right - 1;
   const std::int64_t sumY = std::int64_t{box.Top} + box.Bottom - 1;
-  StrokeShape(spans, box.Top, box.Bottom, true, pen, [&](TShapeRows& rows, std::int64_t from, std::int64_t to) {
-    for (std::int64_t y = from; y < to; ++y) {
-      if (const std::int64_t mirror = sumY - y; mirror >= from && mirror < y) {
-        rows.Copy(y, mirror);  // rows mirrored about the centre are alike
-        continue;
+  if (w > MaxTracedSide || h > MaxTracedSide) {
+    // Far larger than any screen (only reachable through absurd coordinates): the rows come in
+    // closed form from the pixels the curve passes near, so that only the visible rows cost
+    // anything. They can differ from the trace's where the curve runs nearly level.
+    TEllipseRows shape(w, h);
+    StrokeShape(spans, box.Top, box.Bottom, true, pen, [&](TShapeRows& rows, std::int64_t from, std::int64_t to) {
+      for (std::int64_t y = from; y < to; ++y) {
+        if (const std::int64_t mirror = sumY - y; mirror >= from && mirror < y) {
+          rows.Copy(y, mirror);  // rows mirrored about the centre are alike
+          continue;
+        }
+        const std::int64_t u = shape.HalfWidth(std::abs(2 * y - sumY));
+        rows.Set(y, (sumX - u) / 2, (sumX + u) / 2);
       }
-      const std::int64_t u = shape.HalfWidth(std::abs(2 * y - sumY));
-      rows.Set(y, (sumX - u) / 2, (sumX + u) / 2);
-    }
-  });
+    });
+    return;
+  }
+  StrokeShape(spans, box.Top, box.Bottom, !SolidShape(w, h), pen,
+              [&](TShapeRows& rows, std::int64_t from, std::int64_t to) {
+                TraceEllipse(w - 1, h - 1, [&](std::int64_t row, std::int64_t right) {
+                  const std::int64_t lower = std::int64_t{box.Top} + row, upper = sumY - lower;
+                  const std::int64_t r = std::int64_t{box.Left} + right, l = sumX - r;
+                  if (lower >= from && lower < to) rows.Set(lower, l, r);
+                  if (upper >= from && upper < to) rows.Set(upper, l, r);
+                  return lower + 1 < to || upper - 1 >= from;
+                });
+              });
 }
 
 void RoundRectSpans(TSpanList& spans, const TRect& box, std::int64_t cornerWidth, std::int64_t cornerHeight,
@@ -371,22 +440,38 @@ void RoundRectSpans(TSpanList& spans, const TRect& box, std::int64_t cornerWidth
     RectangleSpans(spans, box, pen);
     return;
   }
-  // The corner ellipse's rows, its left and right halves moved out to the box's sides and the
-  // rows between its halves full width. With the corner as large as the box this is the ellipse.
-  TEllipseRows corner(cw, ch);
-  StrokeShape(spans, box.Top, box.Bottom, true, pen, [&](TShapeRows& rows, std::int64_t from, std::int64_t to) {
-    const std::int64_t sumY = std::int64_t{box.Top} + box.Bottom - 1;
-    for (std::int64_t y = from; y < to; ++y) {
-      if (const std::int64_t mirror = sumY - y; mirror >= from && mirror < y) {
-        rows.Copy(y, mirror);
-        continue;
+  const std::int64_t sumY = std::int64_t{box.Top} + box.Bottom - 1;
+  const std::int64_t right = std::int64_t{box.Right} - 1;
+  // Rows full width, then the corner ellipse's rows over the top and bottom ones: its left and
+  // right halves moved out to the box's sides. With the corner as large as the box this is the
+  // ellipse.
+  if (cw > MaxTracedSide || ch > MaxTracedSide) {
+    TEllipseRows corner(cw, ch);  // closed form, as for huge ellipses
+    StrokeShape(spans, box.Top, box.Bottom, true, pen, [&](TShapeRows& rows, std::int64_t from, std::int64_t to) {
+      for (std::int64_t y = from; y < to; ++y) {
+        if (const std::int64_t mirror = sumY - y; mirror >= from && mirror < y) {
+          rows.Copy(y, mirror);
+          continue;
+        }
+        const std::int64_t e = std::min(y - box.Top, std::int64_t{box.Bottom} - 1 - y);
+        std::int64_t cut = 0;
+        if (e < ch / 2) cut = (cw - 1 - corner.HalfWidth(ch - 1 - 2 * e)) / 2;
+        rows.Set(y, box.Left + cut, right - cut);
       }
-      const std::int64_t e = std::min(y - box.Top, std::int64_t{box.Bottom} - 1 - y);
-      std::int64_t cut = 0;
-      if (e < ch / 2) cut = (cw - 1 - corner.HalfWidth(ch - 1 - 2 * e)) / 2;
-      rows.Set(y, box.Left + cut, std::int64_t{box.Right} - 1 - cut);
-    }
-  });
+    });
+    return;
+  }
+  StrokeShape(spans, box.Top, box.Bottom, !SolidShape(w, h), pen,
+              [&](TShapeRows& rows, std::int64_t from, std::int64_t to) {
+                for (std::int64_t y = from; y < to; ++y) rows.Set(y, box.Left, right);
+                TraceEllipse(cw - 1, ch - 1, [&](std::int64_t row, std::int64_t cornerRight) {
+                  const std::int64_t cut = cw - 1 - cornerRight;
+                  const std::int64_t top = std::int64_t{box.Top} + (ch - 1 - row), bottom = sumY - top;
+                  if (top >= from && top < to) rows.Set(top, box.Left + cut, right - cut);
+                  if (bottom >= from && bottom < to) rows.Set(bottom, box.Left + cut, right - cut);
+                  return top - 1 >= from || bottom + 1 < to;
+                });
+              });
 }
 
 void FillSpans(TSpanList& spans, const TRect& rect, std::uint32_t pixel) {

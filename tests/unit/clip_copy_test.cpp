@@ -55,14 +55,17 @@ TEST(Clip, ExcludedRectanglesAreNeverDrawnAndOnlyEightCount) {
   EXPECT_EQ(Where(clipped.Bitmap, RedPixel).size(), 60u * 40u);
 }
 
-TEST(FillRect, HalfOpenInBrushColourWhateverThePenModeAndEmptyDrawsNothing) {
+TEST(FillRect, HalfOpenInBrushColourWhateverThePenModeCornersInAnyOrderAndEmptyDrawsNothing) {
+  for (const TRect& r : {TRect{2, 3, 5, 7}, TRect{5, 7, 2, 3}, TRect{5, 3, 2, 7}, TRect{2, 7, 5, 3}}) {
+    TScene s(10, 10);
+    s.Canvas.Pen.Mode = pmXor;
+    s.Canvas.FillRect(r);
+    EXPECT_EQ(BoundsOf(Where(s.Bitmap, RedPixel)), (std::vector<int>{2, 3, 4, 6}));
+    EXPECT_EQ(Where(s.Bitmap, RedPixel).size(), 12u);
+  }
   TScene s(10, 10);
-  s.Canvas.Pen.Mode = pmXor;
-  s.Canvas.FillRect({2, 3, 5, 7});
-  EXPECT_EQ(BoundsOf(Where(s.Bitmap, RedPixel)), (std::vector<int>{2, 3, 4, 6}));
-  EXPECT_EQ(Where(s.Bitmap, RedPixel).size(), 12u);
   const auto before = Snapshot(s.Bitmap);
-  for (const TRect& r : {TRect{5, 5, 5, 9}, TRect{5, 5, 2, 9}, TRect{1, 1, 9, 1}}) s.Canvas.FillRect(r);
+  for (const TRect& r : {TRect{5, 5, 5, 9}, TRect{1, 1, 9, 1}, TRect{9, 4, 1, 4}}) s.Canvas.FillRect(r);
   EXPECT_EQ(Snapshot(s.Bitmap), before);
 }
 

@@ -157,6 +157,100 @@ TEST(Ellipse, OutlineIsConnectedWithoutGapsAtEveryEccentricity) {
   }
 }
 
+TEST(Ellipse, OutlineIsAThinCurve) {
+  // Box (10,10,50,40): 96 pixels, the top half row by row (the bottom half mirrors it).
+  const std::vector<std::vector<int>> top = {
+      {25, 26, 27, 28, 29, 30, 31, 32, 33, 34}, {21, 22, 23, 24, 35, 36, 37, 38}, {19, 20, 39, 40}, {17, 18, 41, 42},
+      {16, 43}, {15, 44}, {14, 45}, {13, 46}, {12, 47}, {11, 48}, {11, 48}, {11, 48}, {10, 49}, {10, 49}, {10, 49}};
+  TPixels expected;
+  for (int i = 0; i < 15; ++i)
+    for (int x : top[i]) expected.insert({x, 10 + i}), expected.insert({x, 39 - i});
+  ASSERT_EQ(expected.size(), 96u);
+  EXPECT_EQ(Footprint(60, 50, {TKind::Ellipse, 10, 10, 50, 40}, 1), expected);
+  // A solid brush fills exactly the pixels inside the curve: each row between its two sides.
+  TPixels inside;
+  for (int y = 10; y < 40; ++y) {
+    const auto& row = top[std::min(y - 10, 39 - y)];
+    for (int x = row.front(); x <= row.back(); ++x)
+      if (!expected.count({x, y})) inside.insert({x, y});
+  }
+  EXPECT_EQ(PenAndBrush(60, 50, {TKind::Ellipse, 10, 10, 50, 40}, 1), std::make_pair(expected, inside));
+}
+
+TEST(Ellipse, EverySizeIsSymmetricAndThin) {
+  for (int w = 3; w <= 44; ++w)
+    for (int h = 3; h <= 44; ++h) {
+      const TFigure f{TKind::Ellipse, 2, 3, 2 + w, 3 + h};
+      const std::string size = std::to_string(w) + "x" + std::to_string(h);
+      auto [pen, brush] = PenAndBrush(50, 50, f, 1);
+      ASSERT_EQ(Footprint(50, 50, f, 1), pen) << size;  // the brush changes no outline pixel
+      ASSERT_EQ(BoundsOf(pen), (std::vector<int>{2, 3, 1 + w, 2 + h})) << size;
+      for (auto [x, y] : pen) ASSERT_TRUE(pen.count({3 + w - x, y}) && pen.count({x, 5 + h - y})) << size;
+      // Each row: one run on each side, or one run across the middle.
+      for (int y = 3; y < 3 + h; ++y) {
+        int runs = 0;
+        for (int x = 2; x < 2 + w; ++x) runs += pen.count({x, y}) && !pen.count({x - 1, y});
+        ASSERT_TRUE(runs == 1 || runs == 2) << size << " row " << y;
+      }
+      // Thin: an outline pixel has a left, right, upper or lower neighbour outside the shape; the
+      // brush has none. Ellipses up to 4x4 are all outline.
+      TPixels shape = pen;
+      shape.insert(brush.begin(), brush.end());
+      const auto edge = [&](int x, int y) {
+        return !shape.count({x - 1, y}) || !shape.count({x + 1, y}) || !shape.count({x, y - 1}) || !shape.count({x, y + 1});
+      };
+      for (auto [x, y] : pen) ASSERT_TRUE(edge(x, y) || (w <= 4 && h <= 4)) << size << " " << x << "," << y;
+      for (auto [x, y] : brush) ASSERT_FALSE(edge(x, y)) << size;
+    }
+}
+
+TEST(Ellipse, WidePenIsAsHeavyOnTheSidesAsOnTheTopAndAsALine) {
+  for (int width : {3, 8, 20}) {
+    TScene s(200, 150);
+    s.Canvas.Pen.Width = width;
+    s.Canvas.Ellipse(20, 20, 181, 131);  // centre (100, 75)
+    // The pen's run from the outside in: along row y on the left side, down column x at the top.
+    const auto run = [&](int x, int y, int stepX, int stepY) {
+      while (s.Bitmap.Pixel(x, y) != BluePixel) x += stepX, y += stepY;
+      int n = 0;
+      for (; s.Bitmap.Pixel(x, y) == BluePixel; x += stepX, y += stepY) ++n;
+      return n;
+    };
+    EXPECT_EQ(run(0, 75, 1, 0), width) << "width " << width;
+    EXPECT_EQ(run(100, 0, 0, 1), width) << "width " << width;
+    if (width != 3) continue;
+    // Where the curve steps, a heavy outline widens the side's rows; here most rows of the sides
+    // and most columns of the top are exactly the pen's width.
+    int sideRows = 0, topColumns = 0;
+    for (int y = 20; y < 131; ++y) sideRows += run(0, y, 1, 0) == width;
+    for (int x = 20; x < 181; ++x) topColumns += run(x, 0, 0, 1) == width;
+    EXPECT_GT(sideRows, 111 / 2);
+    EXPECT_GT(topColumns, 161 / 2);
+  }
+}
+
+TEST(RoundRect, CornersFollowTheThinCurve) {
+  // The left end of the outline's top rows: 12x8 and 20x6 corners, drawn as rounded rectangles
+  // and as the ellipses of their own size.
+  const struct {
+    int CornerW, CornerH;
+    std::vector<int> Lefts;
+  } cases[] = {{12, 8, {3, 2, 1, 0}}, {20, 6, {5, 2, 0}}};
+  for (const auto& c : cases)
+    for (const TFigure& f : {TFigure{TKind::Ellipse, 4, 4, 4 + c.CornerW, 4 + c.CornerH}, TFigure{TKind::Rect, 4, 4, 44, 34}}) {
+      TScene s(60, 50);
+      if (f.Kind == TKind::Ellipse)
+        DrawFigure(s.Canvas, f);
+      else
+        s.Canvas.RoundRect(f.X1, f.Y1, f.X2, f.Y2, c.CornerW, c.CornerH);
+      for (std::size_t i = 0; i < c.Lefts.size(); ++i) {
+        int left = 0;
+        while (left < 60 && s.Bitmap.Pixel(left, 4 + int(i)) != BluePixel) ++left;
+        EXPECT_EQ(left - 4, c.Lefts[i]) << c.CornerW << "x" << c.CornerH << " row " << i << Picture(s.Bitmap);
+      }
+    }
+}
+
 TEST(RoundRect, SmallCornersAreTheRectangleAndFullCornersTheEllipse) {
   for (int width : {1, 5})
     for (TBrushStyle brush : {bsClear, bsSolid}) {

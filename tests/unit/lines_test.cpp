@@ -1,3 +1,4 @@
+#include <cmath>
 #include <random>
 
 #include "raster_support.h"
@@ -118,11 +119,14 @@ TEST(Lines, WidePensHaveRoundCapsAndCoverTheirOffsets) {
   EXPECT_TRUE(p.count({10, 19}) && p.count({9, 20}) && p.count({51, 20}));
 }
 
-TEST(Lines, WideLineIsThePenDiscSweptAlongItsPixelsEndIncluded) {
+TEST(Lines, LevelAndUprightWideLinesAreThePenDiscSweptAlongTheirPixelsEndIncluded) {
   std::mt19937 rng(11);
   std::uniform_int_distribution<int> coord(-10, 50), width(2, 13);
   for (int i = 0; i < 300; ++i) {
-    const int x1 = coord(rng), y1 = coord(rng), x2 = coord(rng), y2 = coord(rng), w = width(rng);
+    const int x1 = coord(rng), y1 = coord(rng);
+    // Upright, level, or a single point.
+    const int x2 = i % 3 == 1 ? coord(rng) : x1, y2 = i % 3 == 0 ? coord(rng) : y1;
+    const int w = width(rng);
     const TPixels disc = DrawLine(40, 40, 20, 20, 20, 20, w);
     TPixels stamped;
     // Stamp the disc on the line's pixels (found on a frame shifted by 20, so that pixels just
@@ -135,6 +139,40 @@ TEST(Lines, WideLineIsThePenDiscSweptAlongItsPixelsEndIncluded) {
     const TPixels drawn = DrawLine(40, 40, x1, y1, x2, y2, w);
     ASSERT_EQ(drawn, stamped) << x1 << "," << y1 << " -> " << x2 << "," << y2 << " w" << w;
   }
+}
+
+TEST(Lines, SlantedWideLineIsABandWithRoundCaps) {
+  // (10,10) -> (50,30) at width 3: rows of 8 where a dragged disc would give 6; 165 pixels.
+  TPixels expected;
+  const int rows[][3] = {{9, 10, 12},  {10, 9, 14},  {11, 9, 16},  {29, 45, 50}, {30, 47, 51}, {31, 50, 50}};
+  for (const auto& r : rows)
+    for (int x = r[1]; x <= r[2]; ++x) expected.insert({x, r[0]});
+  for (int y = 12; y <= 28; ++y)
+    for (int x = 2 * y - 13; x <= 2 * y - 6; ++x) expected.insert({x, y});
+  ASSERT_EQ(expected.size(), 165u);
+  EXPECT_EQ(DrawLine(64, 40, 10, 10, 50, 30, 3), expected);
+  EXPECT_EQ(DrawLine(64, 40, 50, 30, 10, 10, 3), expected);
+}
+
+TEST(Lines, SlantedWideLinesWeighAsMuchAsLevelOnesAtEveryWidth) {
+  // Every width at five slopes: a slanted line lights about as many pixels as a level line of
+  // the same length (the band's sides are rounded to whole pixels, which matters most on thin
+  // pens), its reverse lights the same pixels, and the pen's disc covers both ends. A disc
+  // dragged along the 1-pixel line would weigh a quarter less at 45 degrees.
+  const int slopes[][2] = {{60, 30}, {45, 45}, {-20, 70}, {70, -10}, {33, 56}};
+  for (int w = 2; w <= 99; ++w)
+    for (const auto& d : slopes) {
+      const int x1 = 160, y1 = 160, x2 = x1 + d[0], y2 = y1 + d[1];
+      const TPixels slanted = DrawLine(340, 340, x1, y1, x2, y2, w);
+      ASSERT_EQ(DrawLine(340, 340, x2, y2, x1, y1, w), slanted) << "w" << w;
+      const int length = int(std::lround(std::hypot(d[0], d[1])));
+      const double ratio = double(slanted.size()) / double(DrawLine(340, 340, x1, y1, x1 + length, y1, w).size());
+      EXPECT_GT(ratio, w < 10 ? 0.93 : 0.98) << "w" << w << " " << d[0] << "," << d[1];
+      EXPECT_LT(ratio, w < 10 ? 1.4 : 1.12) << "w" << w << " " << d[0] << "," << d[1];
+      for (auto [px, py] : DrawLine(340, 340, 170, 170, 170, 170, w))
+        ASSERT_TRUE(slanted.count({x1 + px - 170, y1 + py - 170}) && slanted.count({x2 + px - 170, y2 + py - 170}))
+            << "w" << w;
+    }
 }
 
 TEST(Lines, DiamondLeavesItsTopAndBottomVerticesUndrawn) {

@@ -14,7 +14,7 @@ struct TCase {
 };
 
 TCase RandomCase(std::mt19937& rng) {
-  std::uniform_int_distribution<int> kind(0, 4), coord(-30, 90), width(0, 30), coin(0, 3);
+  std::uniform_int_distribution<int> kind(0, 4), coord(-30, 90), width(0, 99), coin(0, 3);
   TCase c{{TKind(kind(rng)), coord(rng), coord(rng), coord(rng), coord(rng)}, width(rng), psSolid, bsClear};
   if (coin(rng) == 0) c.Width = coin(rng) % 2;  // many one-pixel pens: that is where dots live
   if (coin(rng) < 2) c.Style = psDot;
