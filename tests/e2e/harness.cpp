@@ -32,6 +32,18 @@ QString XsessionScript() { return QStringLiteral(QUILMAR_SOURCE_DIR "/scripts/xs
 
 }  // namespace
 
+int ShmSegmentsOf(qint64 pid, qint64 bytes) {
+  QFile table("/proc/sysvipc/shm");
+  if (!table.open(QIODevice::ReadOnly)) return -1;
+  table.readLine();  // header: key shmid perms size cpid lpid nattch ...
+  int count = 0;
+  while (!table.atEnd()) {
+    const QStringList fields = QString::fromLatin1(table.readLine()).simplified().split(' ');
+    if (fields.size() > 4 && (bytes < 0 || fields[3].toLongLong() == bytes) && fields[4].toLongLong() == pid) ++count;
+  }
+  return count;
+}
+
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs, int pollMs) {
   QElapsedTimer timer;
   timer.start();

@@ -21,6 +21,10 @@
 // processes started inside it, xdotool input, window properties and screen pixels.
 namespace e2e {
 
+// Shared-memory segments that process `pid` created and that still exist (of `bytes` only,
+// when given), from /proc/sysvipc/shm; -1 when the table cannot be read.
+int ShmSegmentsOf(qint64 pid, qint64 bytes = -1);
+
 // Polls `condition` every `pollMs` until it holds; false after `timeoutMs`.
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000, int pollMs = 20);
 

@@ -10,19 +10,6 @@
 namespace e2e {
 namespace {
 
-// Segments that process `pid` created and that still exist, from /proc/sysvipc/shm.
-int ShmSegmentsOf(qint64 pid) {
-  QFile table("/proc/sysvipc/shm");
-  if (!table.open(QIODevice::ReadOnly)) return -1;
-  table.readLine();  // header: key shmid perms size cpid lpid nattch ...
-  int count = 0;
-  while (!table.atEnd()) {
-    const QStringList fields = QString::fromLatin1(table.readLine()).simplified().split(' ');
-    if (fields.size() > 4 && fields[4].toLongLong() == pid) ++count;
-  }
-  return count;
-}
-
 // Freezes, checks the surface shows the pattern as it is now (inverted or not), and unfreezes.
 class TFreezeTest : public TAppTest {
  protected:

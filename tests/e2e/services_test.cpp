@@ -89,19 +89,6 @@ TEST_F(TServicesTest, HotKeyHeldByAnotherClientIsRefusedWithoutHarm) {
 
 // --- capture
 
-// Segments of `bytes` this process created, from /proc/sysvipc/shm.
-int ShmSegmentsOf(qint64 pid, qint64 bytes) {
-  QFile table("/proc/sysvipc/shm");
-  if (!table.open(QIODevice::ReadOnly)) return -1;
-  table.readLine();  // header: key shmid perms size cpid lpid nattch ...
-  int count = 0;
-  while (!table.atEnd()) {
-    const QStringList fields = QString::fromLatin1(table.readLine()).simplified().split(' ');
-    if (fields.size() > 4 && fields[3].toLongLong() == bytes && fields[4].toLongLong() == pid) ++count;
-  }
-  return count;
-}
-
 struct TCaptureCase {
   const char* Name;
   bool NoShm;
