@@ -162,6 +162,13 @@ int TPixelPool::FreeBlocks() {
   return Pool.Count;
 }
 
+std::size_t TPixelPool::FreePixels() {
+  std::lock_guard lock(Pool.Lock);
+  std::size_t pixels = 0;
+  for (int i = 0; i < Pool.Count; ++i) pixels += Pool.Free[i].Capacity;
+  return pixels;
+}
+
 void TPixelPool::Trim() {
   std::array<TFreeBlock, MaxFreeBlocks> blocks;
   {
