@@ -45,6 +45,6 @@ class TPixelPool {
   static int FreeBlocks();
   // The pixels those free blocks hold.
   static std::size_t FreePixels();
-  // Gives all free blocks back to the system.
-  static void Trim();
+  // Gives the free blocks back to the system, all but the `keep` largest.
+  static void Trim(int keep = 0);
 };
