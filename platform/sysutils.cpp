@@ -2,6 +2,17 @@
 
 #include <QHash>
 #include <limits>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+void ReleaseFreeMemory() {
+#if defined(__GLIBC__)
+  // glibc gives back only the free top of its heap by itself; a freed screen-sized buffer lower
+  // down stays resident until told.
+  malloc_trim(0);
+#endif
+}
 
 QString Trim(const QString& text) {
   qsizetype first = 0;

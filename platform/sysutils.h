@@ -27,6 +27,10 @@ class EOutOfResources : public Exception {
   using Exception::Exception;
 };
 
+// Gives the memory the C heap holds freed but unreturned back to the system, where the
+// heap allows it.
+void ReleaseFreeMemory();
+
 // Removes every leading and trailing character whose code is below 33.
 QString Trim(const QString& text);
 

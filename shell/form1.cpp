@@ -12,6 +12,8 @@
 #include "platform/application.h"
 #include "platform/desktop.h"
 #include "platform/image.h"
+#include "platform/raster/pixelpool.h"
+#include "platform/sysutils.h"
 #include "shell/foption.h"
 #include "shell/pictures.h"
 #include "surface/fcover.h"
@@ -19,6 +21,9 @@
 TForm1* Form1 = nullptr;
 
 namespace {
+
+// Screen-sized blocks the pixel pool keeps while idle (see StopDrawing).
+constexpr int IdlePoolBlocks = 2;
 
 // Closes the pop-up menus that are open; true when there was one.
 bool CloseOpenMenus() {
@@ -274,6 +279,12 @@ void TForm1::StopDrawing() {
         return;  // told at the next Ctrl+F1, if the screen is still too large then
       }
       FCover->winId();
+      // A resident program keeps while idle only what the next showing needs: the pool keeps
+      // two screen-sized blocks (the snapshot under a dialog and a save buffer), and the heap
+      // gives back what the showing freed. Otherwise both would keep the most a session ever
+      // had at once, and grow with each new size of picture or region over the day.
+      TPixelPool::Trim(IdlePoolBlocks);
+      ReleaseFreeMemory();
     });
   });
 }

@@ -1,5 +1,6 @@
 #include "shell/forms.h"
 
+#include <QPixmapCache>
 #include <stdexcept>
 
 #include "platform/application.h"
@@ -11,6 +12,11 @@ void CreateForms(TApplication& app) {
   app.Title = QStringLiteral("Quilmar");
   app.setApplicationName(QStringLiteral("quilmar"));
   app.Initialize();
+  // Every file dialog and message box makes its standard icons anew, and their scaled pixmaps
+  // go into the toolkit's pixmap cache under keys that are never asked for again. With the 10 MB
+  // default a program that stays resident all day slowly fills it with them; the pixmaps our few
+  // small windows really reuse (the style's, the tool bar's) take a fraction of this.
+  QPixmapCache::setCacheLimit(PixmapCacheKilobytes);
   app.CreateForm(Form1);
   // For the tests of the start-up guard only: a failure while the forms are being created, of
   // the framework's kind or of any other.

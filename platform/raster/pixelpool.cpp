@@ -1,9 +1,11 @@
 #include "platform/raster/pixelpool.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <mutex>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -162,13 +164,23 @@ int TPixelPool::FreeBlocks() {
   return Pool.Count;
 }
 
-void TPixelPool::Trim() {
-  std::array<TFreeBlock, MaxFreeBlocks> blocks;
+std::size_t TPixelPool::FreePixels() {
+  std::lock_guard lock(Pool.Lock);
+  std::size_t pixels = 0;
+  for (int i = 0; i < Pool.Count; ++i) pixels += Pool.Free[i].Capacity;
+  return pixels;
+}
+
+void TPixelPool::Trim(int keep) {
+  std::array<TFreeBlock, MaxFreeBlocks> blocks{};
   {
     std::lock_guard lock(Pool.Lock);
-    blocks = Pool.Free;
-    Pool.Free = {};
-    Pool.Count = 0;
+    // Largest first; the first `keep` stay.
+    std::sort(Pool.Free.begin(), Pool.Free.begin() + Pool.Count,
+              [](const TFreeBlock& a, const TFreeBlock& b) { return a.Capacity > b.Capacity; });
+    keep = std::clamp(keep, 0, Pool.Count);
+    for (int i = keep; i < Pool.Count; ++i) blocks[i] = std::exchange(Pool.Free[i], {});
+    Pool.Count = keep;
   }
   for (const TFreeBlock& block : blocks)
     if (block.Data != nullptr) Free(block.Data);

@@ -43,6 +43,8 @@ class TPixelPool {
   static void Prewarm(std::size_t pixels, int count);
   // Free blocks held by the pool (for tests and benchmarks).
   static int FreeBlocks();
-  // Gives all free blocks back to the system.
-  static void Trim();
+  // The pixels those free blocks hold.
+  static std::size_t FreePixels();
+  // Gives the free blocks back to the system, all but the `keep` largest.
+  static void Trim(int keep = 0);
 };

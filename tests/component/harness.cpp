@@ -24,8 +24,17 @@ bool TTestDesktop::CaptureScreen(TBitmap& target, int width, int height) {
   ++Captures;
   const int w = std::min(width, target.Width());
   const int h = std::min(height, target.Height());
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) target.SetPixel(x, y, ScreenPattern(Seed, x, y));
+  if (w <= 0 || h <= 0) return true;
+  // The pattern is worked out once per seed and size: long runs capture thousands of times.
+  if (FPatternSeed != Seed || FPatternWidth != w || FPatternHeight != h) {
+    FPattern.resize(std::size_t(w) * h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) FPattern[std::size_t(y) * w + x] = ScreenPattern(Seed, x, y);
+    FPatternSeed = Seed;
+    FPatternWidth = w;
+    FPatternHeight = h;
+  }
+  for (int y = 0; y < h; ++y) std::copy_n(FPattern.data() + std::size_t(y) * w, w, target.ScanLine(y));
   return true;
 }
 

@@ -32,6 +32,12 @@ class TTestDesktop : public TDesktopServices {
   int Prepared = 0;
   std::uint32_t Seed = 1;  // changes the pattern
   std::shared_ptr<std::vector<std::uint32_t>> Memory;
+
+ private:
+  std::vector<std::uint32_t> FPattern;
+  std::uint32_t FPatternSeed = 0;
+  int FPatternWidth = 0;
+  int FPatternHeight = 0;
 };
 
 TTestDesktop& Desktop();

@@ -40,6 +40,12 @@ TRect Area(const QWidget* control) {
 
 bool Inside(const TRect& r, int x, int y) { return x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom; }
 
+// Most rows of a surface are byte for byte what they were: those are passed over at the speed of
+// memcmp, and only the others are looked at pixel by pixel (where the unused top byte may differ).
+bool SameRow(const std::uint32_t* a, const std::uint32_t* b, int width) {
+  return std::memcmp(a, b, sizeof(std::uint32_t) * std::size_t(width)) == 0;
+}
+
 }  // namespace
 
 void Copy(const TBitmap& from, TPixels& to) {
@@ -89,6 +95,7 @@ std::string LeftOverAfterDrag(const TPixels& atPress, TDrawTool tool, TColor col
   for (int y = 0; y < now.Height(); ++y) {
     const std::uint32_t* row = now.ScanLine(y);
     const std::uint32_t* before = atPress.Data.data() + std::size_t(y) * atPress.Width;
+    if (SameRow(row, before, now.Width())) continue;
     for (int x = 0; x < now.Width(); ++x) {
       const std::uint32_t p = row[x] & RgbMask;
       const std::uint32_t was = before[x] & RgbMask;
@@ -127,6 +134,7 @@ std::string ChangedOutsideFrame(const TPixels& before, const TRect* frame) {
   for (int y = 0; y < now.Height(); ++y) {
     const std::uint32_t* row = now.ScanLine(y);
     const std::uint32_t* was = before.Data.data() + std::size_t(y) * before.Width;
+    if (SameRow(row, was, now.Width())) continue;
     for (int x = 0; x < now.Width(); ++x) {
       const std::uint32_t p = row[x] & RgbMask;
       if (p == (was[x] & RgbMask)) continue;

@@ -2,10 +2,11 @@
 // the surface's invariants checked along the way. A failure prints the seed, the event index and
 // the command that reproduces it.
 //
-//   quilmar_soak --seed N --events M [--from K]
+//   quilmar_soak --seed N --events M [--from K] [--report EVERY]
 //
 // --from K checks every invariant after each event from event K on (before K at the usual
-// cadence), to find the first event that breaks one.
+// cadence), to find the first event that breaks one. --report N prints the speed, resident
+// memory, C heap and pixel pool every N events (100000 unless told).
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -37,6 +38,7 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <malloc.h>
 #include <unistd.h>
 #include <vector>
 
@@ -45,6 +47,7 @@
 #include "platform/edits.h"
 #include "platform/image.h"
 #include "platform/paintbox.h"
+#include "platform/raster/pixelpool.h"
 #include "shell/foption.h"
 #include "shell/form1.h"
 #include "surface/fcover.h"
@@ -60,6 +63,7 @@ struct TOptions {
   std::int64_t Events = 20000;
   std::int64_t From = -1;
   int WatchdogSeconds = 60;
+  std::int64_t Report = 100000;
 };
 
 std::string Program = "quilmar_soak";
@@ -103,6 +107,14 @@ void ReadRss(long& now, long& peak) {
     if (line.startsWith("VmRSS:")) now = line.mid(6).trimmed().split(' ').value(0).toLong();
     if (line.startsWith("VmHWM:")) peak = line.mid(6).trimmed().split(' ').value(0).toLong();
   }
+}
+
+// The C heap: what is handed out, and what it holds from the system without handing it out
+// (free chunks a fragmented heap cannot give back), in kB.
+void ReadHeap(long& used, long& held) {
+  const struct mallinfo2 info = mallinfo2();
+  used = long((info.uordblks + info.hblkhd) / 1024);
+  held = long(info.fordblks / 1024);
 }
 
 class TSoak {
@@ -655,34 +667,45 @@ int TSoak::Run() {
     const bool everyEvent = Options.From >= 0 && FIndex >= Options.From;
     if (everyEvent || FIndex % 64 == 0) CheckTools();
     if (everyEvent || FIndex % 256 == 0) CheckBackground();
-    if (FIndex == warm) ReadRss(rssAtWarm, peakAtWarm);
-    if (FIndex > 0 && FIndex % 100000 == 0) {
-      long now, peak;
+    // Memory is compared at rest, where the program gives back what a showing freed: at the first
+    // return to idle after the warm-up, and at the end with the program put back to idle.
+    if (FIndex >= warm && rssAtWarm == 0 && wasWorking && !Form1->Working()) ReadRss(rssAtWarm, peakAtWarm);
+    if (FIndex > 0 && FIndex % Options.Report == 0) {
+      long now, peak, used, held;
       ReadRss(now, peak);
+      ReadHeap(used, held);
       const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
-      std::printf("soak: %" PRId64 " events, %.0f events/s, RSS %ld kB (peak %ld kB)\n", FIndex, FIndex / seconds, now, peak);
+      std::printf("soak: %" PRId64 " events, %.0f events/s, RSS %ld kB (peak %ld kB), heap in use %ld kB, free in heap %ld kB, "
+                  "pixel pool %zu kB in %d blocks\n",
+                  FIndex, FIndex / seconds, now, peak, used, held, TPixelPool::FreePixels() * 4 / 1024, TPixelPool::FreeBlocks());
       std::fflush(stdout);
     }
   }
-  EventStartedNs = 0;
   CheckAll();
-  Finished = true;
   const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+  if (Form1->Working()) {
+    // The end of the lesson: whatever dialog the stop meets is answered as before.
+    HotKey();
+    Application->ProcessMessages();
+    Application->ProcessMessages();
+  }
+  EventStartedNs = 0;
+  Finished = true;
   long rss, peak;
   ReadRss(rss, peak);
   std::printf("soak: seed %" PRIu64 ": %" PRId64 " events in %.1f s, %.0f events/s\n", Options.Seed, Options.Events, seconds,
               Options.Events / seconds);
   std::printf("soak: %" PRId64 " starts, %" PRId64 " drags checked, %" PRId64 " dialogs, %" PRId64 " message boxes\n", FStarts,
               FDragsChecked, FDialogs, FMessages);
-  std::printf("soak: RSS at 10%%: %ld kB, final: %ld kB, peak: %ld kB, growth after warm-up: %ld kB\n", rssAtWarm, rss, peak,
-              rss - rssAtWarm);
+  std::printf("soak: RSS at rest after warm-up: %ld kB, at rest at the end: %ld kB, peak: %ld kB, growth after warm-up: %ld kB\n",
+              rssAtWarm, rss, peak, rss - rssAtWarm);
   if (qEnvironmentVariableIsSet("SOAK_COSTS")) {
     for (const auto& [name, cost] : FCosts)
       std::printf("  %-32s %8" PRId64 " x %8.3f ms, max %8.1f ms\n", name.c_str(), cost.Count, cost.Ns / 1e6 / cost.Count,
                   cost.MaxNs / 1e6);
   }
   // Flat memory is judged on long runs only: a short one is still warming up.
-  if (Options.Events >= 200000 && rss - rssAtWarm >= 1024) {
+  if (Options.Events >= 200000 && rssAtWarm > 0 && rss - rssAtWarm >= 1024) {
     std::fprintf(stderr, "soak: FAILED: resident memory grew by %ld kB after warm-up\n", rss - rssAtWarm);
     return 1;
   }
@@ -703,6 +726,8 @@ bool ParseOptions(int argc, char** argv) {
       Options.Events = n;
     else if (arg == "--from")
       Options.From = n;
+    else if (arg == "--report")
+      Options.Report = std::max(1LL, n);
     else if (arg == "--watchdog")
       Options.WatchdogSeconds = int(std::max(1LL, n));
     else
@@ -716,7 +741,7 @@ bool ParseOptions(int argc, char** argv) {
 int main(int argc, char** argv) {
   Program = argv[0];
   if (!ParseOptions(argc, argv)) {
-    std::fprintf(stderr, "usage: %s --seed N --events M [--from K] [--watchdog SECONDS]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s --seed N --events M [--from K] [--report EVERY] [--watchdog SECONDS]\n", argv[0]);
     return 2;
   }
   qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -123,6 +123,7 @@ TEST(PixelPool, ReleasedScreenBlocksAreReusedAndPrewarmFillsThePool) {
   constexpr std::size_t screen = 1920 * 1080;
   TPixelPool::Prewarm(screen, 2);
   EXPECT_EQ(TPixelPool::FreeBlocks(), 2);
+  EXPECT_EQ(TPixelPool::FreePixels(), 2 * screen);
   {
     TBitmap b(1920, 1080);
     EXPECT_EQ(TPixelPool::FreeBlocks(), 1);
@@ -130,9 +131,25 @@ TEST(PixelPool, ReleasedScreenBlocksAreReusedAndPrewarmFillsThePool) {
   EXPECT_EQ(TPixelPool::FreeBlocks(), 2);
   TBitmap again(1920, 1080);
   EXPECT_EQ(TPixelPool::FreeBlocks(), 1);
+  EXPECT_EQ(TPixelPool::FreePixels(), screen);
   // A small bitmap does not take a screen block.
   TBitmap small(16, 16);
   EXPECT_EQ(TPixelPool::FreeBlocks(), 1);
+  TPixelPool::Trim();
+  EXPECT_EQ(TPixelPool::FreeBlocks(), 0);
+  EXPECT_EQ(TPixelPool::FreePixels(), 0u);
+}
+
+TEST(PixelPool, TrimKeepsTheLargestBlocksAskedFor) {
+  TPixelPool::Trim();
+  constexpr std::size_t sizes[] = {270'000, 2'700'000, 600'000, 1'300'000};
+  for (std::size_t pixels : sizes) TPixelPool::Prewarm(pixels, 1);
+  ASSERT_EQ(TPixelPool::FreeBlocks(), 4);
+  TPixelPool::Trim(2);
+  EXPECT_EQ(TPixelPool::FreeBlocks(), 2);
+  EXPECT_EQ(TPixelPool::FreePixels(), 4'000'000u);
+  TPixelPool::Trim(5);  // more than it holds: nothing goes
+  EXPECT_EQ(TPixelPool::FreePixels(), 4'000'000u);
   TPixelPool::Trim();
   EXPECT_EQ(TPixelPool::FreeBlocks(), 0);
 }
