@@ -63,12 +63,13 @@ bool MakePrivateFolder(const QString& path) {
 struct TPlace {
   QString Folder;
   QString Host;
+  bool Given = false;  // the session's runtime folder, checked already (it may be a link)
 };
 
 std::vector<TPlace> Places() {
   std::vector<TPlace> places;
   const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-  if (!runtime.isEmpty() && PrivateFolder(runtime, /*followLink=*/true, /*tighten=*/false)) places.push_back({runtime, {}});
+  if (!runtime.isEmpty() && PrivateFolder(runtime, /*followLink=*/true, /*tighten=*/false)) places.push_back({runtime, {}, true});
   const QString user = QString::number(geteuid());
   places.push_back({QDir::tempPath() + QStringLiteral("/quilmar-") + user, {}});
   const QString home = qEnvironmentVariable("HOME");
@@ -78,7 +79,8 @@ std::vector<TPlace> Places() {
 
 bool MakePlace(const TPlace& place) {
   if (!place.Host.isNull()) QDir().mkpath(QFileInfo(place.Folder).path());
-  return PrivateFolder(place.Folder, /*followLink=*/true, /*tighten=*/false) || MakePrivateFolder(place.Folder);
+  // Our own folders are never links: one in the temp folder could be swapped by its owner.
+  return place.Given || MakePrivateFolder(place.Folder);
 }
 
 // One lock and one socket per user and display: the same user on two displays runs two
