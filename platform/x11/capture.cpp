@@ -14,10 +14,12 @@ namespace {
 
 constexpr std::uint32_t AllPlanes = ~0u;
 
-// Copies `height` rows of `width` pixels, `sourceStride` pixels apart, into the bitmap.
-void CopyRows(const std::uint32_t* source, int sourceStride, TBitmap& target, int width, int height) {
+// Copies `height` rows of `width` pixels, `sourceStride` pixels apart, into the bitmap's rows
+// from `top` on.
+void CopyRows(const std::uint32_t* source, int sourceStride, TBitmap& target, int width, int height, int top = 0) {
   const std::size_t rowBytes = std::size_t(width) * sizeof(std::uint32_t);
-  for (int y = 0; y < height; ++y) std::memcpy(target.ScanLine(y), source + std::ptrdiff_t(y) * sourceStride, rowBytes);
+  for (int y = 0; y < height; ++y)
+    std::memcpy(target.ScanLine(top + y), source + std::ptrdiff_t(y) * sourceStride, rowBytes);
 }
 
 }  // namespace
@@ -166,8 +168,7 @@ bool TX11Capture::ReadGetImage(TBitmap& target, int width, int height) {
     if (!reply) return false;
     const int length = xcb_get_image_data_length(reply.get());
     if (std::size_t(length) < rowBytes * std::size_t(rows)) return false;
-    const auto* pixels = reinterpret_cast<const std::uint32_t*>(xcb_get_image_data(reply.get()));
-    for (int y = 0; y < rows; ++y) std::memcpy(target.ScanLine(top + y), pixels + std::ptrdiff_t(y) * width, rowBytes);
+    CopyRows(reinterpret_cast<const std::uint32_t*>(xcb_get_image_data(reply.get())), width, target, width, rows, top);
   }
   return true;
 }
