@@ -35,6 +35,10 @@ class TDesktopServices {
   // a copy, and the capture needs no buffer of its own. Empty where there is no such memory.
   // The block must be let go before the services are destroyed.
   virtual TPixelBlock CaptureMemory(int width, int height);
+  // Lets go of what PrepareCapture readied (shared memory) once no bitmap lives on it; the next
+  // capture readies it again. For when memory is short: a screen whose layers could not be
+  // made has no use for a screen-sized capture buffer either.
+  virtual void ReleaseCapture() {}
 
   // From now on no window of the application gets a task-bar button, on every showing.
   virtual void HideFromTaskbar() = 0;

@@ -120,10 +120,10 @@ void TFCover::PrepareForShowing(int width, int height) {
     PaintBox1->SetBackground(Image1->Bitmap());
     PaintBox1->PrepareBuffer();
   } catch (const std::bad_alloc&) {
-    ReleaseLayers();
+    ReleaseForLackOfMemory();
     throw EOutOfResources(ScreenTooLarge);
   } catch (const std::length_error&) {
-    ReleaseLayers();
+    ReleaseForLackOfMemory();
     throw EOutOfResources(ScreenTooLarge);
   }
 }
@@ -134,6 +134,13 @@ void TFCover::ReleaseLayers() {
   PaintBox1->ReleaseBuffer();
   // Whatever memory was kept for reuse goes back too: what comes next may need it.
   TPixelPool::Trim();
+}
+
+void TFCover::ReleaseForLackOfMemory() {
+  ReleaseLayers();
+  // The capture's screen-sized shared memory too: without it the message saying so, and
+  // whatever else the teacher does meanwhile, has the memory it needs.
+  Application->Desktop().ReleaseCapture();
 }
 
 void TFCover::FollowScreenSize(int width, int height) {

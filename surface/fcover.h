@@ -170,6 +170,8 @@ class TFCover : public QWidget, public Ui::FCover {
   void ChooseTool(TDrawTool tool);
   void LayoutLayers();
   void ReleaseLayers();
+  // The layers and the capture's memory, after a screen too large for the memory.
+  void ReleaseForLackOfMemory();
   void WatchScreen(QScreen* screen);
   // Moves the tool bar inside the window; a bar at the right or bottom edge of a window of the
   // old (logical) size stays at that edge.

@@ -64,6 +64,8 @@ class TX11Capture {
   // path, which leaves it alone.
   TPixelBlock Memory(int width, int height);
   bool Capture(TBitmap& target, int width, int height);
+  // Drops our hold on the segment; a bitmap living on it keeps it until it lets go.
+  void Release() { FSegment.reset(); }
   bool UsesShm() const { return FUseShm; }
 
  private:

@@ -23,6 +23,7 @@ class TX11DesktopServices final : public TDesktopServices {
     return FCapture.Capture(target, width, height);
   }
   TPixelBlock CaptureMemory(int width, int height) override { return FCapture.Memory(width, height); }
+  void ReleaseCapture() override { FCapture.Release(); }
 
   void HideFromTaskbar() override {
     if (!FTaskbar) FTaskbar = std::make_unique<TX11TaskbarHider>(FX11);
