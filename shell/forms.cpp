@@ -13,9 +13,10 @@ void CreateForms(TApplication& app) {
   app.setApplicationName(QStringLiteral("quilmar"));
   app.Initialize();
   // Every file dialog and message box makes its standard icons anew, and their scaled pixmaps
-  // go into the toolkit's pixmap cache under keys that are never asked for again. With the 10 MB
-  // default a program that stays resident all day slowly fills it with them; the pixmaps our few
-  // small windows really reuse (the style's, the tool bar's) take a fraction of this.
+  // go into the toolkit's pixmap cache under keys that are never asked for again. Whatever the
+  // limit, the cache keeps the text of every key it ever dropped (Qt 6.4), so a program that
+  // stays resident all day would grow by a few kilobytes with every dialog it shows. Without the
+  // cache the style paints our few small windows directly, which costs microseconds.
   QPixmapCache::setCacheLimit(PixmapCacheKilobytes);
   app.CreateForm(Form1);
   // For the tests of the start-up guard only: a failure while the forms are being created, of

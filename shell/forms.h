@@ -2,8 +2,8 @@
 
 class TApplication;
 
-// The toolkit's pixmap cache limit, in kB (see CreateForms).
-constexpr int PixmapCacheKilobytes = 2048;
+// The toolkit's pixmap cache limit, in kB: none (see CreateForms).
+constexpr int PixmapCacheKilobytes = 0;
 
 // Names the application, initialises it and creates the program's three forms from their
 // descriptions in the program's order: the marker window (the main form), the surface and the
