@@ -29,6 +29,7 @@ void PrepareFirstFreeze() {
   } catch (const EOutOfResources&) {
     return;  // a screen too large for the memory is told at the first Ctrl+F1
   }
+  FCover->winId();
   FCover->WarmUpCaptions();
 }
 

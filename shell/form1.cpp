@@ -287,6 +287,7 @@ void TForm1::StopDrawing() {
       } catch (const EOutOfResources&) {
         return;  // told at the next Ctrl+F1, if the screen is still too large then
       }
+      FCover->winId();
       // A resident program keeps while idle only what the next showing needs: the pool keeps
       // two screen-sized blocks (the snapshot under a dialog and a save buffer), and the heap
       // gives back what the showing freed. Otherwise both would keep the most a session ever

@@ -136,7 +136,9 @@ void TFCover::PrepareForShowing(int width, int height) {
     const qreal ratio = screen->devicePixelRatio();
     setScreen(screen);
     setGeometry(QRect(screen->geometry().topLeft(), QSize(qRound(width / ratio), qRound(height / ratio))));
-    if (!testAttribute(Qt::WA_WState_Created)) winId();
+    // Until it exists the toolkit reports the largest ratio of all screens; one screen has only
+    // its own, and its window is made by the callers once the layers are there.
+    if (QGuiApplication::screens().size() > 1 && !testAttribute(Qt::WA_WState_Created)) winId();
   } else {
     const qreal ratio = devicePixelRatioF();
     setGeometry(0, 0, qRound(width / ratio), qRound(height / ratio));
