@@ -4,6 +4,7 @@
 #include "platform/desktop.h"
 #include "platform/ending.h"
 #include "platform/instance.h"
+#include "platform/screens.h"
 #include "shell/form1.h"
 #include "shell/forms.h"
 #include "surface/fcover.h"
@@ -19,11 +20,12 @@ const QString ActivationMessage = QStringLiteral("KezOnlyOne");
 // window, given its geometry first, and the caption faces. Nothing more stays resident: a
 // snapshot or save buffer is made when a dialog needs one.
 void PrepareFirstFreeze() {
-  const int w = ScreenWidth();
-  const int h = ScreenHeight();
-  Application->Desktop().PrepareCapture(w, h);
+  // The screen the pointer is on now is the likeliest to be frozen first.
+  QScreen* screen = ScreenUnderPointer();
+  const QRect area = DeviceGeometry(screen);
+  Application->Desktop().PrepareCapture(area.width(), area.height());
   try {
-    FCover->PrepareForShowing(w, h);
+    FCover->PrepareForShowing(screen);
   } catch (const EOutOfResources&) {
     return;  // a screen too large for the memory is told at the first Ctrl+F1
   }

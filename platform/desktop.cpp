@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/raster/bitmap.h"
+#include "platform/screens.h"
 
 #ifdef QUILMAR_X11
 #include "platform/x11/x11desktop.h"
@@ -23,8 +24,11 @@ class TQtDesktopServices final : public TDesktopServices {
   void UnregisterHotKeys() override {}
   void PrepareCapture(int, int) override {}
 
-  bool CaptureScreen(TBitmap& target, int width, int height) override {
+  bool CaptureScreen(TBitmap& target, int left, int top, int width, int height) override {
+    // Qt grabs one screen at a time, in its device pixels: the one whose corner is asked for.
     QScreen* screen = QGuiApplication::primaryScreen();
+    for (QScreen* candidate : QGuiApplication::screens())
+      if (DeviceGeometry(candidate).topLeft() == QPoint(left, top)) screen = candidate;
     if (!screen) return false;
     QImage grab = screen->grabWindow(0).toImage();
     if (grab.isNull()) return false;

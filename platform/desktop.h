@@ -27,9 +27,12 @@ class TDesktopServices {
   // Readies everything a capture of width x height needs (shared memory, buffers), so that the
   // first capture is as quick as the later ones.
   virtual void PrepareCapture(int width, int height) = 0;
-  // Copies the desktop's pixels (0, 0, width, height) to (0, 0) of target, clipped to target.
-  // Returns false when the desktop could not be read; target is then left as it was.
-  virtual bool CaptureScreen(TBitmap& target, int width, int height) = 0;
+  // Copies the desktop's pixels (left, top, width, height), in device pixels of the whole desktop
+  // (one screen of several lies at an offset), to (0, 0) of target, clipped to target and to the
+  // desktop. Returns false when the desktop could not be read; target is then left as it was.
+  virtual bool CaptureScreen(TBitmap& target, int left, int top, int width, int height) = 0;
+  // The same for the screen at the desktop's origin.
+  bool CaptureScreen(TBitmap& target, int width, int height) { return CaptureScreen(target, 0, 0, width, height); }
   // Memory for a width x height capture target that the window system writes into directly,
   // readied as by PrepareCapture. A bitmap moved onto it (TBitmap::Adopt) is captured without
   // a copy, and the capture needs no buffer of its own. Empty where there is no such memory.

@@ -15,7 +15,9 @@
 
 #include "platform/application.h"
 #include "platform/raster/canvas.h"
+#include "platform/screens.h"
 #include "platform/sysutils.h"
+#include "surface/fcover.h"
 
 TFOption* FOption = nullptr;
 
@@ -167,8 +169,8 @@ void TFOption::FitFrame() {
 }
 
 void TFOption::CentreOnScreen() {
-  QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
-  if (!screen) screen = QGuiApplication::primaryScreen();
+  // Over a frozen screen, that one; otherwise where the teacher points.
+  QScreen* screen = FCover && FCover->isVisible() ? FCover->ScreenInUse() : ScreenUnderPointer();
   if (!screen) return;
   const QRect area = screen->geometry();
   QRect outer(QPoint(), frameGeometry().size());

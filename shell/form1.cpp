@@ -13,6 +13,7 @@
 #include "platform/desktop.h"
 #include "platform/image.h"
 #include "platform/raster/pixelpool.h"
+#include "platform/screens.h"
 #include "platform/sysutils.h"
 #include "shell/foption.h"
 #include "shell/pictures.h"
@@ -85,10 +86,17 @@ constexpr TMenuRow MenuRows[] = {
 
 const QString TrayTip = QStringLiteral("Quilmar - Quilmar开发组");
 
-// The marker lives in logical coordinates of the primary screen.
+// The marker lives in logical coordinates of the primary screen, which need not lie at the
+// desktop's origin.
 QRect ScreenArea() {
   QScreen* screen = QGuiApplication::primaryScreen();
   return screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+}
+
+// Beyond the right edge of every screen: parked there the marker lies on none of them.
+int ParkingLeft() {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? screen->virtualGeometry().right() + 1 : ScreenArea().right() + 1;
 }
 
 }  // namespace
@@ -124,7 +132,7 @@ TForm1::TForm1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::W
   FTray->show();
   Application->Desktop().HideFromTaskbar();
 
-  MoveMarker(ScreenArea().width() - 52, 28);
+  MoveMarker(ScreenArea().right() + 1 - 52, ScreenArea().top() + 28);
   FMarkWidth = 36;
   FMarkHeight = 36;
   FShowMark = true;
@@ -244,7 +252,8 @@ void TForm1::StartDrawing() {
   Application->ProcessMessages();
   EnableWorkingMenu();
   try {
-    FCover->PrepareForShowing(ScreenWidth(), ScreenHeight());
+    // The screen the teacher points at is the one frozen: with a projector, the class's.
+    FCover->PrepareForShowing(ScreenUnderPointer());
   } catch (const EOutOfResources& e) {
     // Nothing is frozen: the program stays idle, as it was, and says why.
     DisableWorkingMenu();
@@ -269,12 +278,12 @@ void TForm1::StopDrawing() {
   SetMarkerControlsVisible(true);
   raise();
   // Closing destroyed the surface's native window; the next one is made while idle, sized
-  // first, so that the next Ctrl+F1 does not wait for it.
+  // first, on the screen just used, so that the next Ctrl+F1 there does not wait for it.
   QTimer::singleShot(0, FCover, [] {
     if (FCover->isVisible()) return;
     RunHandler([] {
       try {
-        FCover->PrepareForShowing(ScreenWidth(), ScreenHeight());
+        FCover->PrepareForShowing(FCover->ScreenInUse());
       } catch (const EOutOfResources&) {
         return;  // told at the next Ctrl+F1, if the screen is still too large then
       }
@@ -299,7 +308,10 @@ void TForm1::DisableWorkingMenu() {
 }
 
 void TForm1::CaptureScreen(TBitmap* target) {
-  if (target) Application->Desktop().CaptureScreen(*target, ScreenWidth(), ScreenHeight());
+  if (!target) return;
+  // The screen the surface covers, wherever it lies on the desktop.
+  const QRect area = FCover->DeviceArea();
+  Application->Desktop().CaptureScreen(*target, area.x(), area.y(), area.width(), area.height());
 }
 
 void TForm1::ChooseTool(int tool) {
@@ -345,10 +357,10 @@ void TForm1::NoptionClick() {
 void TForm1::NexitClick() { close(); }
 
 void TForm1::BplayClick() { StartDrawing(); }
-void TForm1::BleftClick() { MoveMarker(16, FTop); }
-void TForm1::BrightClick() { MoveMarker(ScreenArea().width() - width() - 16, FTop); }
-void TForm1::BupClick() { MoveMarker(FLeft, 28); }
-void TForm1::BdownClick() { MoveMarker(FLeft, ScreenArea().height() - height() - 32); }
+void TForm1::BleftClick() { MoveMarker(ScreenArea().left() + 16, FTop); }
+void TForm1::BrightClick() { MoveMarker(ScreenArea().right() + 1 - width() - 16, FTop); }
+void TForm1::BupClick() { MoveMarker(FLeft, ScreenArea().top() + 28); }
+void TForm1::BdownClick() { MoveMarker(FLeft, ScreenArea().bottom() + 1 - height() - 32); }
 
 void TForm1::MoveMarker(int left, int top) {
   FLeft = left;
@@ -364,7 +376,7 @@ void TForm1::ApplyShowMark() {
     FSavedLeft = FLeft;
     // Parked beyond the right edge. A window manager keeps a sliver of each window it manages
     // on the screen, so the parked marker is taken off it too: not one pixel of it shows.
-    MoveMarker(ScreenArea().width(), FTop);
+    MoveMarker(ParkingLeft(), FTop);
     hide();
   }
   Application->ProcessMessages();

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QScreen>
+#include <QWindow>
 #include <algorithm>
 #include <cstdint>
 #include <new>
@@ -14,6 +15,7 @@
 #include "platform/desktop.h"
 #include "platform/fontdialog.h"
 #include "platform/image.h"
+#include "platform/screens.h"
 #include "shell/form1.h"
 #include "surface/glyphs.h"
 
@@ -71,15 +73,33 @@ TFCover::TFCover() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt:
   // RandR can resize or rotate the screen at any time, and an output can come or go.
   for (QScreen* screen : QGuiApplication::screens()) WatchScreen(screen);
   connect(qApp, &QGuiApplication::screenAdded, this, [this](QScreen* screen) { WatchScreen(screen); });
-  connect(qApp, &QGuiApplication::primaryScreenChanged, this,
-          [this] { RunHandler([this] { FollowScreenSize(ScreenWidth(), ScreenHeight()); }); });
+  const auto followScreenInUse = [this] {
+    const QRect area = DeviceGeometry(ScreenInUse());
+    RunHandler([&] { FollowScreenSize(area.width(), area.height()); });
+  };
+  connect(qApp, &QGuiApplication::primaryScreenChanged, this, [this, followScreenInUse] {
+    if (!FScreen) followScreenInUse();
+  });
+  // The screen in use going away leaves the surface to the primary one.
+  connect(qApp, &QGuiApplication::screenRemoved, this, [this, followScreenInUse](QScreen* screen) {
+    if (screen != FScreen) return;
+    FScreen = nullptr;
+    followScreenInUse();
+  });
 }
 
 void TFCover::WatchScreen(QScreen* screen) {
   connect(screen, &QScreen::geometryChanged, this, [this, screen] {
-    if (screen == QGuiApplication::primaryScreen())
-      RunHandler([this] { FollowScreenSize(ScreenWidth(), ScreenHeight()); });
+    if (screen != ScreenInUse()) return;
+    const QRect area = DeviceGeometry(screen);
+    RunHandler([&] { FollowScreenSize(area.width(), area.height()); });
   });
+}
+
+QScreen* TFCover::ScreenInUse() const { return FScreen ? FScreen.data() : QGuiApplication::primaryScreen(); }
+
+QRect TFCover::DeviceArea() const {
+  return QRect(DeviceGeometry(ScreenInUse()).topLeft(), QSize(Width(), Height()));
 }
 
 TFCover::~TFCover() {
@@ -100,12 +120,29 @@ void TFCover::LayoutLayers() {
   PaintBox1->setGeometry(rect());
 }
 
+void TFCover::PrepareForShowing(QScreen* screen) {
+  if (!isVisible()) FScreen = screen;
+  const QRect area = DeviceGeometry(ScreenInUse());
+  PrepareForShowing(area.width(), area.height());
+}
+
 void TFCover::PrepareForShowing(int width, int height) {
-  // A native window made ahead on a screen that is no longer the primary one is made anew when
-  // shown: moved across screens, an existing window can keep the old screen's ratio.
-  if (!isVisible() && testAttribute(Qt::WA_WState_Created) && screen() != QGuiApplication::primaryScreen()) destroy();
-  const qreal ratio = devicePixelRatioF();
-  setGeometry(0, 0, qRound(width / ratio), qRound(height / ratio));
+  QScreen* screen = ScreenInUse();
+  if (!isVisible() && screen) {
+    // A native window made ahead on another screen is made anew: moved across screens, an
+    // existing window can keep the old screen's ratio. The new one is made once its geometry is
+    // given, on the screen in use, so the layers below take that screen's ratio.
+    if (testAttribute(Qt::WA_WState_Created) && windowHandle() && windowHandle()->screen() != screen) destroy();
+    const qreal ratio = screen->devicePixelRatio();
+    setScreen(screen);
+    setGeometry(QRect(screen->geometry().topLeft(), QSize(qRound(width / ratio), qRound(height / ratio))));
+    // Until it exists the toolkit reports the largest ratio of all screens; one screen has only
+    // its own, and its window is made by the callers once the layers are there.
+    if (QGuiApplication::screens().size() > 1 && !testAttribute(Qt::WA_WState_Created)) winId();
+  } else {
+    const qreal ratio = devicePixelRatioF();
+    setGeometry(0, 0, qRound(width / ratio), qRound(height / ratio));
+  }
   // A hidden window gets its resize event only when shown; the background is made at the
   // image's size on first use, so the layers take the window's size now.
   LayoutLayers();
@@ -153,7 +190,13 @@ void TFCover::FollowScreenSize(int width, int height) {
     }
     return;
   }
-  if (width <= 0 || height <= 0 || (width == Width() && height == Height())) return;
+  if (width <= 0 || height <= 0) return;
+  const QPoint origin = ScreenInUse() ? ScreenInUse()->geometry().topLeft() : QPoint();
+  if (width == Width() && height == Height()) {
+    // The screen moved on the desktop without changing its size.
+    if (pos() != origin) move(origin);
+    return;
+  }
   // An XOR preview drawn on the old size would not be erased exactly on the new one.
   EraseBand();
   try {
@@ -167,7 +210,7 @@ void TFCover::FollowScreenSize(int width, int height) {
   }
   const QSize old = size();
   const qreal ratio = devicePixelRatioF();
-  setGeometry(0, 0, qRound(width / ratio), qRound(height / ratio));
+  setGeometry(QRect(origin, QSize(qRound(width / ratio), qRound(height / ratio))));
   LayoutLayers();
   KeepToolBarInside(old);
   if (FSelActive && !(Intersect(FSelRect, TRect{0, 0, width, height}) == FSelRect)) FSelActive = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -130,10 +131,18 @@ class TFCover : public QWidget, public Ui::FCover {
   void LoadImageFullScreen();
   void LoadImageIntoRect(int left, int top, int right, int bottom);
 
-  // Everything the first showing needs, made ahead so that it is as quick as the later ones.
-  // Layers of another size than the screen's are made anew. Throws EOutOfResources, with both
-  // layers let go, when the screen is too large for the memory there is.
+  // Everything the first showing needs, made ahead so that it is as quick as the later ones:
+  // the window on `screen` (the primary one when null), covering its device pixels, with its
+  // native window made on that screen. A shown surface stays on its screen. Layers of another
+  // size than the screen's are made anew. Throws EOutOfResources, with both layers let go, when
+  // the screen is too large for the memory there is.
+  void PrepareForShowing(QScreen* screen);
+  // The same for width x height device pixels on the screen in use.
   void PrepareForShowing(int width, int height);
+  // The screen the surface covers (the primary one until a freeze chose another), and the
+  // surface's rectangle on the desktop in device pixels.
+  QScreen* ScreenInUse() const;
+  QRect DeviceArea() const;
   // The screen now has width x height device pixels. A shown surface follows it: the drawing
   // and the frozen picture are kept where they fit, the area gained is white, and the tool bar
   // stays on screen. A hidden one readies layers of the new size.
@@ -229,6 +238,7 @@ class TFCover : public QWidget, public Ui::FCover {
   bool FSelActive = false;
   TDrawTool FTool = dtPen;
   bool FBandShown = false;
+  QPointer<QScreen> FScreen;  // the screen of the last freeze; null: the primary one
 };
 
 extern TFCover* FCover;

@@ -2,6 +2,10 @@
 // Plain xcb, everything made ahead: on Ctrl+F1 it reads the root through MIT-SHM into a
 // shared segment, puts that into a pixmap that is the background of a full-screen
 // override-redirect window, and maps the window; Ctrl+F1 again unmaps it.
+//
+//   quilmar_latency_floor [X Y WIDTH HEIGHT]     one monitor's rectangle of the root; the whole
+//                                                root without
+
 #include <sys/ipc.h>
 #include <sys/shm.h>
 #include <xcb/shm.h>
@@ -40,7 +44,7 @@ std::uint16_t NumLockMask(xcb_connection_t* c, xcb_key_symbols_t* symbols) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   int screenNumber = 0;
   xcb_connection_t* c = xcb_connect(nullptr, &screenNumber);
   if (xcb_connection_has_error(c)) return Fail("no X display");
@@ -48,8 +52,16 @@ int main() {
   for (int i = 0; i < screenNumber; ++i) xcb_screen_next(&it);
   xcb_screen_t* screen = it.data;
   const xcb_window_t root = screen->root;
-  const std::uint16_t width = screen->width_in_pixels;
-  const std::uint16_t height = screen->height_in_pixels;
+  std::int16_t left = 0, top = 0;
+  std::uint16_t width = screen->width_in_pixels;
+  std::uint16_t height = screen->height_in_pixels;
+  if (argc == 5) {
+    left = std::int16_t(std::atoi(argv[1]));
+    top = std::int16_t(std::atoi(argv[2]));
+    width = std::uint16_t(std::atoi(argv[3]));
+    height = std::uint16_t(std::atoi(argv[4]));
+    if (width == 0 || height == 0) return Fail("bad rectangle");
+  }
 
   xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(c);
   xcb_keycode_t* f1 = xcb_key_symbols_get_keycode(symbols, KeySymF1);
@@ -81,11 +93,11 @@ int main() {
   xcb_create_gc(c, gc, pixmap, 0, nullptr);
   const xcb_window_t window = xcb_generate_id(c);
   const std::uint32_t values[] = {pixmap, 1};
-  xcb_create_window(c, XCB_COPY_FROM_PARENT, window, root, 0, 0, width, height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+  xcb_create_window(c, XCB_COPY_FROM_PARENT, window, root, left, top, width, height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
                     screen->root_visual, XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT, values);
   // One full round trip through every path ahead of time, so the first freeze is like the rest.
   std::free(xcb_shm_get_image_reply(
-      c, xcb_shm_get_image(c, root, 0, 0, width, height, ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0), nullptr));
+      c, xcb_shm_get_image(c, root, left, top, width, height, ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0), nullptr));
   xcb_shm_put_image(c, pixmap, gc, width, height, 0, 0, width, height, 0, 0, screen->root_depth,
                     XCB_IMAGE_FORMAT_Z_PIXMAP, 0, segment, 0);
   std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
@@ -99,7 +111,7 @@ int main() {
       if (press->detail == key) {
         if (!shown) {
           std::free(xcb_shm_get_image_reply(
-              c, xcb_shm_get_image(c, root, 0, 0, width, height, ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0), nullptr));
+              c, xcb_shm_get_image(c, root, left, top, width, height, ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0), nullptr));
           xcb_shm_put_image(c, pixmap, gc, width, height, 0, 0, width, height, 0, 0, screen->root_depth,
                             XCB_IMAGE_FORMAT_Z_PIXMAP, 0, segment, 0);
           xcb_map_window(c, window);

@@ -7,7 +7,11 @@
 // ctrl+F1` is started, on CLOCK_MONOTONIC. The same is measured for a minimal plain-xcb client
 // (the floor). Figures only: nothing here passes or fails on a time.
 //
-//   quilmar_latency --app PATH --floor PATH [--runs N] [--idle-seconds S]
+//   quilmar_latency --app PATH --floor PATH [--runs N] [--idle-seconds S] [--monitors LIST]
+//
+// With --monitors "A:2880x1620+0+0 B:1920x1080+2880+0" (the RandR monitors of the session, as
+// scripts/xsession's XSESSION_MONITORS sets them) each monitor is measured in turn: the probe
+// window in its middle, the pointer on it, the floor freezing that monitor's rectangle.
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -96,7 +100,8 @@ struct TStats {
 // The probe window and the screen read-back.
 class TScreenProbe {
  public:
-  bool Open() {
+  // In the middle of `area` (x, y, width, height of the root); the whole root when empty.
+  bool Open(const std::vector<int>& area = {}) {
     int screenNumber = 0;
     FC = xcb_connect(nullptr, &screenNumber);
     if (xcb_connection_has_error(FC)) return false;
@@ -105,8 +110,14 @@ class TScreenProbe {
     FScreen = it.data;
     Width = FScreen->width_in_pixels;
     Height = FScreen->height_in_pixels;
+    if (area.size() == 4) {
+      Left = area[0];
+      Top = area[1];
+      Width = area[2];
+      Height = area[3];
+    }
     // Middle of the screen: clear of the tool bar at the top, the marker and the tray.
-    const std::int16_t x = std::int16_t(Width / 2), y = std::int16_t(Height / 2);
+    const std::int16_t x = std::int16_t(Left + Width / 2), y = std::int16_t(Top + Height / 2);
     FWindow = xcb_generate_id(FC);
     const std::uint32_t values[] = {CounterBase};
     xcb_create_window(FC, XCB_COPY_FROM_PARENT, FWindow, FScreen->root, x, y, ProbeSize, ProbeSize, 0,
@@ -165,7 +176,7 @@ class TScreenProbe {
   // The viewable top-level window of `pid` named `name` exists.
   bool HasWindow(pid_t pid, const char* name) { return Find(FScreen->root, pid, name); }
 
-  int Width = 0, Height = 0;
+  int Left = 0, Top = 0, Width = 0, Height = 0;
 
  private:
   bool Locate() {
@@ -222,6 +233,7 @@ struct TTarget {
   std::string Name;
   std::string Path;
   bool IsFloor = false;
+  std::vector<std::string> Arguments;
 };
 
 struct TRows {
@@ -266,7 +278,9 @@ class TBench {
  private:
   pid_t Start(const TTarget& target) {
     int out = -1;
-    const pid_t pid = Spawn({target.Path}, target.IsFloor ? &out : nullptr);
+    std::vector<std::string> argv{target.Path};
+    argv.insert(argv.end(), target.Arguments.begin(), target.Arguments.end());
+    const pid_t pid = Spawn(argv, target.IsFloor ? &out : nullptr);
     if (pid < 0) return pid;
     bool ready = false;
     const double deadline = Now() + TimeoutS;
@@ -335,33 +349,28 @@ void PrintRow(const char* name, const TStats& app, const TStats& floor, double s
               ratio.c_str());
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::map<std::string, std::string> options;
-  for (int i = 1; i + 1 < argc; i += 2) options[argv[i]] = argv[i + 1];
-  const std::string app = options["--app"];
-  const std::string floorPath = options["--floor"];
-  const int runs = options.count("--runs") ? std::stoi(options["--runs"]) : 10;
-  const double idle = options.count("--idle-seconds") ? std::stod(options["--idle-seconds"]) : 60;
-  if (floorPath.empty()) {
-    std::fprintf(stderr, "usage: %s --app PATH --floor PATH [--runs N] [--idle-seconds S]\n", argv[0]);
-    return 2;
+// "NAME:WxH+X+Y ..." as x, y, width, height each, with the names.
+std::vector<std::pair<std::string, std::vector<int>>> ParseMonitors(const std::string& text) {
+  std::vector<std::pair<std::string, std::vector<int>>> monitors;
+  std::istringstream words(text);
+  for (std::string word; words >> word;) {
+    char name[64] = {};
+    int w = 0, h = 0, x = 0, y = 0;
+    if (std::sscanf(word.c_str(), "%63[^:]:%dx%d+%d+%d", name, &w, &h, &x, &y) != 5 || w <= 0 || h <= 0) return {};
+    monitors.push_back({name, {x, y, w, h}});
   }
+  return monitors;
+}
 
-  TScreenProbe probe;
-  if (!probe.Open()) {
-    std::fprintf(stderr, "cannot show the probe window (is DISPLAY a running session?)\n");
-    return 1;
-  }
-  TBench bench(probe, runs, idle);
-  const bool haveApp = access(app.c_str(), X_OK) == 0;
-  TRows appRows;
-  if (haveApp) appRows = bench.Measure({"quilmar", app, false});
-  const TRows floorRows = bench.Measure({"floor", floorPath, true});
+void MovePointer(int x, int y) {
+  const pid_t xdotool = Spawn({"xdotool", "mousemove", "--sync", std::to_string(x), std::to_string(y)});
+  if (xdotool > 0) Reap(xdotool);
+}
 
-  std::printf("\nscreen %dx%d, %d runs, idle %.0f s; times from the start of xdotool\n", probe.Width, probe.Height,
-              runs, idle);
+void PrintTable(const char* title, const TScreenProbe& probe, int runs, double idle, bool haveApp, const std::string& app,
+                const TRows& appRows, const TRows& floorRows) {
+  std::printf("\n%sscreen %dx%d, %d runs, idle %.0f s; times from the start of xdotool\n", title, probe.Width,
+              probe.Height, runs, idle);
   if (!haveApp) std::printf("quilmar rows skipped: %s is not built\n", app.c_str());
   std::printf("%-30s %-34s %-34s %s\n", "row", "quilmar median [range]", "floor median [range]", "quilmar/floor");
   PrintRow("hot key -> surface showing", appRows.Shown, floorRows.Shown, 1e3, "ms");
@@ -376,5 +385,55 @@ int main(int argc, char** argv) {
   }
   if (haveApp && !appRows.FirstShown.Empty() && !appRows.Shown.Empty())
     std::printf("first freeze / later freezes: %.2fx\n", appRows.FirstShown.Median() / appRows.Shown.Median());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::map<std::string, std::string> options;
+  for (int i = 1; i + 1 < argc; i += 2) options[argv[i]] = argv[i + 1];
+  const std::string app = options["--app"];
+  const std::string floorPath = options["--floor"];
+  const int runs = options.count("--runs") ? std::stoi(options["--runs"]) : 10;
+  const double idle = options.count("--idle-seconds") ? std::stod(options["--idle-seconds"]) : 60;
+  const auto monitors = ParseMonitors(options["--monitors"]);
+  if (floorPath.empty() || (options.count("--monitors") && monitors.empty())) {
+    std::fprintf(stderr,
+                 "usage: %s --app PATH --floor PATH [--runs N] [--idle-seconds S] [--monitors \"NAME:WxH+X+Y ...\"]\n",
+                 argv[0]);
+    return 2;
+  }
+  const bool haveApp = access(app.c_str(), X_OK) == 0;
+
+  if (monitors.empty()) {
+    TScreenProbe probe;
+    if (!probe.Open()) {
+      std::fprintf(stderr, "cannot show the probe window (is DISPLAY a running session?)\n");
+      return 1;
+    }
+    TBench bench(probe, runs, idle);
+    TRows appRows;
+    if (haveApp) appRows = bench.Measure({"quilmar", app, false, {}});
+    const TRows floorRows = bench.Measure({"floor", floorPath, true, {}});
+    PrintTable("", probe, runs, idle, haveApp, app, appRows, floorRows);
+    return 0;
+  }
+  for (const auto& [name, area] : monitors) {
+    TScreenProbe probe;
+    if (!probe.Open(area)) {
+      std::fprintf(stderr, "cannot show the probe window on monitor %s\n", name.c_str());
+      return 1;
+    }
+    // The program freezes the screen under the pointer: put it on this monitor, off the probe.
+    MovePointer(area[0] + area[2] / 4, area[1] + area[3] / 4);
+    TBench bench(probe, runs, idle);
+    TRows appRows;
+    if (haveApp) appRows = bench.Measure({"quilmar", app, false, {}});
+    std::vector<std::string> rectangle;
+    for (int v : area) rectangle.push_back(std::to_string(v));
+    const TRows floorRows = bench.Measure({"floor", floorPath, true, rectangle});
+    const std::string title = "monitor " + name + " at +" + std::to_string(area[0]) + "+" + std::to_string(area[1]) + ": ";
+    PrintTable(title.c_str(), probe, runs, idle, haveApp, app, appRows, floorRows);
+  }
   return 0;
 }

@@ -44,7 +44,7 @@ class TBenchDesktop : public TDesktopServices {
   bool RegisterHotKey(int, unsigned, unsigned, THotKeyHandler) override { return true; }
   void UnregisterHotKeys() override {}
   void PrepareCapture(int, int) override {}
-  bool CaptureScreen(TBitmap& target, int width, int height) override {
+  bool CaptureScreen(TBitmap& target, int, int, int width, int height) override {
     for (int y = 0; y < std::min(height, target.Height()); ++y)
       for (int x = 0; x < std::min(width, target.Width()); ++x)
         target.SetPixel(

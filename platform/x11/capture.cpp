@@ -114,7 +114,7 @@ void TX11Capture::Prepare(int width, int height) {
   if (!EnsureSegment(bytes)) return;
   // The server faults in its side of the pages on this read; reading one word per page does
   // the same for ours.
-  if (!ReadShm(width, height)) return;
+  if (!ReadShm(0, 0, width, height)) return;
   const long page = sysconf(_SC_PAGESIZE);
   const std::size_t step = page > 0 ? std::size_t(page) / sizeof(std::uint32_t) : 1024;
   volatile std::uint32_t sink = 0;
@@ -130,12 +130,12 @@ TPixelBlock TX11Capture::Memory(int width, int height) {
   return TPixelBlock::Borrow(FSegment->Pixels(), FSegment->Bytes() / sizeof(std::uint32_t), FSegment);
 }
 
-bool TX11Capture::ReadShm(int width, int height) {
+bool TX11Capture::ReadShm(int left, int top, int width, int height) {
   xcb_connection_t* c = FX11.Connection;
   xcb_generic_error_t* rawError = nullptr;
   TXcbPtr<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
       c,
-      xcb_shm_get_image(c, FX11.Root(), 0, 0, width, height, AllPlanes, XCB_IMAGE_FORMAT_Z_PIXMAP, FSegment->Id(), 0),
+      xcb_shm_get_image(c, FX11.Root(), std::int16_t(left), std::int16_t(top), width, height, AllPlanes, XCB_IMAGE_FORMAT_Z_PIXMAP, FSegment->Id(), 0),
       &rawError));
   TXcbPtr<xcb_generic_error_t> error(rawError);
   if (reply && reply->size >= std::uint32_t(width) * height * sizeof(std::uint32_t)) return true;
@@ -153,58 +153,60 @@ void TX11Capture::AbandonShm(bool lost) {
   FSegment.reset();
 }
 
-bool TX11Capture::ReadGetImage(TBitmap& target, int width, int height) {
+bool TX11Capture::ReadGetImage(TBitmap& target, int left, int top, int width, int height) {
   xcb_connection_t* c = FX11.Connection;
   // In bands of a few MiB: one reply for the whole screen would be a third screen-sized buffer,
   // and xcb gives up the whole connection when it cannot allocate a reply.
   constexpr std::size_t BandBytes = 4u << 20;
   const std::size_t rowBytes = std::size_t(width) * sizeof(std::uint32_t);
   const int bandRows = int(std::max<std::size_t>(1, std::min<std::size_t>(BandBytes / rowBytes, std::size_t(height))));
-  for (int top = 0; top < height; top += bandRows) {
-    const int rows = std::min(bandRows, height - top);
+  for (int row = 0; row < height; row += bandRows) {
+    const int rows = std::min(bandRows, height - row);
     auto reply = XcbReply(xcb_get_image_reply, c,
-                          xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, FX11.Root(), 0, std::int16_t(top),
+                          xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, FX11.Root(), std::int16_t(left), std::int16_t(top + row),
                                         std::uint16_t(width), std::uint16_t(rows), AllPlanes));
     if (!reply) return false;
     const int length = xcb_get_image_data_length(reply.get());
     if (std::size_t(length) < rowBytes * std::size_t(rows)) return false;
-    CopyRows(reinterpret_cast<const std::uint32_t*>(xcb_get_image_data(reply.get())), width, target, width, rows, top);
+    CopyRows(reinterpret_cast<const std::uint32_t*>(xcb_get_image_data(reply.get())), width, target, width, rows, row);
   }
   return true;
 }
 
-bool TX11Capture::Capture(TBitmap& target, int width, int height) {
+bool TX11Capture::Capture(TBitmap& target, int left, int top, int width, int height) {
   if (!FormatSupported()) return false;
   int rootWidth = 0;
   int rootHeight = 0;
   if (!RootSize(rootWidth, rootHeight)) return false;
-  width = std::min({width, target.Width(), rootWidth});
-  height = std::min({height, target.Height(), rootHeight});
+  // A monitor lies inside the root; one that RandR has just taken away may not.
+  if (left < 0 || top < 0 || left >= rootWidth || top >= rootHeight) return false;
+  width = std::min({width, target.Width(), rootWidth - left});
+  height = std::min({height, target.Height(), rootHeight - top});
   if (width <= 0 || height <= 0) return true;  // nothing to copy
 
   if (FSegment && target.ScanLine(0) == FSegment->Pixels()) {
     // The target is the segment: the server writes the picture in place, rows packed, so
     // only a capture as wide as the target's rows can go that way.
-    if (width == target.Stride() && ReadShmCounted(width, height)) return true;
-    return ReadGetImage(target, width, height);
+    if (width == target.Stride() && ReadShmCounted(left, top, width, height)) return true;
+    return ReadGetImage(target, left, top, width, height);
   }
   // A segment some bitmap lives on must not be overwritten by a capture meant for another.
   const bool lent = FSegment && FSegment.use_count() > 1;
   if (FUseShm && !lent && EnsureSegment(std::size_t(width) * height * sizeof(std::uint32_t))) {
-    if (ReadShmCounted(width, height)) {
+    if (ReadShmCounted(left, top, width, height)) {
       CopyRows(FSegment->Pixels(), width, target, width, height);
       return true;
     }
   }
-  return ReadGetImage(target, width, height);
+  return ReadGetImage(target, left, top, width, height);
 }
 
-bool TX11Capture::ReadShmCounted(int width, int height) {
+bool TX11Capture::ReadShmCounted(int left, int top, int width, int height) {
   if (FShmLossAfter == 0) {
     FShmLossAfter = -1;
     XcbCheck(FX11.Connection, xcb_shm_detach_checked(FX11.Connection, FSegment->Id()));
   } else if (FShmLossAfter > 0) {
     --FShmLossAfter;
   }
-  return ReadShm(width, height);
+  return ReadShm(left, top, width, height);
 }

@@ -63,7 +63,8 @@ class TX11Capture {
   // place by the server. While a bitmap holds it, captures into other bitmaps take the GetImage
   // path, which leaves it alone.
   TPixelBlock Memory(int width, int height);
-  bool Capture(TBitmap& target, int width, int height);
+  // The root's pixels (left, top, width, height) into (0, 0) of target, clipped to both.
+  bool Capture(TBitmap& target, int left, int top, int width, int height);
   // Drops our hold on the segment; a bitmap living on it keeps it until it lets go.
   void Release() { FSegment.reset(); }
   bool UsesShm() const { return FUseShm; }
@@ -71,12 +72,12 @@ class TX11Capture {
  private:
   bool FormatSupported() const;
   bool EnsureSegment(std::size_t bytes);
-  bool ReadShm(int width, int height);
+  bool ReadShm(int left, int top, int width, int height);
   // A capture's read through the segment, counted for the test hook.
-  bool ReadShmCounted(int width, int height);
+  bool ReadShmCounted(int left, int top, int width, int height);
   // Stops using MIT-SHM after a failed read; `lost` when the server no longer has the segment.
   void AbandonShm(bool lost);
-  bool ReadGetImage(TBitmap& target, int width, int height);
+  bool ReadGetImage(TBitmap& target, int left, int top, int width, int height);
   bool RootSize(int& width, int& height) const;
 
   TX11Connection FX11;

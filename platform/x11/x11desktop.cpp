@@ -19,8 +19,8 @@ class TX11DesktopServices final : public TDesktopServices {
   void UnregisterHotKeys() override { FHotKeys.UnregisterAll(); }
 
   void PrepareCapture(int width, int height) override { FCapture.Prepare(width, height); }
-  bool CaptureScreen(TBitmap& target, int width, int height) override {
-    return FCapture.Capture(target, width, height);
+  bool CaptureScreen(TBitmap& target, int left, int top, int width, int height) override {
+    return FCapture.Capture(target, left, top, width, height);
   }
   TPixelBlock CaptureMemory(int width, int height) override { return FCapture.Memory(width, height); }
   void ReleaseCapture() override { FCapture.Release(); }

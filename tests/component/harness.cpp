@@ -20,16 +20,18 @@ bool TTestDesktop::RegisterHotKey(int id, unsigned modifiers, unsigned virtualKe
   return true;
 }
 
-bool TTestDesktop::CaptureScreen(TBitmap& target, int width, int height) {
+bool TTestDesktop::CaptureScreen(TBitmap& target, int left, int top, int width, int height) {
   ++Captures;
+  CaptureOrigin = QPoint(left, top);
   const int w = std::min(width, target.Width());
   const int h = std::min(height, target.Height());
   if (w <= 0 || h <= 0) return true;
   // The pattern is worked out once per seed and size: long runs capture thousands of times.
-  if (FPatternSeed != Seed || FPatternWidth != w || FPatternHeight != h) {
+  if (FPatternSeed != Seed || FPatternWidth != w || FPatternHeight != h || FPatternOrigin != CaptureOrigin) {
     FPattern.resize(std::size_t(w) * h);
     for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) FPattern[std::size_t(y) * w + x] = ScreenPattern(Seed, x, y);
+      for (int x = 0; x < w; ++x) FPattern[std::size_t(y) * w + x] = ScreenPattern(Seed, left + x, top + y);
+    FPatternOrigin = CaptureOrigin;
     FPatternSeed = Seed;
     FPatternWidth = w;
     FPatternHeight = h;

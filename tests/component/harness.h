@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPoint>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
@@ -18,7 +19,8 @@ class TTestDesktop : public TDesktopServices {
   bool RegisterHotKey(int id, unsigned modifiers, unsigned virtualKey, THotKeyHandler handler) override;
   void UnregisterHotKeys() override { Handler = nullptr; }
   void PrepareCapture(int, int) override { ++Prepared; }
-  bool CaptureScreen(TBitmap& target, int width, int height) override;
+  // The pattern as seen from (left, top) of the desktop, each capture's origin recorded.
+  bool CaptureScreen(TBitmap& target, int left, int top, int width, int height) override;
   // Memory of the desktop's own that a capture can write into, as the shared segment on X11:
   // the surface's background lives on it.
   TPixelBlock CaptureMemory(int width, int height) override;
@@ -29,6 +31,7 @@ class TTestDesktop : public TDesktopServices {
   unsigned HotKeyKey = 0;
   THotKeyHandler Handler;
   int Captures = 0;
+  QPoint CaptureOrigin;
   int Prepared = 0;
   std::uint32_t Seed = 1;  // changes the pattern
   std::shared_ptr<std::vector<std::uint32_t>> Memory;
@@ -38,6 +41,7 @@ class TTestDesktop : public TDesktopServices {
   std::uint32_t FPatternSeed = 0;
   int FPatternWidth = 0;
   int FPatternHeight = 0;
+  QPoint FPatternOrigin;
 };
 
 TTestDesktop& Desktop();

@@ -61,6 +61,7 @@ std::unique_ptr<TXSession> TXSession::Start(QSize size, QString* error, const TX
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("XSESSION_SERVER", server.Kind);
   env.insert("XSESSION_SERVER_ARGS", server.Arguments);
+  env.insert("XSESSION_MONITORS", server.Monitors);
   start.setProcessEnvironment(env);
   start.start(XsessionScript(), {"start", QStringLiteral("%1x%2").arg(size.width()).arg(size.height())});
   if (!start.waitForFinished(SessionStartMs) || start.exitCode() != 0) {

@@ -29,10 +29,14 @@ int ShmSegmentsOf(qint64 pid, qint64 bytes = -1);
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000, int pollMs = 20);
 
 // Which X server a session runs: Xvfb, or Xvnc where the screen must change its size, with
-// extra server arguments (scripts/xsession's XSESSION_SERVER and XSESSION_SERVER_ARGS).
+// extra server arguments (scripts/xsession's XSESSION_SERVER and XSESSION_SERVER_ARGS), and the
+// monitors it shows.
 struct TXServer {
   QString Kind = QStringLiteral("xvfb");
   QString Arguments;
+  // RandR monitors the screen is split into (scripts/xsession's XSESSION_MONITORS), e.g.
+  // "A:2880x1620+0+0 B:1920x1080+2880+0"; empty: one.
+  QString Monitors;
 };
 
 // scripts/xsession start/stop, plus a private XDG_RUNTIME_DIR for the processes of the test.
