@@ -40,11 +40,10 @@ class TDesktopServices {
   // made has no use for a screen-sized capture buffer either.
   virtual void ReleaseCapture() {}
 
-  // Readies what PresetFirstFrame needs for a window of width x height device pixels (the
-  // window system's memory made and touched ahead), so the first preset costs what later ones do.
-  virtual void PrepareFirstFrame(int width, int height) {
-    (void)width;
-    (void)height;
+  // Readies what PresetFirstFrame needs for the native window `window` (0: none made yet) of
+  // width x height device pixels, so the first preset costs what later ones do.
+  virtual void PrepareFirstFrame(std::uintptr_t window, int width, int height) {
+    (void)window, (void)width, (void)height;
   }
   // Gives the created, still hidden native window `window` the pixels the window system shows
   // the moment it maps, before the window's own first paint has reached the screen: `picture`,

@@ -122,7 +122,7 @@ void TFCover::PrepareForShowing(int width, int height) {
     if (!Image1->HasBitmap()) Image1->CreateBitmapOn(Application->Desktop().CaptureMemory(width, height));
     PaintBox1->SetBackground(Image1->Bitmap());
     PaintBox1->PrepareBuffer();
-    Application->Desktop().PrepareFirstFrame(width, height);
+    Application->Desktop().PrepareFirstFrame(internalWinId(), width, height);
     // The first rendering of the bar loads the style's and the glyphs' resources.
     if (FBarFrame.Empty()) RenderToolBar();
   } catch (const std::bad_alloc&) {
@@ -279,6 +279,9 @@ bool TFCover::event(QEvent* event) {
   // A window manager that does not give the focus back to the window a dialog closed over
   // would leave the keyboard nowhere: typing after the font dialog must go on in the caption.
   if (event->type() == QEvent::WindowUnblocked && isVisible()) activateWindow();
+  // A native window made ahead of a showing is readied for its first frame while still idle.
+  if (event->type() == QEvent::WinIdChange && internalWinId() && !isVisible() && Image1->HasBitmap())
+    Application->Desktop().PrepareFirstFrame(internalWinId(), Width(), Height());
   return QWidget::event(event);
 }
 

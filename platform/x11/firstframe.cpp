@@ -42,7 +42,11 @@ bool TX11FirstFrame::EnsurePixmap(int width, int height) {
   return true;
 }
 
-void TX11FirstFrame::Prepare(int width, int height) {
+void TX11FirstFrame::Prepare(xcb_window_t window, int width, int height) {
+  if (!FX11) return;
+  if (window) Fits(window, width, height);
+  // Asks the server for its request limit the first time, a round trip the preset then spares.
+  xcb_get_maximum_request_length(FX11.Connection);
   if (FPixmap && FWidth == width && FHeight == height) return;
   if (!EnsurePixmap(width, height)) return;
   // Writing every pixel once makes the server fault its pages in now, while idle.
@@ -51,49 +55,71 @@ void TX11FirstFrame::Prepare(int width, int height) {
   xcb_flush(FX11.Connection);
 }
 
+bool TX11FirstFrame::Fits(xcb_window_t window, int width, int height) {
+  if (window == FFitting && width == FFittingWidth && height == FFittingHeight) return true;
+  FFitting = 0;
+  auto geometry = XcbReply(xcb_get_geometry_reply, FX11.Connection, xcb_get_geometry(FX11.Connection, window));
+  if (!geometry || geometry->depth != FX11.Screen->root_depth || geometry->width != width ||
+      geometry->height != height)
+    return false;
+  FFitting = window;
+  FFittingWidth = width;
+  FFittingHeight = height;
+  return true;
+}
+
 bool TX11FirstFrame::Preset(xcb_window_t window, const TBitmap& picture, const TBitmap& overlay, int x, int y) {
   if (!FX11 || window == 0 || picture.Empty()) return false;
   const xcb_shm_seg_t segment = FCapture.SegmentOf(picture);
-  if (!segment) return false;
-  xcb_connection_t* c = FX11.Connection;
-  // The background must have the window's depth (or the server refuses it) and its size (a
-  // smaller one would be tiled across the window).
-  auto geometry = XcbReply(xcb_get_geometry_reply, c, xcb_get_geometry(c, window));
-  if (!geometry || geometry->depth != FX11.Screen->root_depth || geometry->width != picture.Width() ||
-      geometry->height != picture.Height())
-    return false;
+  if (!segment || !Fits(window, picture.Width(), picture.Height())) return false;
   if (!EnsurePixmap(picture.Width(), picture.Height())) return false;
-  const auto w = std::uint16_t(picture.Width());
-  const auto h = std::uint16_t(picture.Height());
-  xcb_shm_put_image(c, FPixmap, FGc, w, h, 0, 0, w, h, 0, 0, FX11.Screen->root_depth, XCB_IMAGE_FORMAT_Z_PIXMAP,
-                    /*send_event=*/0, segment, 0);
-  PutOverlay(overlay, x, y);
+  xcb_connection_t* c = FX11.Connection;
+  // The overlay first, and the picture around it: the overlay's bytes go down the socket while
+  // the server is idle, instead of waiting for it to copy a screenful.
+  const xcb_rectangle_t bar = PutOverlay(overlay, x, y);
+  const int w = picture.Width();
+  const int h = picture.Height();
+  const int barRight = bar.x + bar.width;
+  const int barBottom = bar.y + bar.height;
+  const xcb_rectangle_t around[] = {
+      {0, 0, std::uint16_t(w), std::uint16_t(bar.y)},
+      {0, bar.y, std::uint16_t(bar.x), bar.height},
+      {std::int16_t(barRight), bar.y, std::uint16_t(w - barRight), bar.height},
+      {0, std::int16_t(barBottom), std::uint16_t(w), std::uint16_t(h - barBottom)},
+  };
+  for (const xcb_rectangle_t& r : around) {
+    if (r.width == 0 || r.height == 0) continue;
+    xcb_shm_put_image(c, FPixmap, FGc, std::uint16_t(w), std::uint16_t(h), std::uint16_t(r.x), std::uint16_t(r.y),
+                      r.width, r.height, r.x, r.y, FX11.Screen->root_depth, XCB_IMAGE_FORMAT_Z_PIXMAP,
+                      /*send_event=*/0, segment, 0);
+  }
   xcb_change_window_attributes(c, window, XCB_CW_BACK_PIXMAP, &FPixmap);
   xcb_flush(c);
   return true;
 }
 
-void TX11FirstFrame::PutOverlay(const TBitmap& overlay, int x, int y) {
+xcb_rectangle_t TX11FirstFrame::PutOverlay(const TBitmap& overlay, int x, int y) {
   // Only the part inside the pixmap: a put reaching outside it would be an error.
   const int left = std::max(x, 0);
   const int top = std::max(y, 0);
   const int right = std::min(x + overlay.Width(), FWidth);
   const int bottom = std::min(y + overlay.Height(), FHeight);
-  if (overlay.Empty() || left >= right || top >= bottom) return;
+  if (overlay.Empty() || left >= right || top >= bottom) return {0, 0, 0, 0};
   const int width = right - left;
   const std::size_t rowBytes = std::size_t(width) * sizeof(std::uint32_t);
   // In bands that fit one request (the header is 24 bytes; lengths count 4-byte units).
   const std::size_t maxBytes = std::size_t(xcb_get_maximum_request_length(FX11.Connection)) * 4 - 24;
   const int bandRows = int(std::clamp<std::size_t>(maxBytes / rowBytes, 1, std::size_t(bottom - top)));
-  std::vector<std::uint32_t> band(std::size_t(width) * bandRows);
+  FBand.resize(std::size_t(width) * bandRows);
   for (int row = top; row < bottom; row += bandRows) {
     const int rows = std::min(bandRows, bottom - row);
     for (int i = 0; i < rows; ++i)
-      std::memcpy(band.data() + std::size_t(i) * width, overlay.ScanLine(row - y + i) + (left - x), rowBytes);
+      std::memcpy(FBand.data() + std::size_t(i) * width, overlay.ScanLine(row - y + i) + (left - x), rowBytes);
     xcb_put_image(FX11.Connection, XCB_IMAGE_FORMAT_Z_PIXMAP, FPixmap, FGc, std::uint16_t(width), std::uint16_t(rows),
                   std::int16_t(left), std::int16_t(row), 0, FX11.Screen->root_depth,
-                  std::uint32_t(rowBytes * std::size_t(rows)), reinterpret_cast<const std::uint8_t*>(band.data()));
+                  std::uint32_t(rowBytes * std::size_t(rows)), reinterpret_cast<const std::uint8_t*>(FBand.data()));
   }
+  return {std::int16_t(left), std::int16_t(top), std::uint16_t(width), std::uint16_t(bottom - top)};
 }
 
 void TX11FirstFrame::Forget(xcb_window_t window) {

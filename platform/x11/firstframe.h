@@ -3,6 +3,7 @@
 #include <xcb/xcb.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/x11/x11connection.h"
 
@@ -25,8 +26,8 @@ class TX11FirstFrame {
   TX11FirstFrame& operator=(const TX11FirstFrame&) = delete;
 
   // Makes the pixmap at width x height and has the server touch its memory, so the first
-  // preset does not pay for fresh pages.
-  void Prepare(int width, int height);
+  // preset does not pay for fresh pages; checks `window` (0: none) ahead too.
+  void Prepare(xcb_window_t window, int width, int height);
   bool Preset(xcb_window_t window, const TBitmap& picture, const TBitmap& overlay, int x, int y);
   void Forget(xcb_window_t window);
   // Lets the server's screen-sized pixmap go; Prepare or Preset make it again.
@@ -34,7 +35,12 @@ class TX11FirstFrame {
 
  private:
   bool EnsurePixmap(int width, int height);
-  void PutOverlay(const TBitmap& overlay, int x, int y);
+  // Whether `window` can take a background of the pixmap's kind at width x height: the depth
+  // must be the same (or the server refuses it) and so the size (a smaller one is tiled). Asked
+  // once per window and size, ahead of the showing where possible.
+  bool Fits(xcb_window_t window, int width, int height);
+  // Puts `overlay` at (x, y) onto the pixmap, clipped to it; returns what it covers.
+  xcb_rectangle_t PutOverlay(const TBitmap& overlay, int x, int y);
 
   TX11Connection FX11;
   const TX11Capture& FCapture;
@@ -42,4 +48,8 @@ class TX11FirstFrame {
   xcb_gcontext_t FGc = 0;
   int FWidth = 0;
   int FHeight = 0;
+  std::vector<std::uint32_t> FBand;  // the overlay's rows, packed for a request
+  xcb_window_t FFitting = 0;  // the window last found fitting, at the size below
+  int FFittingWidth = 0;
+  int FFittingHeight = 0;
 };

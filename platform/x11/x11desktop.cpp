@@ -29,7 +29,9 @@ class TX11DesktopServices final : public TDesktopServices {
     FFirstFrame.Release();
   }
 
-  void PrepareFirstFrame(int width, int height) override { FFirstFrame.Prepare(width, height); }
+  void PrepareFirstFrame(std::uintptr_t window, int width, int height) override {
+    FFirstFrame.Prepare(static_cast<xcb_window_t>(window), width, height);
+  }
   bool PresetFirstFrame(std::uintptr_t window, const TBitmap& picture, const TBitmap& overlay, int x, int y) override {
     return FFirstFrame.Preset(static_cast<xcb_window_t>(window), picture, overlay, x, y);
   }
