@@ -279,9 +279,13 @@ bool TFCover::event(QEvent* event) {
   // A window manager that does not give the focus back to the window a dialog closed over
   // would leave the keyboard nowhere: typing after the font dialog must go on in the caption.
   if (event->type() == QEvent::WindowUnblocked && isVisible()) activateWindow();
-  // A native window made ahead of a showing is readied for its first frame while still idle.
-  if (event->type() == QEvent::WinIdChange && internalWinId() && !isVisible() && Image1->HasBitmap())
-    Application->Desktop().PrepareFirstFrame(internalWinId(), Width(), Height());
+  if (event->type() == QEvent::WinIdChange) {
+    // A window destroyed before it painted took its preset frame with it.
+    if (FPresetWindow != internalWinId()) FPresetWindow = 0;
+    // A native window made ahead of a showing is readied for its first frame while still idle.
+    if (internalWinId() && !isVisible() && Image1->HasBitmap())
+      Application->Desktop().PrepareFirstFrame(internalWinId(), Width(), Height());
+  }
   return QWidget::event(event);
 }
 
