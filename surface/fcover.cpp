@@ -123,8 +123,6 @@ void TFCover::PrepareForShowing(int width, int height) {
     PaintBox1->SetBackground(Image1->Bitmap());
     PaintBox1->PrepareBuffer();
     Application->Desktop().PrepareFirstFrame(internalWinId(), width, height);
-    // The first rendering of the bar loads the style's and the glyphs' resources.
-    if (FBarFrame.Empty()) RenderToolBar();
   } catch (const std::bad_alloc&) {
     ReleaseForLackOfMemory();
     throw EOutOfResources(ScreenTooLarge);
@@ -283,8 +281,11 @@ bool TFCover::event(QEvent* event) {
     // A window destroyed before it painted took its preset frame with it.
     if (FPresetWindow != internalWinId()) FPresetWindow = 0;
     // A native window made ahead of a showing is readied for its first frame while still idle.
-    if (internalWinId() && !isVisible() && Image1->HasBitmap())
+    if (internalWinId() && !isVisible() && Image1->HasBitmap()) {
       Application->Desktop().PrepareFirstFrame(internalWinId(), Width(), Height());
+      // The first rendering of the bar loads the glyphs and faces it needs.
+      RenderToolBar();
+    }
   }
   return QWidget::event(event);
 }
