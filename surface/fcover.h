@@ -236,8 +236,8 @@ class TFCover : public QWidget, public Ui::FCover {
   bool FSelActive = false;
   TDrawTool FTool = dtPen;
   bool FBandShown = false;
-  TBitmap FBarFrame;                   // the tool bar's pixels for the first frame
-  std::uintptr_t FPresetWindow = 0;    // the native window given a first frame, until it paints
+  TBitmap FBarFrame;                 // the tool bar's pixels for the first frame
+  std::uintptr_t FPresetWindow = 0;  // the native window given a first frame, until it paints
 };
 
 extern TFCover* FCover;

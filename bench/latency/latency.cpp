@@ -150,8 +150,9 @@ class TScreenProbe {
         xcb_get_image(FC, XCB_IMAGE_FORMAT_Z_PIXMAP, FScreen->root, FProbeX, FProbeY, 1, 1, ~0u);
     if (barShown) {
       *barShown = false;
-      if (FBar) *barShown = PixelOf(xcb_get_image(FC, XCB_IMAGE_FORMAT_Z_PIXMAP, FScreen->root, FBar->first,
-                                                  FBar->second, 1, 1, ~0u)) == BarColour;
+      if (FBar)
+        *barShown = PixelOf(xcb_get_image(FC, XCB_IMAGE_FORMAT_Z_PIXMAP, FScreen->root, FBar->first, FBar->second, 1, 1,
+                                          ~0u)) == BarColour;
     }
     const std::optional<std::uint32_t> pixel = PixelOf(probe);
     if (!pixel) return Other;
@@ -218,8 +219,8 @@ class TScreenProbe {
   }
   // Whether the bar pixel found shows the bar's colour now.
   bool BarShown() {
-    return FBar && PixelOf(xcb_get_image(FC, XCB_IMAGE_FORMAT_Z_PIXMAP, FScreen->root, FBar->first, FBar->second, 1,
-                                         1, ~0u)) == BarColour;
+    return FBar && PixelOf(xcb_get_image(FC, XCB_IMAGE_FORMAT_Z_PIXMAP, FScreen->root, FBar->first, FBar->second, 1, 1,
+                                         ~0u)) == BarColour;
   }
   void ForgetBar() { FBar.reset(); }
   void Idle(double seconds) {

@@ -59,8 +59,7 @@ bool TX11FirstFrame::Fits(xcb_window_t window, int width, int height) {
   if (window == FFitting && width == FFittingWidth && height == FFittingHeight) return true;
   FFitting = 0;
   auto geometry = XcbReply(xcb_get_geometry_reply, FX11.Connection, xcb_get_geometry(FX11.Connection, window));
-  if (!geometry || geometry->depth != FX11.Screen->root_depth || geometry->width != width ||
-      geometry->height != height)
+  if (!geometry || geometry->depth != FX11.Screen->root_depth || geometry->width != width || geometry->height != height)
     return false;
   FFitting = window;
   FFittingWidth = width;

@@ -49,7 +49,7 @@ class TX11FirstFrame {
   int FWidth = 0;
   int FHeight = 0;
   std::vector<std::uint32_t> FBand;  // the overlay's rows, packed for a request
-  xcb_window_t FFitting = 0;  // the window last found fitting, at the size below
+  xcb_window_t FFitting = 0;         // the window last found fitting, at the size below
   int FFittingWidth = 0;
   int FFittingHeight = 0;
 };

@@ -36,7 +36,7 @@ class TTestDesktop : public TDesktopServices {
   int Prepared = 0;
   std::uint32_t Seed = 1;  // changes the pattern
   std::shared_ptr<std::vector<std::uint32_t>> Memory;
-  QImage FirstFrame;                   // the last preset frame
+  QImage FirstFrame;                    // the last preset frame
   std::uintptr_t FirstFrameWindow = 0;  // its window, until forgotten
 
  private:
