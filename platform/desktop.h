@@ -43,6 +43,24 @@ class TDesktopServices {
   // made has no use for a screen-sized capture buffer either.
   virtual void ReleaseCapture() {}
 
+  // Readies what PresetFirstFrame needs for the native window `window` (0: none made yet) of
+  // width x height device pixels, so the first preset costs what later ones do.
+  virtual void PrepareFirstFrame(std::uintptr_t window, int width, int height) {
+    (void)window, (void)width, (void)height;
+  }
+  // Gives the created, still hidden native window `window` the pixels the window system shows
+  // the moment it maps, before the window's own first paint has reached the screen: `picture`,
+  // of the window's size, with `overlay` on top at (x, y). The first paint must show the same.
+  // False, with nothing changed, where that cannot be done: the window then shows nothing of
+  // its own until its first paint.
+  virtual bool PresetFirstFrame(std::uintptr_t window, const TBitmap& picture, const TBitmap& overlay, int x, int y) {
+    (void)window, (void)picture, (void)overlay, (void)x, (void)y;
+    return false;
+  }
+  // Once the window has painted: its later exposures wait for its own paint again instead of
+  // showing the preset frame, which no longer holds what it shows.
+  virtual void ForgetFirstFrame(std::uintptr_t window) { (void)window; }
+
   // From now on no window of the application gets a task-bar button, on every showing.
   virtual void HideFromTaskbar() = 0;
 

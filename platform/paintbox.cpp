@@ -133,6 +133,7 @@ void TPaintBox::paintEvent(QPaintEvent* event) {
       painter.setClipping(false);
     painter.drawImage(r.topLeft(), view, QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio));
   }
+  if (OnPaint) OnPaint();
 }
 
 void TPaintBox::SetCursor(TCursor cursor) {

@@ -70,6 +70,8 @@ class TPaintBox : public QWidget {
   TMouseHandler OnMouseDown;
   TMoveHandler OnMouseMove;
   TMouseHandler OnMouseUp;
+  // After each paint of the box.
+  std::function<void()> OnPaint;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -5,8 +5,10 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QScreen>
+#include <QtMath>
 #include <QWindow>
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <new>
 #include <stdexcept>
@@ -54,6 +56,7 @@ TFCover::TFCover() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt:
   PaintBox1->OnMouseDown = [this](TMouseButton b, TShiftState s, int x, int y) { PaintBox1MouseDown(b, s, x, y); };
   PaintBox1->OnMouseMove = [this](TShiftState s, int x, int y) { PaintBox1MouseMove(s, x, y); };
   PaintBox1->OnMouseUp = [this](TMouseButton b, TShiftState s, int x, int y) { PaintBox1MouseUp(b, s, x, y); };
+  PaintBox1->OnPaint = [this] { ForgetFirstFrame(); };
   Ed->OnChange = Handler(this, &TFCover::EdChange);
   Ed->OnKeyDown = [this](int& key, TShiftState shift) { RunHandler([&] { EdKeyDown(key, shift); }); };
   FontDialog1 = new TFontDialog(this);
@@ -156,6 +159,7 @@ void TFCover::PrepareForShowing(int width, int height) {
     if (!Image1->HasBitmap()) Image1->CreateBitmapOn(Application->Desktop().CaptureMemory(width, height));
     PaintBox1->SetBackground(Image1->Bitmap());
     PaintBox1->PrepareBuffer();
+    Application->Desktop().PrepareFirstFrame(internalWinId(), width, height);
   } catch (const std::bad_alloc&) {
     ReleaseForLackOfMemory();
     throw EOutOfResources(ScreenTooLarge);
@@ -248,6 +252,38 @@ void TFCover::showEvent(QShowEvent* event) {
   FBandShown = false;
   Ed->setFocus();
   FormShow();
+  // The window is mapped right after this event, in the state just set.
+  PresetFirstFrame();
+}
+
+bool TFCover::RenderToolBar() {
+  if (!ToolBar1->isVisibleTo(this)) return false;
+  const qreal ratio = devicePixelRatioF();
+  FBarFrame.SetSize(qCeil(ToolBar1->width() * ratio), qCeil(ToolBar1->height() * ratio));
+  QImage view = FBarFrame.View();
+  view.setDevicePixelRatio(ratio);
+  ToolBar1->render(&view);
+  return true;
+}
+
+void TFCover::PresetFirstFrame() {
+  ForgetFirstFrame();
+  const WId window = internalWinId();
+  if (!window || !Image1->HasBitmap()) return;
+  static const TBitmap NoBar;
+  const bool bar = RenderToolBar();
+  // The bar's device position as the paint box's clip has it.
+  const qreal ratio = devicePixelRatioF();
+  const int x = static_cast<int>(std::floor(ToolBar1->x() * ratio));
+  const int y = static_cast<int>(std::floor(ToolBar1->y() * ratio));
+  if (Application->Desktop().PresetFirstFrame(window, *Image1->Bitmap(), bar ? FBarFrame : NoBar, x, y))
+    FPresetWindow = window;
+}
+
+void TFCover::ForgetFirstFrame() {
+  if (!FPresetWindow) return;
+  Application->Desktop().ForgetFirstFrame(FPresetWindow);
+  FPresetWindow = 0;
 }
 
 void TFCover::FormShow() {
@@ -256,6 +292,8 @@ void TFCover::FormShow() {
 }
 
 void TFCover::closeEvent(QCloseEvent* event) {
+  // Closed before its first paint, the window is let go of its preset frame while it exists.
+  ForgetFirstFrame();
   FormClose();
   // A button held while the window goes (the hot key during a drag) is released where the
   // surface no longer sees it: the drag ends here, or the next showing would go on drawing it
@@ -282,6 +320,16 @@ bool TFCover::event(QEvent* event) {
   // A window manager that does not give the focus back to the window a dialog closed over
   // would leave the keyboard nowhere: typing after the font dialog must go on in the caption.
   if (event->type() == QEvent::WindowUnblocked && isVisible()) activateWindow();
+  if (event->type() == QEvent::WinIdChange) {
+    // A window destroyed before it painted took its preset frame with it.
+    if (FPresetWindow != internalWinId()) FPresetWindow = 0;
+    // A native window made ahead of a showing is readied for its first frame while still idle.
+    if (internalWinId() && !isVisible() && Image1->HasBitmap()) {
+      Application->Desktop().PrepareFirstFrame(internalWinId(), Width(), Height());
+      // The first rendering of the bar loads the glyphs and faces it needs.
+      RenderToolBar();
+    }
+  }
   return QWidget::event(event);
 }
 

@@ -178,6 +178,13 @@ class TFCover : public QWidget, public Ui::FCover {
  private:
   void ChooseTool(TDrawTool tool);
   void LayoutLayers();
+  // Hands the window system the first frame of this showing ahead of the first paint: the
+  // frozen picture with the tool bar on it, so that both appear the moment the window maps.
+  void PresetFirstFrame();
+  // Renders the tool bar as it is about to be painted into FBarFrame; false when it is hidden.
+  bool RenderToolBar();
+  // The window has painted: it no longer needs the preset frame.
+  void ForgetFirstFrame();
   void ReleaseLayers();
   // The layers and the capture's memory, after a screen too large for the memory.
   void ReleaseForLackOfMemory();
@@ -239,6 +246,8 @@ class TFCover : public QWidget, public Ui::FCover {
   TDrawTool FTool = dtPen;
   bool FBandShown = false;
   QPointer<QScreen> FScreen;  // the screen of the last freeze; null: the primary one
+  TBitmap FBarFrame;                 // the tool bar's pixels for the first frame
+  std::uintptr_t FPresetWindow = 0;  // the native window given a first frame, until it paints
 };
 
 extern TFCover* FCover;

@@ -7,6 +7,10 @@
 // ctrl+F1` is started, on CLOCK_MONOTONIC. The same is measured for a minimal plain-xcb client
 // (the floor). Figures only: nothing here passes or fails on a time.
 //
+// The surface is complete once its tool bar is on screen too: a second pixel, one the bar's own
+// purple covers (found once per screen by a freeze ahead of the runs), is read in the same round
+// trip. The floor has no tool bar: its complete surface is its frozen picture.
+//
 //   quilmar_latency --app PATH --floor PATH [--runs N] [--idle-seconds S] [--monitors LIST]
 //
 // With --monitors "A:2880x1620+0+0 B:1920x1080+2880+0" (the RandR monitors of the session, as
@@ -30,6 +34,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -41,6 +46,10 @@ constexpr std::uint32_t CounterBase = 0x100000;  // counter values stay clear of
 constexpr double TimeoutS = 10.0;
 // Left after "ready" before the first hot key: a user never presses it in the same instant.
 constexpr double SettleS = 0.5;
+// The tool bar's background, a colour the desktop of scripts/xsession never shows.
+constexpr std::uint32_t BarColour = 0x800080;
+// How far down the screen the bar is looked for.
+constexpr int BarSearchRows = 64;
 
 double Now() {
   timespec t{};
@@ -141,23 +150,27 @@ class TScreenProbe {
 
   enum TSeen { Live, Frozen, Other };
 
-  // One colour change and one read of the screen pixel at the window's middle.
-  TSeen Sample() {
+  // One colour change and one read of the screen pixel at the window's middle; with a tool-bar
+  // pixel known, whether the bar shows there is read in the same round trip into `barShown`.
+  TSeen Sample(bool* barShown = nullptr) {
     ++FCounter;
     const std::uint32_t value = (CounterBase + FCounter) & 0xffffff;
     xcb_change_window_attributes(FC, FWindow, XCB_CW_BACK_PIXEL, &value);
     xcb_clear_area(FC, 0, FWindow, 0, 0, 0, 0);
-    xcb_get_image_reply_t* reply = xcb_get_image_reply(
-        FC, xcb_get_image(FC, XCB_IMAGE_FORMAT_Z_PIXMAP, FScreen->root, FProbeX, FProbeY, 1, 1, ~0u), nullptr);
-    if (!reply) return Other;
-    std::uint32_t pixel = 0;
-    std::memcpy(&pixel, xcb_get_image_data(reply), 4);
-    std::free(reply);
-    pixel &= 0xffffff;
-    if (pixel == value) return Live;
+    const xcb_get_image_cookie_t probe =
+        xcb_get_image(FC, XCB_IMAGE_FORMAT_Z_PIXMAP, FScreen->root, FProbeX, FProbeY, 1, 1, ~0u);
+    if (barShown) {
+      *barShown = false;
+      if (FBar)
+        *barShown = PixelOf(xcb_get_image(FC, XCB_IMAGE_FORMAT_Z_PIXMAP, FScreen->root, FBar->first, FBar->second, 1, 1,
+                                          ~0u)) == BarColour;
+    }
+    const std::optional<std::uint32_t> pixel = PixelOf(probe);
+    if (!pixel) return Other;
+    if (*pixel == value) return Live;
     // Only a value shown since the key was pressed counts as frozen: a surface that first
     // shows an older capture is not showing this one yet.
-    return pixel >= FFirstFresh && pixel < value ? Frozen : Other;
+    return *pixel >= FFirstFresh && *pixel < value ? Frozen : Other;
   }
 
   // Seconds from `start` until the screen shows `wanted`; nullopt after the timeout.
@@ -168,6 +181,59 @@ class TScreenProbe {
     }
     return std::nullopt;
   }
+
+  struct TFreeze {
+    std::optional<double> Picture;   // a frozen-picture pixel is on screen
+    std::optional<double> Complete;  // that and a tool-bar pixel both are
+  };
+  // Seconds from `start` until the frozen picture shows, and until it and the tool bar both
+  // show. Without a known bar pixel the picture alone is the complete surface.
+  TFreeze WaitForFreeze(double start) {
+    FFirstFresh = (CounterBase + FCounter) & 0xffffff;
+    TFreeze freeze;
+    while (Now() - start < TimeoutS) {
+      bool bar = false;
+      const bool frozen = Sample(&bar) == Frozen;
+      if (frozen && !freeze.Picture) freeze.Picture = Now() - start;
+      if (frozen && (bar || !FBar)) {
+        freeze.Complete = Now() - start;
+        break;
+      }
+    }
+    return freeze;
+  }
+
+  // Looks for the tool bar's colour near the top of the screen, where it shows while frozen and
+  // not while live; the pixel is then read with every sample. False when there is none.
+  bool FindBar() {
+    FBar.reset();
+    const std::uint16_t width = std::uint16_t(Width);
+    const std::uint16_t rows = std::uint16_t(std::min(Height, BarSearchRows));
+    xcb_get_image_reply_t* reply = xcb_get_image_reply(
+        FC, xcb_get_image(FC, XCB_IMAGE_FORMAT_Z_PIXMAP, FScreen->root, 0, 0, width, rows, ~0u), nullptr);
+    if (!reply) return false;
+    const auto* data = reinterpret_cast<const std::uint32_t*>(xcb_get_image_data(reply));
+    // The middle of the longest purple run in the band's lowest row that has one: clear of the
+    // buttons' glyphs and of their hover frames.
+    for (int y = rows - 1; y >= 0 && !FBar; --y) {
+      int bestStart = 0, bestLength = 0;
+      for (int x = 0; x < width;) {
+        int end = x;
+        while (end < width && (data[y * width + end] & 0xffffff) == BarColour) ++end;
+        if (end - x > bestLength) bestStart = x, bestLength = end - x;
+        x = end + 1;
+      }
+      if (bestLength >= 4) FBar = {std::int16_t(bestStart + bestLength / 2), std::int16_t(y)};
+    }
+    std::free(reply);
+    return FBar.has_value();
+  }
+  // Whether the bar pixel found shows the bar's colour now.
+  bool BarShown() {
+    return FBar && PixelOf(xcb_get_image(FC, XCB_IMAGE_FORMAT_Z_PIXMAP, FScreen->root, FBar->first, FBar->second, 1, 1,
+                                         ~0u)) == BarColour;
+  }
+  void ForgetBar() { FBar.reset(); }
   void Idle(double seconds) {
     const double end = Now() + seconds;
     while (Now() < end) Sample();
@@ -179,6 +245,14 @@ class TScreenProbe {
   int Left = 0, Top = 0, Width = 0, Height = 0;
 
  private:
+  std::optional<std::uint32_t> PixelOf(xcb_get_image_cookie_t cookie) {
+    xcb_get_image_reply_t* reply = xcb_get_image_reply(FC, cookie, nullptr);
+    if (!reply) return std::nullopt;
+    std::uint32_t pixel = 0;
+    std::memcpy(&pixel, xcb_get_image_data(reply), 4);
+    std::free(reply);
+    return pixel & 0xffffff;
+  }
   bool Locate() {
     xcb_translate_coordinates_reply_t* t = xcb_translate_coordinates_reply(
         FC, xcb_translate_coordinates(FC, FWindow, FScreen->root, ProbeSize / 2, ProbeSize / 2), nullptr);
@@ -227,6 +301,7 @@ class TScreenProbe {
   std::int16_t FProbeX = 0, FProbeY = 0;
   std::uint32_t FCounter = 0;
   std::uint32_t FFirstFresh = CounterBase;
+  std::optional<std::pair<std::int16_t, std::int16_t>> FBar;  // a pixel of the tool bar
 };
 
 struct TTarget {
@@ -237,7 +312,7 @@ struct TTarget {
 };
 
 struct TRows {
-  TStats Shown, Gone, FirstShown, SecondStart, IdleCpu, IdleRss;
+  TStats Shown, Complete, Gone, FirstShown, FirstComplete, SecondStart, IdleCpu, IdleRss;
 };
 
 class TBench {
@@ -246,14 +321,22 @@ class TBench {
 
   TRows Measure(const TTarget& target) {
     TRows rows;
+    if (target.IsFloor)
+      FProbe.ForgetBar();
+    else
+      FindToolBar(target);
     for (int run = 0; run < FRuns; ++run) {
       const pid_t pid = Start(target);
       if (pid < 0) break;
-      if (auto first = Toggle(FProbe.Frozen)) rows.FirstShown.Add(*first);
+      const TScreenProbe::TFreeze first = Freeze();
+      if (first.Picture) rows.FirstShown.Add(*first.Picture);
+      if (first.Complete) rows.FirstComplete.Add(*first.Complete);
       if (auto gone = Toggle(FProbe.Live)) rows.Gone.Add(*gone);
       if (run == 0) {
         for (int i = 1; i < FRuns; ++i) {
-          if (auto shown = Toggle(FProbe.Frozen)) rows.Shown.Add(*shown);
+          const TScreenProbe::TFreeze later = Freeze();
+          if (later.Picture) rows.Shown.Add(*later.Picture);
+          if (later.Complete) rows.Complete.Add(*later.Complete);
           if (auto gone = Toggle(FProbe.Live)) rows.Gone.Add(*gone);
         }
       }
@@ -305,6 +388,29 @@ class TBench {
   static void Stop(pid_t pid) {
     kill(pid, SIGTERM);
     Reap(pid);
+  }
+  // One freeze ahead of the runs, to find where the tool bar shows; the runs start afresh.
+  void FindToolBar(const TTarget& target) {
+    const pid_t pid = Start(target);
+    if (pid < 0) return;
+    bool found = false;
+    if (Toggle(FProbe.Frozen)) {
+      FProbe.Idle(0.3);  // the bar, however late, is on screen by now
+      found = FProbe.FindBar();
+    }
+    // A pixel that shows the bar's colour on the live desktop too would tell nothing.
+    if (Toggle(FProbe.Live) && found && FProbe.BarShown()) found = false, FProbe.ForgetBar();
+    Stop(pid);
+    if (!found) std::fprintf(stderr, "no tool bar found: the complete surface is timed as the picture alone\n");
+  }
+  TScreenProbe::TFreeze Freeze() {
+    const double start = Now();
+    const pid_t xdotool = Spawn({"xdotool", "key", "--delay", "0", "ctrl+F1"});
+    const TScreenProbe::TFreeze freeze = FProbe.WaitForFreeze(start);
+    Reap(xdotool);
+    FProbe.Idle(0.1);
+    if (!freeze.Complete) std::fprintf(stderr, "timed out waiting for the complete surface\n");
+    return freeze;
   }
   // Presses Ctrl+F1 and times until the screen shows `wanted`.
   std::optional<double> Toggle(TScreenProbe::TSeen wanted) {
@@ -374,8 +480,10 @@ void PrintTable(const char* title, const TScreenProbe& probe, int runs, double i
   if (!haveApp) std::printf("quilmar rows skipped: %s is not built\n", app.c_str());
   std::printf("%-30s %-34s %-34s %s\n", "row", "quilmar median [range]", "floor median [range]", "quilmar/floor");
   PrintRow("hot key -> surface showing", appRows.Shown, floorRows.Shown, 1e3, "ms");
+  PrintRow("hot key -> complete surface", appRows.Complete, floorRows.Complete, 1e3, "ms");
   PrintRow("hot key -> surface gone", appRows.Gone, floorRows.Gone, 1e3, "ms");
   PrintRow("first freeze after start", appRows.FirstShown, floorRows.FirstShown, 1e3, "ms");
+  PrintRow("first complete freeze", appRows.FirstComplete, floorRows.FirstComplete, 1e3, "ms");
   PrintRow("second start -> exit", appRows.SecondStart, {}, 1e3, "ms");
   PrintRow("idle CPU over the idle time", appRows.IdleCpu, floorRows.IdleCpu, 1, "s");
   PrintRow("idle RSS", appRows.IdleRss, floorRows.IdleRss, 1.0 / (1 << 20), "MB");
@@ -385,6 +493,9 @@ void PrintTable(const char* title, const TScreenProbe& probe, int runs, double i
   }
   if (haveApp && !appRows.FirstShown.Empty() && !appRows.Shown.Empty())
     std::printf("first freeze / later freezes: %.2fx\n", appRows.FirstShown.Median() / appRows.Shown.Median());
+  if (haveApp && !appRows.FirstComplete.Empty() && !appRows.Complete.Empty())
+    std::printf("first complete freeze / later complete freezes: %.2fx\n",
+                appRows.FirstComplete.Median() / appRows.Complete.Median());
 }
 
 }  // namespace

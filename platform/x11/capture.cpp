@@ -201,6 +201,12 @@ bool TX11Capture::Capture(TBitmap& target, int left, int top, int width, int hei
   return ReadGetImage(target, left, top, width, height);
 }
 
+xcb_shm_seg_t TX11Capture::SegmentOf(const TBitmap& bitmap) const {
+  if (!FUseShm || !FSegment || bitmap.Empty() || bitmap.Width() != bitmap.Stride()) return 0;
+  const std::size_t bytes = std::size_t(bitmap.Width()) * bitmap.Height() * sizeof(std::uint32_t);
+  return bitmap.ScanLine(0) == FSegment->Pixels() && bytes <= FSegment->Bytes() ? FSegment->Id() : 0;
+}
+
 bool TX11Capture::ReadShmCounted(int left, int top, int width, int height) {
   if (FShmLossAfter == 0) {
     FShmLossAfter = -1;

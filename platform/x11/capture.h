@@ -68,6 +68,8 @@ class TX11Capture {
   // Drops our hold on the segment; a bitmap living on it keeps it until it lets go.
   void Release() { FSegment.reset(); }
   bool UsesShm() const { return FUseShm; }
+  // The segment `bitmap` lives on, rows packed, as the server knows it; 0 for any other bitmap.
+  xcb_shm_seg_t SegmentOf(const TBitmap& bitmap) const;
 
  private:
   bool FormatSupported() const;

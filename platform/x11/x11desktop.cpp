@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include "platform/x11/capture.h"
+#include "platform/x11/firstframe.h"
 #include "platform/x11/hotkeys.h"
 #include "platform/x11/taskbar.h"
 
@@ -11,7 +12,7 @@ namespace {
 class TX11DesktopServices final : public TDesktopServices {
  public:
   TX11DesktopServices(TX11Connection x11, bool useShm, int shmLossAfter)
-      : FX11(x11), FHotKeys(x11), FCapture(x11, useShm, shmLossAfter) {}
+      : FX11(x11), FHotKeys(x11), FCapture(x11, useShm, shmLossAfter), FFirstFrame(x11, FCapture) {}
 
   bool RegisterHotKey(int id, unsigned modifiers, unsigned virtualKey, THotKeyHandler handler) override {
     return FHotKeys.Register(id, modifiers, virtualKey, std::move(handler));
@@ -23,7 +24,18 @@ class TX11DesktopServices final : public TDesktopServices {
     return FCapture.Capture(target, left, top, width, height);
   }
   TPixelBlock CaptureMemory(int width, int height) override { return FCapture.Memory(width, height); }
-  void ReleaseCapture() override { FCapture.Release(); }
+  void ReleaseCapture() override {
+    FCapture.Release();
+    FFirstFrame.Release();
+  }
+
+  void PrepareFirstFrame(std::uintptr_t window, int width, int height) override {
+    FFirstFrame.Prepare(static_cast<xcb_window_t>(window), width, height);
+  }
+  bool PresetFirstFrame(std::uintptr_t window, const TBitmap& picture, const TBitmap& overlay, int x, int y) override {
+    return FFirstFrame.Preset(static_cast<xcb_window_t>(window), picture, overlay, x, y);
+  }
+  void ForgetFirstFrame(std::uintptr_t window) override { FFirstFrame.Forget(static_cast<xcb_window_t>(window)); }
 
   void HideFromTaskbar() override {
     if (!FTaskbar) FTaskbar = std::make_unique<TX11TaskbarHider>(FX11);
@@ -51,6 +63,7 @@ class TX11DesktopServices final : public TDesktopServices {
   TX11Connection FX11;
   TX11HotKeys FHotKeys;
   TX11Capture FCapture;
+  TX11FirstFrame FFirstFrame;
   std::unique_ptr<TX11TaskbarHider> FTaskbar;
   xcb_atom_t FActiveWindow = 0;
 };

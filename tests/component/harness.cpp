@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMenu>
+#include <QPainter>
 #include <QTimer>
 #include <algorithm>
 
@@ -38,6 +39,20 @@ bool TTestDesktop::CaptureScreen(TBitmap& target, int left, int top, int width, 
   }
   for (int y = 0; y < h; ++y) std::copy_n(FPattern.data() + std::size_t(y) * w, w, target.ScanLine(y));
   return true;
+}
+
+bool TTestDesktop::PresetFirstFrame(std::uintptr_t window, const TBitmap& picture, const TBitmap& overlay, int x,
+                                    int y) {
+  FirstFrame = picture.View().copy();
+  QPainter painter(&FirstFrame);
+  painter.setCompositionMode(QPainter::CompositionMode_Source);
+  if (!overlay.Empty()) painter.drawImage(x, y, overlay.View());
+  FirstFrameWindow = window;
+  return true;
+}
+
+void TTestDesktop::ForgetFirstFrame(std::uintptr_t window) {
+  if (window == FirstFrameWindow) FirstFrameWindow = 0;
 }
 
 TPixelBlock TTestDesktop::CaptureMemory(int width, int height) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QPoint>
 #include <QPointer>
 #include <QString>
@@ -25,6 +26,9 @@ class TTestDesktop : public TDesktopServices {
   // the surface's background lives on it.
   TPixelBlock CaptureMemory(int width, int height) override;
   void HideFromTaskbar() override {}
+  // Composes the frame as the window system would show it at the map.
+  bool PresetFirstFrame(std::uintptr_t window, const TBitmap& picture, const TBitmap& overlay, int x, int y) override;
+  void ForgetFirstFrame(std::uintptr_t window) override;
 
   int HotKeyId = 0;
   unsigned HotKeyModifiers = 0;
@@ -35,6 +39,8 @@ class TTestDesktop : public TDesktopServices {
   int Prepared = 0;
   std::uint32_t Seed = 1;  // changes the pattern
   std::shared_ptr<std::vector<std::uint32_t>> Memory;
+  QImage FirstFrame;                    // the last preset frame
+  std::uintptr_t FirstFrameWindow = 0;  // its window, until forgotten
 
  private:
   std::vector<std::uint32_t> FPattern;

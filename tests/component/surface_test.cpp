@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <functional>
 
 #include "platform/application.h"
 #include "platform/image.h"
@@ -137,4 +138,46 @@ TEST_F(SurfaceTest, DrawingsSurviveTheHelpWindow) {
   AnswerNextModal([](QWidget* help) { help->close(); });
   FCover->TBhelpClick();
   EXPECT_EQ(SurfaceCopy(), before);
+}
+
+// The window system is handed the frame the window is about to paint, so that the frozen picture
+// and the tool bar appear together the moment it maps, whatever the last showing left behind.
+TEST_F(SurfaceTest, TheFirstFrameHandedAheadIsWhatTheWindowPaints) {
+  struct TCase {
+    const char* Name;
+    std::function<void()> LastShowing;  // done in the showing before
+    bool BarShown;
+  };
+  const TCase cases[] = {
+      {"as started", [] {}, true},
+      {"eraser chosen, bar moved to the bottom right",
+       [] {
+         FCover->TBeraserClick();
+         FCover->ToolButton4Click();
+         FCover->ToolButton6Click();
+       },
+       true},
+      {"bar hidden", [] { Form1->Nshowtools->trigger(); }, false},
+  };
+  for (const TCase& c : cases) {
+    c.LastShowing();
+    Form1->StopDrawing();
+    Application->ProcessMessages();
+    Desktop().FirstFrame = QImage();
+    StartWorking();
+    ASSERT_FALSE(Desktop().FirstFrame.isNull()) << c.Name << ": no frame handed over";
+    const QImage painted = FCover->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(painted.size(), Desktop().FirstFrame.size()) << c.Name;
+    int differ = 0;
+    for (int y = 0; y < painted.height(); ++y)
+      for (int x = 0; x < painted.width(); ++x)
+        differ += Rgb(painted.pixel(x, y)) != Rgb(Desktop().FirstFrame.pixel(x, y));
+    EXPECT_EQ(differ, 0) << c.Name;
+    const QRect bar = FCover->ToolBar1->geometry();
+    EXPECT_EQ(Rgb(Desktop().FirstFrame.pixel(bar.right() - 1, bar.bottom() - 1)) == 0x800080u, c.BarShown) << c.Name;
+    // Once the window has painted, it lets the frame go: a later exposure waits for its paint.
+    EXPECT_TRUE(QTest::qWaitFor([] { return Desktop().FirstFrameWindow == 0; }, 2000)) << c.Name;
+  }
+  Form1->Nshowtools->trigger();
+  FCover->ToolBar1->move(216, 0);
 }

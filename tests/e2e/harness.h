@@ -252,4 +252,7 @@ inline std::uint32_t PatternPixel(int x, int y, bool inverted = false) {
 // `exclude` (in image coordinates) left out.
 int PatternMismatches(const QImage& image, bool inverted = false, const QRect& exclude = {});
 
+// The colour of the block the probe's "firstframe" window shows over its picture.
+inline constexpr std::uint32_t FrameOverlay = 0x00336699;
+
 }  // namespace e2e

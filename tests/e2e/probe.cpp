@@ -16,6 +16,7 @@
 #include <QSocketNotifier>
 #include <QToolTip>
 #include <QWidget>
+#include <QWindow>
 #include <cstdio>
 #include <memory>
 
@@ -118,6 +119,7 @@ class TProbe {
   std::unique_ptr<TProbeWindow> FSmoke, FPattern, FPlain;
   std::unique_ptr<QMessageBox> FMessage;
   std::unique_ptr<TProbeLineEdit> FInput;
+  std::unique_ptr<QWindow> FFrameWindow;
 };
 
 void TProbe::Execute(const QStringList& words) {
@@ -166,6 +168,21 @@ void TProbe::Execute(const QStringList& words) {
     Say(QStringLiteral("captured %1 shared %2").arg(saved).arg(shared));
   } else if (command == "saveshared" && FShared) {
     Say(QStringLiteral("saved %1").arg(FShared->View().save(words.value(1), "PNG")));
+  } else if (command == "firstframe" && FShared) {
+    // A full-screen window that never paints, given the shared capture with a block of
+    // FrameOverlay at (x, y, w, h) as its first frame: all it shows comes from that frame.
+    FFrameWindow = std::make_unique<QWindow>();
+    FFrameWindow->setFlags(Qt::Window | Qt::FramelessWindowHint);
+    FFrameWindow->setGeometry(QRect(QPoint(0, 0), ScreenPixels()));
+    FFrameWindow->create();
+    TBitmap overlay(number(3), number(4));
+    overlay.Fill(e2e::FrameOverlay);
+    const bool preset = Services().PresetFirstFrame(FFrameWindow->winId(), *FShared, overlay, number(1), number(2));
+    FFrameWindow->show();
+    Say(QStringLiteral("preset %1").arg(preset));
+  } else if (command == "forgetframe" && FFrameWindow) {
+    Services().ForgetFirstFrame(FFrameWindow->winId());
+    Say("forgot");
   } else if (command == "taskbar") {
     Services().HideFromTaskbar();
     Say("hiding");

@@ -155,6 +155,52 @@ TEST_P(TCaptureTest, CaptureInPlaceIntoItsOwnMemoryAndBesideItIntoAnotherBitmap)
   EXPECT_EQ(PatternMismatches(QImage(inPlace).copy(pattern), true), 0);
 }
 
+// A window handed its first frame shows it from the map on, before and without any paint of its
+// own; once forgotten, a part uncovered again is no longer filled from it.
+TEST_P(TCaptureTest, AFirstFrameHandedAheadShowsAtTheMapWithoutAPaint) {
+  QProcessEnvironment env = Session().Environment();
+  if (GetParam().NoShm) env.insert("QUILMAR_NO_SHM", "1");
+  auto probe = StartProbe(&env);
+  const QRect pattern = ShowPattern(*probe, {130, 90, 333, 217});
+  QTemporaryDir dir;
+  const QString file = dir.filePath("picture.png");
+  ASSERT_EQ(Ask(*probe, "sharedcapture " + file), QString("captured 1 shared %1").arg(GetParam().NoShm ? 0 : 1));
+  const QImage picture = QImage(file).convertToFormat(QImage::Format_RGB32);
+  // The screen moves on: the window must show the picture captured, not what lies under it.
+  ASSERT_EQ(Ask(*probe, "invert"), "inverted");
+  ASSERT_TRUE(WaitUntil([&] { return PatternMismatches(X().Grab(pattern), true) == 0; }));
+
+  const QRect overlay(200, 150, 120, 30);  // inside the pattern
+  // Without shared memory the picture would cross the socket: no frame is handed over.
+  ASSERT_EQ(Ask(*probe, QString("firstframe %1 %2 %3 %4")
+                            .arg(overlay.x())
+                            .arg(overlay.y())
+                            .arg(overlay.width())
+                            .arg(overlay.height())),
+            QString("preset %1").arg(GetParam().NoShm ? 0 : 1));
+  if (GetParam().NoShm) return;
+  const auto overlayShown = [&] {
+    const QImage block = X().Grab(overlay);
+    for (int y = 0; y < block.height(); ++y)
+      for (int x = 0; x < block.width(); ++x)
+        if ((block.pixel(x, y) & 0xffffff) != FrameOverlay) return false;
+    return true;
+  };
+  ASSERT_TRUE(WaitUntil([&] {
+    return overlayShown() && PatternMismatches(X().Grab(pattern), false, overlay.translated(-pattern.topLeft())) == 0;
+  })) << "the window does not show the frame handed to it";
+
+  // Forgotten, the frame is not what fills a part uncovered again.
+  ASSERT_EQ(Ask(*probe, "forgetframe"), "forgot");
+  probe->Send("show");
+  ASSERT_TRUE(probe->WaitForLine("shown"));
+  const QRect plain(500, 300, 200, 100);
+  ASSERT_TRUE(WaitUntil([&] { return (X().Grab(plain).pixel(100, 50) & 0xffffff) == 0x0000ff; })) << "no plain window";
+  ASSERT_EQ(Ask(*probe, "hide"), "hidden");
+  EXPECT_FALSE(WaitUntil([&] { return X().Grab(plain) == picture.copy(plain); }, 1000))
+      << "the forgotten frame filled the uncovered part";
+}
+
 INSTANTIATE_TEST_SUITE_P(Paths, TCaptureTest,
                          ::testing::Values(TCaptureCase{"SharedMemory", false}, TCaptureCase{"GetImageFallback", true}),
                          [](const auto& info) { return std::string(info.param.Name); });
