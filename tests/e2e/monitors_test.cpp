@@ -120,8 +120,10 @@ class TMonitorsTest : public TAppTest {
     ASSERT_TRUE(WaitUntil([&] { return SurfaceOn(m); }, LoadedMs))
         << "the surface does not cover " << m.Name.toStdString();
     EXPECT_TRUE(WaitUntil([&] { return ToolBarOn(m); }, LoadedMs)) << "no tool bar at the top of " << m.Name.toStdString();
-    for (const TMonitor& other : Monitors())
-      if (other.Name != m.Name) EXPECT_FALSE(ToolBarOn(other)) << "a tool bar on " << other.Name.toStdString();
+    for (const TMonitor& other : Monitors()) {
+      if (other.Name == m.Name) continue;
+      EXPECT_FALSE(ToolBarOn(other)) << "a tool bar on " << other.Name.toStdString();
+    }
   }
   void Unfreeze() {
     ASSERT_TRUE(Xdo().Key("ctrl+F1"));

@@ -44,7 +44,7 @@ class TFreezeTest : public TAppTest {
 
 class TNoShmServerTest : public TFreezeTest {
  protected:
-  TXServer Server() const override { return {QStringLiteral("xvfb"), QStringLiteral("-extension MIT-SHM")}; }
+  TXServer Server() const override { return {QStringLiteral("xvfb"), QStringLiteral("-extension MIT-SHM"), {}}; }
 };
 
 TEST_F(TNoShmServerTest, FreezesThroughGetImageWithTheRightPixels) {
@@ -79,7 +79,7 @@ TEST_F(TShmLostTest, AFailingSegmentFallsBackAndTheBackgroundOnItStaysValid) {
 
 class TScreenResizeTest : public TAppTest {
  protected:
-  TXServer Server() const override { return {QStringLiteral("xvnc"), {}}; }
+  TXServer Server() const override { return {QStringLiteral("xvnc"), {}, {}}; }
 
   QProcessEnvironment Env() { return Session().Environment(); }
   bool Xrandr(const QStringList& arguments) {
