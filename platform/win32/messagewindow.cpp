@@ -14,6 +14,10 @@ LRESULT CALLBACK MessageWindowProc(HWND window, UINT message, WPARAM wParam, LPA
   auto* self = reinterpret_cast<TWin32MessageWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   std::intptr_t result = 0;
   if (self && self->Dispatch(message, wParam, lParam, result)) return result;
+  // A polite "end task" (taskkill without /F) sends WM_CLOSE to every top-level window of the
+  // program; the default would destroy this one and with it the hot key and the activation,
+  // while the program itself goes on. It is ours to close, by its destructor only.
+  if (message == WM_CLOSE) return 0;
   return DefWindowProcW(window, message, wParam, lParam);
 }
 

@@ -8,7 +8,8 @@
 // program: registered broadcasts, hot keys, the notification-area icon's callbacks. It is
 // top-level and not message-only, since HWND_BROADCAST reaches top-level windows only, and it
 // is never shown. Handlers run on the thread that made the window, from whichever loop
-// dispatches its messages (Qt's, a modal dialog's, a test's).
+// dispatches its messages (Qt's, a modal dialog's, a test's). WM_CLOSE reaches a handler set for
+// it but never closes the window.
 class TWin32MessageWindow {
  public:
   // Returns the message's result; the message counts as handled.

@@ -68,6 +68,9 @@ int ListenChild(int argc, char** argv) {
     ++count;
     return std::intptr_t{0};
   });
+  // Ending the program politely (taskkill without /F) closes its top-level windows; the
+  // message window must survive that as long as the program runs.
+  SendMessageW(reinterpret_cast<HWND>(window.Handle()), WM_CLOSE, 0, 0);
   SetEvent(ready.Value);
   while (MsgWaitForMultipleObjects(1, &quit.Value, FALSE, 30000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) PumpMessages();
   for (HWND form : forms) DestroyWindow(form);
