@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test asan-build asan-test soak bench fuzz format tidy clean install deb
+.PHONY: all deps build run test asan-build asan-test win32-test soak bench fuzz format tidy clean install deb
 
 all: build
 
@@ -28,6 +28,7 @@ run: deps
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j 2 --timeout 600
 	@$(MAKE) --no-print-directory asan-test
+	@$(MAKE) --no-print-directory win32-test
 
 # A second build folder under AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer,
 # -O1 -g to keep its compilation short. `make asan-build ASAN_TARGETS=...` builds other targets
@@ -55,6 +56,13 @@ asan-test: build asan-build
 	cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure --no-tests=error -j 2 --timeout 600 -L 'unit|component'
 	cd $(BUILD) && $(SANITIZER_ENV) QUILMAR_APP=$(CURDIR)/$(ASAN_BUILD)/app/quilmar \
 	  ctest --output-on-failure --no-tests=error --timeout 600 -R '$(ASAN_E2E)'
+
+# The Windows desktop services (platform/win32) and their tests, cross-built with mingw-w64 in
+# $(WIN32_BUILD) and run under Wine in a headless X session; a fresh Wine prefix is made there
+# the first time.
+WIN32_BUILD ?= build-win32
+win32-test: deps
+	WIN32_BUILD=$(CURDIR)/$(WIN32_BUILD) JOBS=$(JOBS) scripts/win32-test
 
 # The long random soak of the real forms offscreen: SOAK_EVENTS events from SOAK_SEED (a failure
 # prints the command that reproduces it). A short run of it is part of `make test`.
@@ -107,4 +115,4 @@ tidy: build
 	@git ls-files 'app/*.cpp' 'shell/*.cpp' 'surface/*.cpp' 'platform/*.cpp' | xargs clang-tidy -p $(BUILD) --quiet
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN32_BUILD)

@@ -8,6 +8,10 @@
 
 #include "platform/desktop.h"
 
+#ifdef QUILMAR_WIN32
+#include "platform/win32/hotkeys.h"
+#endif
+
 TApplication* Application = nullptr;
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
@@ -175,9 +179,15 @@ void ShowMessage(QWidget* parent, const QString& text) {
   box.exec();
 }
 
+#ifdef QUILMAR_WIN32
+std::uint16_t GlobalAddAtom(const QString& name) { return AddGlobalAtom(name.toStdString()); }
+
+void GlobalDeleteAtom(std::uint16_t atom) { DeleteGlobalAtom(atom); }
+#else
 std::uint16_t GlobalAddAtom(const QString& name) {
   // Atoms share the registered messages' range; only their identity matters here.
   return static_cast<std::uint16_t>(RegisterWindowMessage(QStringLiteral("atom:") + name));
 }
 
 void GlobalDeleteAtom(std::uint16_t) {}
+#endif

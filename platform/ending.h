@@ -2,10 +2,13 @@
 
 #include <QObject>
 #include <functional>
+#include <memory>
 
 class QSocketNotifier;
+class TWin32MessageWindow;
 
-// SIGTERM and SIGINT end the program the way its exit command does: `terminate` is called on
+// SIGTERM and SIGINT (on Windows: WM_CLOSE to the program's windows, as a polite "end task"
+// sends) end the program the way its exit command does: `terminate` is called on
 // the GUI thread, from the message loop, never from the signal handler itself. Signals that
 // arrive while the program is already ending are let go.
 class TTerminationSignals : public QObject {
@@ -18,6 +21,9 @@ class TTerminationSignals : public QObject {
   void Receive();
 
   QSocketNotifier* FNotifier = nullptr;
+#ifdef QUILMAR_WIN32
+  std::unique_ptr<TWin32MessageWindow> FWindow;
+#endif
   std::function<void()> FTerminate;
   bool FTerminating = false;
 };

@@ -9,9 +9,14 @@
 class QLocalServer;
 class QLocalSocket;
 class QLockFile;
+class TWin32InstanceMutex;
+class TWin32MessageWindow;
 
 // The one-copy-per-desktop rule. Acquire tests for a running copy and takes the lock in one
 // atomic step, before the application object exists.
+//
+// On Windows the lock is the named mutex of that name and the activation is the registered
+// message of that name, broadcast to every top-level window of the desktop. Elsewhere:
 //
 // The lock and the activation socket live in a folder only this user can enter: the runtime
 // folder when it is the user's own and private, else a private folder of ours in the temp
@@ -24,8 +29,13 @@ class TInstanceLock {
   ~TInstanceLock();
 
  private:
+#ifdef QUILMAR_WIN32
+  explicit TInstanceLock(std::unique_ptr<TWin32InstanceMutex> mutex);
+  std::unique_ptr<TWin32InstanceMutex> FMutex;
+#else
   explicit TInstanceLock(std::unique_ptr<QLockFile> lock);
   std::unique_ptr<QLockFile> FLock;
+#endif
 };
 
 // Asks the running copy to come forward with `message`. Waits a moment for a copy that holds
@@ -43,6 +53,11 @@ class TActivationListener : public QObject {
   ~TActivationListener() override;
 
  private:
+#ifdef QUILMAR_WIN32
+  std::unique_ptr<TWin32MessageWindow> FWindow;
+  std::function<void(const QString&)> FHandler;
+  bool FQueued = false;
+#else
   void Accept();
   void Finish(QLocalSocket* socket);
   void Drop(QLocalSocket* socket);
@@ -51,4 +66,5 @@ class TActivationListener : public QObject {
   std::function<void(const QString&)> FHandler;
   QList<QLocalSocket*> FClients;  // oldest first
   QStringList FQueued;
+#endif
 };

@@ -1,0 +1,85 @@
+#include "platform/win32qt/win32desktop.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/raster/bitmap.h"
+#include "platform/win32/capture.h"
+#include "platform/win32/hotkeys.h"
+#include "platform/win32/messagewindow.h"
+#include "platform/win32/taskbar.h"
+
+namespace {
+
+// WM_HOTKEY comes to a hidden window of our own, through its window procedure: Qt's event loop
+// and every modal loop inside it dispatch all of the thread's messages, so the key arrives
+// during dialogs and menus too, without a native event filter.
+class TWin32DesktopServices final : public TDesktopServices {
+ public:
+  TWin32DesktopServices() : FHotKeys(FWindow) {}
+
+  bool RegisterHotKey(int id, unsigned modifiers, unsigned virtualKey, THotKeyHandler handler) override {
+    return FHotKeys.Register(id, modifiers, virtualKey, std::move(handler));
+  }
+  void UnregisterHotKeys() override { FHotKeys.UnregisterAll(); }
+
+  void PrepareCapture(int width, int height) override { EnsureShared(width, height); }
+
+  // The DIB section itself, so the desktop is block-copied straight into the background.
+  TPixelBlock CaptureMemory(int width, int height) override {
+    if (!EnsureShared(width, height) || FShared.use_count() > 1) return {};
+    return TPixelBlock::Borrow(FShared->Pixels(), std::size_t(width) * std::size_t(height), FShared);
+  }
+
+  bool CaptureScreen(TBitmap& target, int width, int height) override {
+    width = std::min(width, target.Width());
+    height = std::min(height, target.Height());
+    if (width <= 0 || height <= 0) return true;
+    if (FShared && target.ScanLine(0) == FShared->Pixels() && target.Stride() == FShared->Width())
+      return CaptureDesktop(*FShared, width, height);
+    // Any other bitmap goes through a section no bitmap lives on, so the background is never
+    // overwritten by a capture meant for something else.
+    TWin32DibSurface* through = nullptr;
+    if (FShared && FShared.use_count() == 1 && FShared->Width() >= width && FShared->Height() >= height) {
+      through = FShared.get();
+    } else {
+      if (!FScratch || FScratch->Width() < width || FScratch->Height() < height)
+        FScratch = TWin32DibSurface::Create(width, height);
+      through = FScratch.get();
+    }
+    if (!through || !CaptureDesktop(*through, width, height)) return false;
+    for (int y = 0; y < height; ++y)
+      std::memcpy(target.ScanLine(y), through->Pixels() + std::size_t(y) * through->Width(), std::size_t(width) * 4);
+    return true;
+  }
+
+  void ReleaseCapture() override {
+    FShared.reset();
+    FScratch.reset();
+  }
+
+  void HideFromTaskbar() override {
+    if (!FTaskbar) FTaskbar = std::make_unique<TWin32TaskbarHider>();
+  }
+
+  void ActivateWindow(std::uintptr_t window) override { BringWindowForward(window); }
+
+ private:
+  bool EnsureShared(int width, int height) {
+    if (FShared && FShared->Width() == width && FShared->Height() == height) return true;
+    // A bitmap still lives on the old section; it keeps it until it lets go.
+    if (FShared && FShared.use_count() > 1) return false;
+    FShared = TWin32DibSurface::Create(width, height);
+    return FShared != nullptr;
+  }
+
+  TWin32MessageWindow FWindow;
+  TWin32HotKeys FHotKeys;
+  std::shared_ptr<TWin32DibSurface> FShared;
+  std::unique_ptr<TWin32DibSurface> FScratch;
+  std::unique_ptr<TWin32TaskbarHider> FTaskbar;
+};
+
+}  // namespace
+
+std::unique_ptr<TDesktopServices> CreateWin32DesktopServices() { return std::make_unique<TWin32DesktopServices>(); }
