@@ -38,13 +38,13 @@ TWin32DibSurface::~TWin32DibSurface() {
   DeleteObject(static_cast<HGDIOBJ>(FBitmap));
 }
 
-bool CaptureDesktop(TWin32DibSurface& target, int width, int height) {
+bool CaptureDesktop(TWin32DibSurface& target, int width, int height, int left, int top) {
   width = std::min(width, target.Width());
   height = std::min(height, target.Height());
   if (width <= 0 || height <= 0) return true;
   HDC desktop = GetDC(nullptr);
   if (!desktop) return false;
-  const BOOL copied = BitBlt(static_cast<HDC>(target.Dc()), 0, 0, width, height, desktop, 0, 0, SRCCOPY);
+  const BOOL copied = BitBlt(static_cast<HDC>(target.Dc()), 0, 0, width, height, desktop, left, top, SRCCOPY);
   ReleaseDC(nullptr, desktop);
   // The pixels are read through the section's memory next, not through GDI.
   GdiFlush();

@@ -29,9 +29,11 @@ class TWin32DibSurface {
   void* FOldBitmap = nullptr;
 };
 
-// Copies the desktop's pixels (0, 0, width, height) to (0, 0) of `target` with GetDC(0) and
-// BitBlt, clipped to the target. False when the desktop could not be read.
-bool CaptureDesktop(TWin32DibSurface& target, int width, int height);
+// Copies the desktop's pixels (left, top, width, height) to (0, 0) of `target` with GetDC(0) and
+// BitBlt, clipped to the target. The origin is in the virtual screen's pixels: (0, 0) is the
+// primary monitor's corner, a monitor left of or above it has negative coordinates. False when
+// the desktop could not be read.
+bool CaptureDesktop(TWin32DibSurface& target, int width, int height, int left = 0, int top = 0);
 
 // The primary screen's size in pixels.
 int DesktopWidth();

@@ -31,12 +31,12 @@ class TWin32DesktopServices final : public TDesktopServices {
     return TPixelBlock::Borrow(FShared->Pixels(), std::size_t(width) * std::size_t(height), FShared);
   }
 
-  bool CaptureScreen(TBitmap& target, int width, int height) override {
+  bool CaptureScreen(TBitmap& target, int left, int top, int width, int height) override {
     width = std::min(width, target.Width());
     height = std::min(height, target.Height());
     if (width <= 0 || height <= 0) return true;
     if (FShared && target.ScanLine(0) == FShared->Pixels() && target.Stride() == FShared->Width())
-      return CaptureDesktop(*FShared, width, height);
+      return CaptureDesktop(*FShared, width, height, left, top);
     // Any other bitmap goes through a section no bitmap lives on, so the background is never
     // overwritten by a capture meant for something else.
     TWin32DibSurface* through = nullptr;
@@ -47,7 +47,7 @@ class TWin32DesktopServices final : public TDesktopServices {
         FScratch = TWin32DibSurface::Create(width, height);
       through = FScratch.get();
     }
-    if (!through || !CaptureDesktop(*through, width, height)) return false;
+    if (!through || !CaptureDesktop(*through, width, height, left, top)) return false;
     for (int y = 0; y < height; ++y)
       std::memcpy(target.ScanLine(y), through->Pixels() + std::size_t(y) * through->Width(), std::size_t(width) * 4);
     return true;

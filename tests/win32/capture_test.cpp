@@ -115,6 +115,12 @@ TEST(Capture, CapturesWhatIsOnTheScreenPixelForPixel) {
   for (int y = 0; y < 10; ++y)
     for (int x = 0; x < 20; ++x)
       ASSERT_EQ(small->Pixels()[std::size_t(top + y) * smallWidth + left + x], ThePattern()[y * PatternWidth + x]);
+  // From an origin (a monitor beside the primary one): the pattern lands at the target's corner.
+  auto beside = TWin32DibSurface::Create(20, 10);
+  ASSERT_TRUE(beside);
+  ASSERT_TRUE(CaptureDesktop(*beside, 20, 10, left, top));
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 20; ++x) ASSERT_EQ(beside->Pixels()[y * 20 + x], ThePattern()[y * PatternWidth + x]);
   DestroyWindow(window);
 }
 
