@@ -11,15 +11,6 @@
 
 namespace {
 
-QPixmap Glyph(const std::function<void(QPainter&)>& draw) {
-  QPixmap pixmap(16, 16);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  p.setRenderHint(QPainter::Antialiasing);
-  draw(p);
-  return pixmap;
-}
-
 const QColor Ink(0x20, 0x20, 0x20);
 const QColor Red(0xD0, 0x20, 0x20);
 const QColor Blue(0x20, 0x50, 0xC0);
@@ -42,13 +33,10 @@ void Outlined(QPainter& p, const std::function<void(QPainter&)>& shape) {
 
 // A picture with a plain background, as the menu's own bitmaps are.
 QIcon Picture(int width, int height, const std::function<void(QPainter&)>& draw) {
-  QPixmap pixmap(width, height);
-  pixmap.fill(QColor(0xF0, 0xF0, 0xF0));
-  QPainter p(&pixmap);
-  p.setRenderHint(QPainter::Antialiasing);
-  draw(p);
-  p.end();
-  return QIcon(pixmap);
+  return DrawnIcon(width, height, [width, height, draw](QPainter& p) {
+    p.fillRect(QRectF(0, 0, width, height), QColor(0xF0, 0xF0, 0xF0));
+    draw(p);
+  });
 }
 
 // A dashed selection frame, the mark the three region pictures share.
@@ -189,7 +177,8 @@ void DrawToolGlyphs(TImageList& list) {
         p.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, QStringLiteral("?"));
       },
   };
-  for (const auto& draw : glyphs) list.Add(Glyph(draw));
+  // Kept as drawings: on a scaled screen each is drawn at the screen's own ratio, not stretched.
+  for (const auto& draw : glyphs) list.Add(TPictureDrawing(draw));
 }
 
 QIcon RegionSaveGlyph() {

@@ -88,6 +88,32 @@ TEST_F(ToolBarTest, ControlsStandInOrderWithTheirHints) {
   EXPECT_EQ(FCover->ImageList1.Count(), 21);
 }
 
+// On a scaled screen every glyph is drawn at the screen's ratio: as many device pixels as the
+// ratio gives, with finer detail than the 16x16 picture stretched; at ratio 1 it is that picture.
+TEST(ToolBarGlyphs, AreDrawnAtTheDeviceRatioNotStretched) {
+  for (int index = 0; index < FCover->ImageList1.Count(); ++index) {
+    SCOPED_TRACE(index);
+    const QIcon icon = FCover->ImageList1.Icon(index);
+    const QImage plain = FCover->ImageList1.Pixmap(index).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    EXPECT_EQ(icon.pixmap(QSize(16, 16), 1.0).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied), plain);
+    bool blank = true;  // the unused place of the list
+    for (int y = 0; y < plain.height(); ++y)
+      for (int x = 0; x < plain.width(); ++x) blank = blank && qAlpha(plain.pixel(x, y)) == 0;
+    for (const qreal ratio : {1.25, 1.5, 1.75, 2.0}) {
+      const QPixmap sharp = icon.pixmap(QSize(16, 16), ratio);
+      const int side = qRound(16 * ratio);
+      ASSERT_EQ(sharp.size(), QSize(side, side)) << ratio;
+      EXPECT_DOUBLE_EQ(sharp.devicePixelRatio(), ratio);
+      const QImage stretched = plain.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+      if (blank) continue;
+      EXPECT_NE(sharp.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied), stretched) << ratio;
+    }
+  }
+  // The region menu's pictures too, at their own sizes.
+  EXPECT_EQ(FCover->N4->icon().pixmap(QSize(18, 18), 1.5).size(), QSize(27, 27));
+  EXPECT_EQ(FCover->N5->icon().pixmap(QSize(19, 17), 2.0).size(), QSize(38, 34));
+}
+
 TEST_F(ToolBarTest, TypedWidthsAreTrimmedAndTakenAsTheyAre) {
   struct TCase {
     const char* Keys;
