@@ -111,6 +111,21 @@ class TMonitorsTest : public TAppTest {
     return surface && surface->Viewable && surface->Geometry == m.Device;
   }
 
+  // The whole surface saved: that screen's device pixels, through a dialog on that screen.
+  void SavesTheWholeScreen(const TMonitor& m, const QTemporaryDir& dir) {
+    ASSERT_TRUE(ClickBar(m, 276));
+    std::optional<TWindowInfo> dialog;
+    ASSERT_TRUE(WaitUntil([&] { return (dialog = X().FindWindow(App_->Pid(), "Save As")).has_value(); }, LoadedMs));
+    EXPECT_TRUE(m.Device.contains(dialog->Geometry)) << "the dialog opened off the screen in use";
+    const QString file = dir.filePath(QStringLiteral("screen%1").arg(m.Name));
+    ASSERT_TRUE(Xdo().Run({"type", "--delay", "5", file}));
+    ASSERT_TRUE(Xdo().Key("Return"));
+    ASSERT_TRUE(WaitUntil([&] { return !X().FindWindow(App_->Pid(), "Save As"); }, LoadedMs));
+    ASSERT_TRUE(WaitUntil([&] { return QFileInfo::exists(file + ".BMP"); }, LoadedMs));
+    EXPECT_EQ(QImageReader(file + ".BMP").size(), m.Device.size());
+    QFile::remove(file + ".BMP");
+  }
+
   // Ctrl+F1 with the pointer on `m`: the surface covers it exactly, its tool bar at its top and on
   // no other monitor.
   void FreezeOn(const TMonitor& m) {
@@ -226,18 +241,7 @@ TEST_F(TTwoMonitorsTest, EachFreezeCoversTheScreenUnderThePointerAndSavesItsSize
     DrawsUnderThePointer(m, {AwkwardCoordinate(1000, m.Ratio), AwkwardCoordinate(703, m.Ratio)},
                          {AwkwardCoordinate(1300, m.Ratio), AwkwardCoordinate(860, m.Ratio)});
 
-    // The whole surface saved: that screen's device pixels, through a dialog on that screen.
-    ASSERT_TRUE(ClickBar(m, 276));
-    std::optional<TWindowInfo> dialog;
-    ASSERT_TRUE(WaitUntil([&] { return (dialog = X().FindWindow(App_->Pid(), "Save As")).has_value(); }, LoadedMs));
-    EXPECT_TRUE(m.Device.contains(dialog->Geometry)) << "the dialog opened off the screen in use";
-    const QString file = dir.filePath(QStringLiteral("screen%1").arg(m.Name));
-    ASSERT_TRUE(Xdo().Run({"type", "--delay", "5", file}));
-    ASSERT_TRUE(Xdo().Key("Return"));
-    ASSERT_TRUE(WaitUntil([&] { return !X().FindWindow(App_->Pid(), "Save As"); }, LoadedMs));
-    ASSERT_TRUE(WaitUntil([&] { return QFileInfo::exists(file + ".BMP"); }, LoadedMs));
-    EXPECT_EQ(QImageReader(file + ".BMP").size(), m.Device.size());
-    QFile::remove(file + ".BMP");
+    SavesTheWholeScreen(m, dir);
     Unfreeze();
     if (HasFatalFailure()) return;
   }
