@@ -210,7 +210,8 @@ class TScreenProbe {
     const std::uint16_t width = std::uint16_t(Width);
     const std::uint16_t rows = std::uint16_t(std::min(Height, BarSearchRows));
     xcb_get_image_reply_t* reply = xcb_get_image_reply(
-        FC, xcb_get_image(FC, XCB_IMAGE_FORMAT_Z_PIXMAP, FScreen->root, 0, 0, width, rows, ~0u), nullptr);
+        FC, xcb_get_image(FC, XCB_IMAGE_FORMAT_Z_PIXMAP, FScreen->root, std::int16_t(Left), std::int16_t(Top), width, rows, ~0u),
+        nullptr);
     if (!reply) return false;
     const auto* data = reinterpret_cast<const std::uint32_t*>(xcb_get_image_data(reply));
     // The middle of the longest purple run in the band's lowest row that has one: clear of the
@@ -223,7 +224,7 @@ class TScreenProbe {
         if (end - x > bestLength) bestStart = x, bestLength = end - x;
         x = end + 1;
       }
-      if (bestLength >= 4) FBar = {std::int16_t(bestStart + bestLength / 2), std::int16_t(y)};
+      if (bestLength >= 4) FBar = {std::int16_t(Left + bestStart + bestLength / 2), std::int16_t(Top + y)};
     }
     std::free(reply);
     return FBar.has_value();
@@ -507,8 +508,9 @@ int main(int argc, char** argv) {
   const std::string floorPath = options["--floor"];
   const int runs = options.count("--runs") ? std::stoi(options["--runs"]) : 10;
   const double idle = options.count("--idle-seconds") ? std::stod(options["--idle-seconds"]) : 60;
-  const auto monitors = ParseMonitors(options["--monitors"]);
-  if (floorPath.empty() || (options.count("--monitors") && monitors.empty())) {
+  const bool monitorsGiven = options.count("--monitors") > 0;
+  const auto monitors = ParseMonitors(monitorsGiven ? options["--monitors"] : std::string());
+  if (floorPath.empty() || (monitorsGiven && monitors.empty())) {
     std::fprintf(stderr,
                  "usage: %s --app PATH --floor PATH [--runs N] [--idle-seconds S] [--monitors \"NAME:WxH+X+Y ...\"]\n",
                  argv[0]);
