@@ -6,6 +6,8 @@
 
 #include "platform/raster/pixelpool.h"
 
+class QImage;
+class QString;
 class TBitmap;
 
 // Desktop services the program needs from the window system, one implementation per platform
@@ -60,6 +62,15 @@ class TDesktopServices {
   // Once the window has painted: its later exposures wait for its own paint again instead of
   // showing the preset frame, which no longer holds what it shows.
   virtual void ForgetFirstFrame(std::uintptr_t window) { (void)window; }
+
+  // A notification-area icon of the platform's own, whose mouse messages (WM_RBUTTONDOWN,
+  // WM_LBUTTONDBLCLK, …) reach `handler`. False where there is none: Qt's tray icon serves then.
+  using TTrayHandler = std::function<void(std::intptr_t mouseMessage)>;
+  virtual bool ShowTrayIcon(const QImage& picture, const QString& tip, TTrayHandler handler) {
+    (void)picture, (void)tip, (void)handler;
+    return false;
+  }
+  virtual void SetTrayTip(const QString& tip) { (void)tip; }
 
   // From now on no window of the application gets a task-bar button, on every showing.
   virtual void HideFromTaskbar() = 0;

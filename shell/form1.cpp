@@ -119,17 +119,20 @@ TForm1::TForm1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::W
 
   ImageList1.Add(TrayPicture());
   FTrayIcon = ImageList1.Icon(0);
-  FTray = new QSystemTrayIcon(FTrayIcon, this);
-  FTray->setToolTip(TrayTip);
-  connect(FTray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-    std::intptr_t mouse = 0;
-    if (reason == QSystemTrayIcon::Context) mouse = WM_RBUTTONDOWN;
-    if (reason == QSystemTrayIcon::DoubleClick) mouse = WM_LBUTTONDBLCLK;
-    if (mouse == 0) return;
+  const auto trayMouse = [this](std::intptr_t mouse) {
     TMessage message{WM_TRAYICON, 112, mouse, 0};
     RunHandler([&] { Dispatch(message); });
-  });
-  FTray->show();
+  };
+  // The platform's own icon where it has one (Windows: callback message 1136), Qt's otherwise.
+  if (!Application->Desktop().ShowTrayIcon(ImageList1.Pixmap(0).toImage(), TrayTip, trayMouse)) {
+    FTray = new QSystemTrayIcon(FTrayIcon, this);
+    FTray->setToolTip(TrayTip);
+    connect(FTray, &QSystemTrayIcon::activated, this, [trayMouse](QSystemTrayIcon::ActivationReason reason) {
+      if (reason == QSystemTrayIcon::Context) trayMouse(WM_RBUTTONDOWN);
+      if (reason == QSystemTrayIcon::DoubleClick) trayMouse(WM_LBUTTONDBLCLK);
+    });
+    FTray->show();
+  }
   Application->Desktop().HideFromTaskbar();
 
   MoveMarker(ScreenArea().right() + 1 - 52, ScreenArea().top() + 28);
@@ -185,7 +188,13 @@ void TForm1::FormCreate() {
           dispatch();
       });
   // The menu and the play button still switch states; the tip tells why Ctrl+F1 does not.
-  if (!registered) FTray->setToolTip(TrayTip + QStringLiteral(" (Ctrl+F1 已被其他程序占用)"));
+  if (!registered) {
+    const QString tip = TrayTip + QStringLiteral(" (Ctrl+F1 已被其他程序占用)");
+    if (FTray)
+      FTray->setToolTip(tip);
+    else
+      Application->Desktop().SetTrayTip(tip);
+  }
 }
 
 void TForm1::FormDestroy() {

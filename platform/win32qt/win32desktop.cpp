@@ -1,13 +1,18 @@
 #include "platform/win32qt/win32desktop.h"
 
+#include <QImage>
+#include <QString>
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "platform/raster/bitmap.h"
 #include "platform/win32/capture.h"
 #include "platform/win32/hotkeys.h"
 #include "platform/win32/messagewindow.h"
 #include "platform/win32/taskbar.h"
+#include "platform/win32/tray.h"
 
 namespace {
 
@@ -58,6 +63,32 @@ class TWin32DesktopServices final : public TDesktopServices {
     FScratch.reset();
   }
 
+  // The icon's mouse messages come to the hidden window as the callback message 1136, its
+  // mouse message in lParam, as TForm1::WMTrayIcon expects them.
+  bool ShowTrayIcon(const QImage& picture, const QString& tip, TTrayHandler handler) override {
+    FTray.reset();
+    FTrayIcon.reset();
+    const QImage pixels = picture.convertToFormat(QImage::Format_ARGB32);
+    if (pixels.isNull()) return false;
+    std::vector<std::uint32_t> rows;
+    rows.reserve(std::size_t(pixels.width()) * std::size_t(pixels.height()));
+    for (int y = 0; y < pixels.height(); ++y) {
+      const auto* line = reinterpret_cast<const std::uint32_t*>(pixels.constScanLine(y));
+      rows.insert(rows.end(), line, line + pixels.width());
+    }
+    const std::uintptr_t icon = CreateIconFromPixels(rows.data(), pixels.width(), pixels.height());
+    if (!icon) return false;
+    FTrayIcon.reset(new std::uintptr_t(icon));
+    FTray = std::make_unique<TWin32TrayIcon>(FWindow, TrayIconId, TrayCallback, icon, tip.toStdWString(),
+                                             [handler = std::move(handler)](std::uintptr_t, std::intptr_t mouse) {
+                                               if (handler) handler(mouse);
+                                             });
+    return true;
+  }
+  void SetTrayTip(const QString& tip) override {
+    if (FTray) FTray->SetTip(tip.toStdWString());
+  }
+
   void HideFromTaskbar() override {
     if (!FTaskbar) FTaskbar = std::make_unique<TWin32TaskbarHider>();
   }
@@ -78,6 +109,17 @@ class TWin32DesktopServices final : public TDesktopServices {
   std::shared_ptr<TWin32DibSurface> FShared;
   std::unique_ptr<TWin32DibSurface> FScratch;
   std::unique_ptr<TWin32TaskbarHider> FTaskbar;
+  struct TIconDeleter {
+    void operator()(std::uintptr_t* icon) const {
+      DestroyIconHandle(*icon);
+      delete icon;
+    }
+  };
+  static constexpr unsigned TrayIconId = 112;
+  static constexpr unsigned TrayCallback = 1136;  // WM_USER + 112
+  // Declared before the tray icon, which must go first: the shell drops it before its HICON.
+  std::unique_ptr<std::uintptr_t, TIconDeleter> FTrayIcon;
+  std::unique_ptr<TWin32TrayIcon> FTray;
 };
 
 }  // namespace
