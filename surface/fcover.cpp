@@ -76,27 +76,26 @@ TFCover::TFCover() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt:
   // RandR can resize or rotate the screen at any time, and an output can come or go.
   for (QScreen* screen : QGuiApplication::screens()) WatchScreen(screen);
   connect(qApp, &QGuiApplication::screenAdded, this, [this](QScreen* screen) { WatchScreen(screen); });
-  const auto followScreenInUse = [this] {
-    const QRect area = DeviceGeometry(ScreenInUse());
-    RunHandler([&] { FollowScreenSize(area.width(), area.height()); });
-  };
-  connect(qApp, &QGuiApplication::primaryScreenChanged, this, [this, followScreenInUse] {
-    if (!FScreen) followScreenInUse();
+  connect(qApp, &QGuiApplication::primaryScreenChanged, this, [this] {
+    if (!FScreen) FollowScreenInUse();
   });
   // The screen in use going away leaves the surface to the primary one.
-  connect(qApp, &QGuiApplication::screenRemoved, this, [this, followScreenInUse](QScreen* screen) {
+  connect(qApp, &QGuiApplication::screenRemoved, this, [this](QScreen* screen) {
     if (screen != FScreen) return;
     FScreen = nullptr;
-    followScreenInUse();
+    FollowScreenInUse();
   });
 }
 
 void TFCover::WatchScreen(QScreen* screen) {
   connect(screen, &QScreen::geometryChanged, this, [this, screen] {
-    if (screen != ScreenInUse()) return;
-    const QRect area = DeviceGeometry(screen);
-    RunHandler([&] { FollowScreenSize(area.width(), area.height()); });
+    if (screen == ScreenInUse()) FollowScreenInUse();
   });
+}
+
+void TFCover::FollowScreenInUse() {
+  const QRect area = DeviceGeometry(ScreenInUse());
+  RunHandler([&] { FollowScreenSize(area.width(), area.height()); });
 }
 
 QScreen* TFCover::ScreenInUse() const { return FScreen ? FScreen.data() : QGuiApplication::primaryScreen(); }

@@ -189,6 +189,8 @@ class TFCover : public QWidget, public Ui::FCover {
   // The layers and the capture's memory, after a screen too large for the memory.
   void ReleaseForLackOfMemory();
   void WatchScreen(QScreen* screen);
+  // Follows the size of the screen in use (FollowScreenSize).
+  void FollowScreenInUse();
   // Moves the tool bar inside the window; a bar at the right or bottom edge of a window of the
   // old (logical) size stays at that edge.
   void KeepToolBarInside(QSize old);
