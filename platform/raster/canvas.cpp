@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <utility>
 
 #include "platform/raster/damage.h"
 #include "platform/raster/rasterizer.h"
@@ -162,12 +163,25 @@ void TCanvas::RoundRect(int x1, int y1, int x2, int y2, int cornerWidth, int cor
        [&](Raster::TSpanList& spans) { Raster::RoundRectSpans(spans, box, cornerWidth, cornerHeight, pen); });
 }
 
+namespace {
+
+// The pixels a fill from `from` (inclusive) towards `to` (exclusive) covers on one axis, as
+// the classic block fill counts them: in order from..to-1, in reverse order to+1..from (the same
+// count, mirrored about `from`). Returned half-open; saturates at the edge of 32 bits, far
+// outside any target.
+std::pair<std::int32_t, std::int32_t> FillExtent(std::int32_t from, std::int32_t to) {
+  if (from <= to) return {from, to};
+  const auto sat = [](std::int64_t v) { return std::int32_t(std::min<std::int64_t>(v, INT32_MAX)); };
+  return {sat(std::int64_t{to} + 1), sat(std::int64_t{from} + 1)};
+}
+
+}  // namespace
+
 void TCanvas::FillRect(const TRect& rect) {
   const std::uint32_t pixel = ColorToPixel(Brush.Color);
-  // Corners in reverse order fill the same pixels as in order, as the classic 32-bit fill does
-  // (its block fill flips a negative width or height): the smaller coordinate is inside, the
-  // larger just outside.
-  const TRect box = RectFromCorners(rect.Left, rect.Top, rect.Right, rect.Bottom);
+  const auto [left, right] = FillExtent(rect.Left, rect.Right);
+  const auto [top, bottom] = FillExtent(rect.Top, rect.Bottom);
+  const TRect box{left, top, right, bottom};
   Draw(pmCopy, true, [&](Raster::TSpanList& spans) { Raster::FillSpans(spans, box, pixel); });
 }
 

@@ -88,8 +88,9 @@ class TCanvas {
   void Rectangle(const TRect& r) { Rectangle(r.Left, r.Top, r.Right, r.Bottom); }
   void Ellipse(int x1, int y1, int x2, int y2);
   void RoundRect(int x1, int y1, int x2, int y2, int cornerWidth, int cornerHeight);
-  // Brush colour, ignoring the pen mode and bsClear; corners in either order, min inclusive and
-  // max exclusive on each axis; zero width or height fills nothing.
+  // Brush colour, ignoring the pen mode and bsClear; Left/Top inclusive, Right/Bottom exclusive.
+  // An axis given in reverse order fills Right+1 .. Left (Bottom+1 .. Top), as the classic
+  // block fill does; zero width or height fills nothing.
   void FillRect(const TRect& rect);
   // Copies src of the source canvas onto dest of this one, stretching smoothly when the sizes
   // differ and copying 1:1 exactly when they are equal. Parts of src outside the source leave

@@ -55,18 +55,31 @@ TEST(Clip, ExcludedRectanglesAreNeverDrawnAndOnlyEightCount) {
   EXPECT_EQ(Where(clipped.Bitmap, RedPixel).size(), 60u * 40u);
 }
 
-TEST(FillRect, HalfOpenInBrushColourWhateverThePenModeCornersInAnyOrderAndEmptyDrawsNothing) {
-  for (const TRect& r : {TRect{2, 3, 5, 7}, TRect{5, 7, 2, 3}, TRect{5, 3, 2, 7}, TRect{2, 7, 5, 3}}) {
+TEST(FillRect, HalfOpenInBrushColourWhateverThePenModeAReversedAxisMirroredAndEmptyDrawsNothing) {
+  // Left/Top inclusive, Right/Bottom exclusive, also when they come in reverse order: then the
+  // fill runs from Left back to Right + 1, as the classic block fill does.
+  const struct {
+    TRect Rect;
+    std::vector<int> Bounds;  // left, top, right, bottom, inclusive
+  } cases[] = {
+      {{2, 3, 5, 7}, {2, 3, 4, 6}}, {{5, 7, 2, 3}, {3, 4, 5, 7}}, {{5, 3, 2, 7}, {3, 3, 5, 6}},
+      {{2, 7, 5, 3}, {2, 4, 4, 7}}, {{6, 2, 5, 3}, {6, 2, 6, 2}},
+  };
+  for (const auto& c : cases) {
     TScene s(10, 10);
     s.Canvas.Pen.Mode = pmXor;
-    s.Canvas.FillRect(r);
-    EXPECT_EQ(BoundsOf(Where(s.Bitmap, RedPixel)), (std::vector<int>{2, 3, 4, 6}));
-    EXPECT_EQ(Where(s.Bitmap, RedPixel).size(), 12u);
+    s.Canvas.FillRect(c.Rect);
+    const TPixels filled = Where(s.Bitmap, RedPixel);
+    EXPECT_EQ(BoundsOf(filled), c.Bounds) << c.Rect.Left << "," << c.Rect.Top << "," << c.Rect.Right << "," << c.Rect.Bottom;
+    EXPECT_EQ(filled.size(), std::size_t(c.Bounds[2] - c.Bounds[0] + 1) * std::size_t(c.Bounds[3] - c.Bounds[1] + 1));
   }
   TScene s(10, 10);
   const auto before = Snapshot(s.Bitmap);
   for (const TRect& r : {TRect{5, 5, 5, 9}, TRect{1, 1, 9, 1}, TRect{9, 4, 1, 4}}) s.Canvas.FillRect(r);
   EXPECT_EQ(Snapshot(s.Bitmap), before);
+  // Reversed as far as 32 bits go: everything from the right edge back to the left one.
+  s.Canvas.FillRect({INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN});
+  EXPECT_EQ(Where(s.Bitmap, RedPixel).size(), 100u);
 }
 
 TEST(PenMode, CopyWritesAZeroTopByteAndXorKeepsTheDestinations) {

@@ -1,6 +1,7 @@
 #include <random>
 
 #include "raster_support.h"
+#include "tests/support/allocation_count.h"
 
 using namespace RasterTest;
 
@@ -53,7 +54,7 @@ std::string Describe(const TCase& c) {
 
 }  // namespace
 
-TEST(Xor, DrawingAnyFigureTwiceRestoresEveryPixel) {
+TEST(Xor, DrawingAnyFigureTwiceRestoresEveryPixelAndTheSecondAllocatesNothing) {
   std::mt19937 rng(2024);
   for (int i = 0; i < 4000; ++i) {
     const TCase c = RandomCase(rng);
@@ -63,7 +64,10 @@ TEST(Xor, DrawingAnyFigureTwiceRestoresEveryPixel) {
     const auto before = Snapshot(s.Bitmap);
     Prepare(s, c, pmXor);
     DrawFigure(s.Canvas, c.Figure);
+    // Once the canvas has drawn a figure, drawing it again allocates nothing.
+    const long allocations = HeapAllocations();
     DrawFigure(s.Canvas, c.Figure);
+    ASSERT_EQ(HeapAllocations() - allocations, 0) << Describe(c);
     ASSERT_EQ(Snapshot(s.Bitmap), before) << Describe(c);
   }
 }
