@@ -48,7 +48,9 @@ QRect DeviceGeometryOf(const QRect& logical, double ratio, const std::optional<Q
   const QRect scaled(logical.topLeft(), QSize(qRound(logical.width() * ratio), qRound(logical.height() * ratio)));
   if (!monitor || monitor->isEmpty() || monitor->topLeft() != logical.topLeft()) return scaled;
   // The toolkit's logical size is the monitor's rounded, so it lies within half a pixel of it.
-  const auto near = [ratio](int device, int logicalSide) { return std::abs(device / ratio - logicalSide) <= 0.5 + 1e-9; };
+  const auto near = [ratio](int device, int logicalSide) {
+    return std::abs(device / ratio - logicalSide) <= 0.5 + 1e-9;
+  };
   if (!near(monitor->width(), logical.width()) || !near(monitor->height(), logical.height())) return scaled;
   return *monitor;
 }

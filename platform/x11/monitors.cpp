@@ -16,8 +16,8 @@ std::optional<QRect> RandrMonitorRect(const QString& name) {
                        xcb_intern_atom(x11.Connection, 1, utf8.size(), utf8.constData()));
   if (!atom || atom->atom == XCB_ATOM_NONE) return std::nullopt;
   // A server before RandR 1.5 answers the request with an error: no reply, no monitor.
-  auto monitors = XcbReply(xcb_randr_get_monitors_reply, x11.Connection,
-                           xcb_randr_get_monitors(x11.Connection, x11.Root(), 1));
+  auto monitors =
+      XcbReply(xcb_randr_get_monitors_reply, x11.Connection, xcb_randr_get_monitors(x11.Connection, x11.Root(), 1));
   if (!monitors) return std::nullopt;
   for (auto it = xcb_randr_get_monitors_monitors_iterator(monitors.get()); it.rem > 0;
        xcb_randr_monitor_info_next(&it)) {

@@ -1,8 +1,8 @@
 // The device size of a scaled screen and of the widgets covering it, where the screen is no
 // whole number of logical pixels.
-#include <gtest/gtest.h>
-
 #include "platform/screens.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -26,8 +26,7 @@ TEST(DeviceGeometryTest, TakesTheMonitorsRectangleWhenItIsThisScreensElseScalesB
       {"an empty monitor", {0, 0, 1707, 960}, 1.5, QRect(0, 0, 0, 0), {0, 0, 2561, 1440}},
       {"ratio 1 is the screen itself", {10, 20, 1366, 768}, 1.0, QRect(10, 20, 1365, 768), {10, 20, 1366, 768}},
   };
-  for (const TGeometryCase& c : cases)
-    EXPECT_EQ(DeviceGeometryOf(c.Logical, c.Ratio, c.Monitor), c.Expected) << c.What;
+  for (const TGeometryCase& c : cases) EXPECT_EQ(DeviceGeometryOf(c.Logical, c.Ratio, c.Monitor), c.Expected) << c.What;
 }
 
 TEST(DeviceGeometryTest, EveryMonitorSizeIsKeptAtTheUsualScales) {
@@ -37,8 +36,7 @@ TEST(DeviceGeometryTest, EveryMonitorSizeIsKeptAtTheUsualScales) {
     for (int device = 600; device < 700; ++device) {
       const QSize logical = QSize(device, device + 1) / ratio;
       const QRect monitor(100, 0, device, device + 1);
-      ASSERT_EQ(DeviceGeometryOf(QRect(QPoint(100, 0), logical), ratio, monitor), monitor)
-          << device << " at " << ratio;
+      ASSERT_EQ(DeviceGeometryOf(QRect(QPoint(100, 0), logical), ratio, monitor), monitor) << device << " at " << ratio;
     }
 }
 
