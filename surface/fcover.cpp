@@ -101,7 +101,9 @@ void TFCover::FollowScreenInUse() {
 QScreen* TFCover::ScreenInUse() const { return FScreen ? FScreen.data() : QGuiApplication::primaryScreen(); }
 
 QRect TFCover::DeviceArea() const {
-  return QRect(DeviceGeometry(ScreenInUse()).topLeft(), QSize(Width(), Height()));
+  // The toolkit keeps a screen's corner in device pixels already.
+  const QScreen* screen = ScreenInUse();
+  return QRect(screen ? screen->geometry().topLeft() : QPoint(), QSize(Width(), Height()));
 }
 
 TFCover::~TFCover() {
