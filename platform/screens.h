@@ -25,8 +25,9 @@ QRect DeviceGeometry(const QScreen* screen);
 QRect DeviceGeometryOf(const QRect& logical, double ratio, const std::optional<QRect>& monitor);
 
 // A widget's size in device pixels. Scaling its logical size back can be a pixel larger than the
-// device size it was given (see DeviceGeometryOf): that given size holds for as long as the
-// widget keeps the logical size and ratio it was given for; otherwise the scaled size is it.
+// device size it was given (see DeviceGeometryOf): the size given holds for as long as the
+// widget keeps the logical size and ratio it was given for, and the logical size scaled back
+// serves otherwise.
 class TDeviceSize {
  public:
   void Set(QSize device, QSize logical, double ratio);
