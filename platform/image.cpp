@@ -21,12 +21,19 @@ TImage::TImage(QWidget* parent) : QWidget(parent), FSink(std::make_unique<TRepai
 
 TImage::~TImage() = default;
 
-int TImage::Width() const { return qRound(width() * devicePixelRatioF()); }
-int TImage::Height() const { return qRound(height() * devicePixelRatioF()); }
+int TImage::Width() const { return FDeviceSize.Of(size(), devicePixelRatioF()).width(); }
+int TImage::Height() const { return FDeviceSize.Of(size(), devicePixelRatioF()).height(); }
 
 void TImage::SetSize(int width, int height) {
   const qreal ratio = devicePixelRatioF();
-  resize(qRound(width / ratio), qRound(height / ratio));
+  const QSize logical = LogicalSizeOf(QSize(width, height), ratio);
+  FDeviceSize.Set(QSize(width, height), logical, ratio);
+  resize(logical);
+}
+
+void TImage::SetDeviceGeometry(const QRect& logical, QSize device) {
+  FDeviceSize.Set(device, logical.size(), devicePixelRatioF());
+  setGeometry(logical);
 }
 
 TCanvas* TImage::Canvas() {

@@ -5,6 +5,7 @@
 
 #include "platform/raster/bitmap.h"
 #include "platform/raster/canvas.h"
+#include "platform/screens.h"
 
 // An image control holding a bitmap. The bitmap is made on the first access to the canvas,
 // at the size (in device pixels) the control has at that moment, and keeps that size.
@@ -27,10 +28,13 @@ class TImage : public QWidget {
   // Replaces the picture by a copy of `image` (at its own size).
   void SetPicture(const QImage& image);
 
-  // Size in device pixels.
+  // Size in device pixels: the one last given while the control keeps the logical size it was
+  // given for.
   int Width() const;
   int Height() const;
   void SetSize(int width, int height);  // device pixels
+  // Places the control at `logical`, which shows `device` pixels.
+  void SetDeviceGeometry(const QRect& logical, QSize device);
 
   bool Stretch() const { return FStretch; }
   void SetStretch(bool stretch);
@@ -44,4 +48,5 @@ class TImage : public QWidget {
   TCanvas FCanvas;
   std::unique_ptr<TRepaintSink> FSink;
   bool FStretch = false;
+  TDeviceSize FDeviceSize;
 };

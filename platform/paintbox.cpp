@@ -48,8 +48,13 @@ TPaintBox::~TPaintBox() {
   if (FWatchedWindow) FWatchedWindow->removeEventFilter(this);
 }
 
-int TPaintBox::Width() const { return qRound(width() * devicePixelRatioF()); }
-int TPaintBox::Height() const { return qRound(height() * devicePixelRatioF()); }
+int TPaintBox::Width() const { return FDeviceSize.Of(size(), devicePixelRatioF()).width(); }
+int TPaintBox::Height() const { return FDeviceSize.Of(size(), devicePixelRatioF()).height(); }
+
+void TPaintBox::SetDeviceGeometry(const QRect& logical, QSize device) {
+  FDeviceSize.Set(device, logical.size(), devicePixelRatioF());
+  setGeometry(logical);
+}
 
 void TPaintBox::PrepareBuffer() {
   if (FPixels.Width() == Width() && FPixels.Height() == Height()) return;

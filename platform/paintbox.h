@@ -11,6 +11,7 @@
 #include "platform/controls.h"
 #include "platform/raster/bitmap.h"
 #include "platform/raster/canvas.h"
+#include "platform/screens.h"
 
 // The drawing surface of a window. Its canvas draws into the window-pixel buffer, which is
 // exactly what the window shows; a paint only copies the damaged part of that buffer to the
@@ -64,8 +65,12 @@ class TPaintBox : public QWidget {
   // Lets the buffer's memory go; PrepareBuffer makes it again.
   void ReleaseBuffer();
 
+  // Size in device pixels: the one last given while the box keeps the logical size it was given
+  // for.
   int Width() const;
   int Height() const;
+  // Places the box at `logical`, which shows `device` pixels.
+  void SetDeviceGeometry(const QRect& logical, QSize device);
 
   TMouseHandler OnMouseDown;
   TMoveHandler OnMouseMove;
@@ -108,4 +113,5 @@ class TPaintBox : public QWidget {
   bool FHaveWindowPos = false;
   bool FTracking = false;  // a button pressed on the box is held
   bool FStale = false;     // the pixels are to be refilled from the background before any use
+  TDeviceSize FDeviceSize;
 };

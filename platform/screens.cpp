@@ -4,8 +4,13 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
+
+#ifdef QUILMAR_X11
+#include "platform/x11/monitors.h"
+#endif
 
 int NearestArea(const std::vector<QRect>& areas, QPoint point) {
   int best = -1;
@@ -38,10 +43,40 @@ QScreen* ScreenUnderPointer() {
   return nearest >= 0 ? screens[nearest] : QGuiApplication::primaryScreen();
 }
 
+QRect DeviceGeometryOf(const QRect& logical, double ratio, const std::optional<QRect>& monitor) {
+  if (ratio == 1.0) return logical;
+  const QRect scaled(logical.topLeft(), QSize(qRound(logical.width() * ratio), qRound(logical.height() * ratio)));
+  if (!monitor || monitor->isEmpty() || monitor->topLeft() != logical.topLeft()) return scaled;
+  // The toolkit's logical size is the monitor's rounded, so it lies within half a pixel of it.
+  const auto near = [ratio](int device, int logicalSide) {
+    return std::abs(device / ratio - logicalSide) <= 0.5 + 1e-9;
+  };
+  if (!near(monitor->width(), logical.width()) || !near(monitor->height(), logical.height())) return scaled;
+  return *monitor;
+}
+
 QRect DeviceGeometry(const QScreen* screen) {
   if (!screen) return {};
-  const QRect logical = screen->geometry();
   const qreal ratio = screen->devicePixelRatio();
-  if (ratio == 1.0) return logical;
-  return QRect(logical.topLeft(), QSize(qRound(logical.width() * ratio), qRound(logical.height() * ratio)));
+  if (ratio == 1.0) return screen->geometry();
+  std::optional<QRect> monitor;
+#ifdef QUILMAR_X11
+  monitor = RandrMonitorRect(screen->name());
+#endif
+  return DeviceGeometryOf(screen->geometry(), ratio, monitor);
+}
+
+void TDeviceSize::Set(QSize device, QSize logical, double ratio) {
+  FDevice = device;
+  FLogical = logical;
+  FRatio = ratio;
+}
+
+QSize TDeviceSize::Of(QSize logical, double ratio) const {
+  if (FDevice.isValid() && logical == FLogical && ratio == FRatio) return FDevice;
+  return QSize(qRound(logical.width() * ratio), qRound(logical.height() * ratio));
+}
+
+QSize LogicalSizeOf(QSize device, double ratio) {
+  return QSize(qRound(device.width() / ratio), qRound(device.height() / ratio));
 }

@@ -101,15 +101,17 @@ void TFCover::FollowScreenInUse() {
 QScreen* TFCover::ScreenInUse() const { return FScreen ? FScreen.data() : QGuiApplication::primaryScreen(); }
 
 QRect TFCover::DeviceArea() const {
-  return QRect(DeviceGeometry(ScreenInUse()).topLeft(), QSize(Width(), Height()));
+  // The toolkit keeps a screen's corner in device pixels already.
+  const QScreen* screen = ScreenInUse();
+  return QRect(screen ? screen->geometry().topLeft() : QPoint(), QSize(Width(), Height()));
 }
 
 TFCover::~TFCover() {
   if (::FCover == this) ::FCover = nullptr;
 }
 
-int TFCover::Width() const { return qRound(width() * devicePixelRatioF()); }
-int TFCover::Height() const { return qRound(height() * devicePixelRatioF()); }
+int TFCover::Width() const { return FDeviceSize.Of(size(), devicePixelRatioF()).width(); }
+int TFCover::Height() const { return FDeviceSize.Of(size(), devicePixelRatioF()).height(); }
 
 void TFCover::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
@@ -117,9 +119,18 @@ void TFCover::resizeEvent(QResizeEvent* event) {
 }
 
 void TFCover::LayoutLayers() {
-  // Both layers fill the window.
-  Image1->setGeometry(rect());
-  PaintBox1->setGeometry(rect());
+  // Both layers fill the window, in the window's device pixels.
+  const QSize device(Width(), Height());
+  Image1->SetDeviceGeometry(rect(), device);
+  PaintBox1->SetDeviceGeometry(rect(), device);
+}
+
+void TFCover::SetDeviceGeometry(QPoint origin, int width, int height) {
+  const qreal ratio = devicePixelRatioF();
+  const QSize logical = LogicalSizeOf(QSize(width, height), ratio);
+  // Before the resize, whose handler lays the layers out at the window's device size.
+  FDeviceSize.Set(QSize(width, height), logical, ratio);
+  setGeometry(QRect(origin, logical));
 }
 
 void TFCover::PrepareForShowing(QScreen* screen) {
@@ -137,13 +148,13 @@ void TFCover::PrepareForShowing(int width, int height) {
     if (testAttribute(Qt::WA_WState_Created) && windowHandle() && windowHandle()->screen() != screen) destroy();
     const qreal ratio = screen->devicePixelRatio();
     setScreen(screen);
-    setGeometry(QRect(screen->geometry().topLeft(), QSize(qRound(width / ratio), qRound(height / ratio))));
+    setGeometry(QRect(screen->geometry().topLeft(), LogicalSizeOf(QSize(width, height), ratio)));
     // Until it exists the toolkit reports the largest ratio of all screens; one screen has only
     // its own, and its window is made by the callers once the layers are there.
     if (QGuiApplication::screens().size() > 1 && !testAttribute(Qt::WA_WState_Created)) winId();
+    SetDeviceGeometry(pos(), width, height);
   } else {
-    const qreal ratio = devicePixelRatioF();
-    setGeometry(0, 0, qRound(width / ratio), qRound(height / ratio));
+    SetDeviceGeometry(QPoint(0, 0), width, height);
   }
   // A hidden window gets its resize event only when shown; the background is made at the
   // image's size on first use, so the layers take the window's size now.
@@ -212,8 +223,7 @@ void TFCover::FollowScreenSize(int width, int height) {
     return;
   }
   const QSize old = size();
-  const qreal ratio = devicePixelRatioF();
-  setGeometry(QRect(origin, QSize(qRound(width / ratio), qRound(height / ratio))));
+  SetDeviceGeometry(origin, width, height);
   LayoutLayers();
   KeepToolBarInside(old);
   if (FSelActive && !(Intersect(FSelRect, TRect{0, 0, width, height}) == FSelRect)) FSelActive = false;

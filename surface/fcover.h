@@ -9,6 +9,7 @@
 #include "platform/imagelist.h"
 #include "platform/raster/canvas.h"
 #include "platform/raster/rect.h"
+#include "platform/screens.h"
 #include "ui_FCover.h"
 
 class QMenu;
@@ -178,6 +179,8 @@ class TFCover : public QWidget, public Ui::FCover {
  private:
   void ChooseTool(TDrawTool tool);
   void LayoutLayers();
+  // Places the window at `origin` (logical) showing width x height device pixels.
+  void SetDeviceGeometry(QPoint origin, int width, int height);
   // Hands the window system the first frame of this showing ahead of the first paint: the
   // frozen picture with the tool bar on it, so that both appear the moment the window maps.
   void PresetFirstFrame();
@@ -248,6 +251,7 @@ class TFCover : public QWidget, public Ui::FCover {
   TDrawTool FTool = dtPen;
   bool FBandShown = false;
   QPointer<QScreen> FScreen;  // the screen of the last freeze; null: the primary one
+  TDeviceSize FDeviceSize;    // the device size the window was given
   TBitmap FBarFrame;                 // the tool bar's pixels for the first frame
   std::uintptr_t FPresetWindow = 0;  // the native window given a first frame, until it paints
 };

@@ -111,8 +111,9 @@ class TMonitorsTest : public TAppTest {
     return surface && surface->Viewable && surface->Geometry == m.Device;
   }
 
-  // The whole surface saved: that screen's device pixels, through a dialog on that screen.
-  void SavesTheWholeScreen(const TMonitor& m, const QTemporaryDir& dir) {
+  // The whole surface saved: that screen's device pixels, through a dialog on that screen. The
+  // picture saved goes to `saved` when given.
+  void SavesTheWholeScreen(const TMonitor& m, const QTemporaryDir& dir, QImage* saved = nullptr) {
     ASSERT_TRUE(ClickBar(m, 276));
     std::optional<TWindowInfo> dialog;
     ASSERT_TRUE(WaitUntil([&] { return (dialog = X().FindWindow(App_->Pid(), "Save As")).has_value(); }, LoadedMs));
@@ -123,7 +124,36 @@ class TMonitorsTest : public TAppTest {
     ASSERT_TRUE(WaitUntil([&] { return !X().FindWindow(App_->Pid(), "Save As"); }, LoadedMs));
     ASSERT_TRUE(WaitUntil([&] { return QFileInfo::exists(file + ".BMP"); }, LoadedMs));
     EXPECT_EQ(QImageReader(file + ".BMP").size(), m.Device.size());
+    if (saved) *saved = QImage(file + ".BMP").convertToFormat(QImage::Format_RGB32);
     QFile::remove(file + ".BMP");
+  }
+
+  // Drags a selection over `selection` (device pixels of the desktop: the frame lies on its
+  // edge) and copies its interior to the clipboard from the region menu; returns once the
+  // clipboard offers the picture.
+  void CopiesRegion(const TMonitor& m, const QRect& selection) {
+    ASSERT_TRUE(ClickBar(m, 184));  // the selection tool
+    ASSERT_TRUE(Xdo().Move(selection.left(), selection.top()));
+    ASSERT_TRUE(Xdo().Run({"mousedown", "1"}));
+    ASSERT_TRUE(Xdo().Move(selection.left() + 10, selection.top() + 10));
+    ASSERT_TRUE(Xdo().Move(selection.right() + 1, selection.bottom() + 1));
+    ASSERT_TRUE(Xdo().Run({"mouseup", "1"}));
+    const auto menu = [&] {
+      for (const TWindowInfo& window : X().WindowsOfPid(App_->Pid()))
+        if (window.Viewable && window.OverrideRedirect && window.Geometry.height() > 8 * 15) return true;
+      return false;
+    };
+    ASSERT_TRUE(WaitUntil(menu, LoadedMs)) << "no region menu";
+    ASSERT_TRUE(Xdo().Key("Down") && Xdo().Key("Down") && Xdo().Key("Return"));
+    ASSERT_TRUE(WaitUntil([&] { return !menu(); }, LoadedMs));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          return Spawn(QStringLiteral("xclip"), {"-selection", "clipboard", "-t", "TARGETS", "-o"})
+              ->WaitForLine("image/png", 2000)
+              .has_value();
+        },
+        LoadedMs))
+        << "no picture offered on the clipboard";
   }
 
   // Ctrl+F1 with the pointer on `m`: the surface covers it exactly, its tool bar at its top and on
@@ -251,14 +281,16 @@ TEST_F(TTwoMonitorsTest, EachFreezeCoversTheScreenUnderThePointerAndSavesItsSize
 class TScaledMonitorsTest : public TMonitorsTest {
  protected:
   // 1680 x 840 is a whole number of logical pixels at every one of these scales, and wide
-  // enough for the tool bar at 2.
+  // enough for the tool bar at 2. The laptop's 1366 is not at 1.5 (910.67): rounded to whole
+  // logical pixels and back it would be 1367.
   QSize ScreenSize() const override { return {5040, 1680}; }
   std::vector<TMonitor> Monitors() const override {
     return {{QStringLiteral("S125"), {0, 0, 1680, 840}, 1.25},
             {QStringLiteral("S175"), {1680, 0, 1680, 840}, 1.75},
             {QStringLiteral("S2"), {3360, 0, 1680, 840}, 2.0},
             {QStringLiteral("S1"), {0, 840, 1680, 840}, 1.0},
-            {QStringLiteral("S15"), {1680, 840, 1680, 840}, 1.5}};
+            {QStringLiteral("S15"), {1680, 840, 1680, 840}, 1.5},
+            {QStringLiteral("L15"), {3360, 840, 1366, 768}, 1.5}};
   }
 };
 
@@ -276,6 +308,43 @@ TEST_F(TScaledMonitorsTest, AOnePixelStrokeLandsOnTheRasterLineAtEveryScale) {
     Unfreeze();
     if (HasFatalFailure()) return;
   }
+}
+
+TEST_F(TScaledMonitorsTest, AMonitorOfNoWholeLogicalSizeIsFrozenCopiedAndSavedPixelForPixel) {
+  const TMonitor m = Monitors().back();
+  ASSERT_EQ(m.Name, QStringLiteral("L15"));
+  StartScaledApp();
+  FreezeOn(m);
+  if (HasFatalFailure()) return;
+  // Down the last column of the monitor and to it from the left: the edge is drawn on like any
+  // other pixel.
+  const int last = m.Device.width() - 1;
+  DrawsUnderThePointer(m, {last, 300}, {last, AwkwardCoordinate(420, m.Ratio)});
+  DrawsUnderThePointer(m, {last - 90, 500}, {last, AwkwardCoordinate(560, m.Ratio)});
+  // A region copied to the clipboard is its interior pixel for pixel: 199 x 97 at 1.5 is no
+  // whole number of logical pixels either.
+  const QRect interior(m.Device.topLeft() + QPoint(901, 301), QSize(199, 97));
+  const QImage seen = X().Grab(interior).convertToFormat(QImage::Format_RGB32);
+  CopiesRegion(m, interior.adjusted(-1, -1, 1, 1));
+  if (HasFatalFailure()) return;
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString png = dir.filePath(QStringLiteral("region.png"));
+  auto reader = Spawn(QStringLiteral("sh"),
+                      {"-c", QStringLiteral("xclip -selection clipboard -t image/png -o > '%1'").arg(png)});
+  ASSERT_EQ(reader->WaitForExit(LoadedMs), 0);
+  const QImage copied = QImage(png, "PNG").convertToFormat(QImage::Format_RGB32);
+  EXPECT_TRUE(copied == seen) << "copied " << copied.width() << " x " << copied.height() << " of 199 x 97";
+  // The frozen right edge as the monitor shows it, below the tool bar, strokes included.
+  const QRect edge(m.Device.right() - 7, m.Device.top() + 100, 8, m.Device.height() - 100);
+  const QImage shown = X().Grab(edge).convertToFormat(QImage::Format_RGB32);
+  QImage saved;
+  SavesTheWholeScreen(m, dir, &saved);
+  if (HasFatalFailure()) return;
+  ASSERT_EQ(saved.size(), m.Device.size());
+  // The picture's last columns are the monitor's: nothing shifted, no column never captured.
+  EXPECT_TRUE(saved.copy(edge.translated(-m.Device.topLeft())) == shown);
+  Unfreeze();
 }
 
 }  // namespace
