@@ -205,7 +205,7 @@ void TFCover::FollowScreenSize(int width, int height) {
     return;
   }
   if (width <= 0 || height <= 0) return;
-  const QPoint origin = ScreenInUse() ? ScreenInUse()->geometry().topLeft() : QPoint();
+  const QPoint origin = DeviceArea().topLeft();
   if (width == Width() && height == Height()) {
     // The screen moved on the desktop without changing its size.
     if (pos() != origin) move(origin);
