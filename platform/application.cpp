@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "platform/desktop.h"
+#include "platform/qt/qtraster.h"
 
 #ifdef QUILMAR_WIN32
 #include "platform/win32/hotkeys.h"
@@ -16,6 +17,7 @@ TApplication* Application = nullptr;
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   Application = this;
+  InstallQtRasterEngines();
   // The main form's closing ends the program, not the last window's.
   setQuitOnLastWindowClosed(false);
   connect(this, &QGuiApplication::focusWindowChanged, this, [this](QWindow* window) { TrackActiveWindow(window); });

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/qt/qtraster.h"
 #include "platform/raster/bitmap.h"
 
 namespace {
@@ -105,7 +106,7 @@ bool TClipboard::HasFormat(int format) const {
 
 void TClipboard::Assign(const TBitmap& bitmap) {
   // A deep copy: the bitmap may change or go while the clipboard still serves the picture.
-  QImage image = bitmap.View().copy();
+  QImage image = QtView(bitmap).copy();
   QGuiApplication::clipboard()->setMimeData(new TPictureMime(std::move(image)));
 }
 
@@ -126,7 +127,7 @@ bool TClipboard::GetBitmap(TBitmap& bitmap) const {
     }
   }
   if (image.isNull() || image.width() > TBitmap::MaxSide || image.height() > TBitmap::MaxSide) return false;
-  bitmap.Assign(image);
+  AssignImage(bitmap, image);
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "platform/colorbox.h"
+#include "platform/qt/qtraster.h"
 
 namespace {
 

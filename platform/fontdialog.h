@@ -14,7 +14,7 @@ class TFontDialog : public QObject {
   // The dialog opens above `owner`; a parentless one would lie below a stay-on-top window.
   explicit TFontDialog(QWidget* owner);
 
-  TFont Font{QStringLiteral("MS Sans Serif"), 8, clWindowText, 0};
+  TFont Font{"MS Sans Serif", 8, clWindowText, 0};
 
   // Runs the dialog modally; true when the user confirmed.
   bool Execute();

@@ -3,6 +3,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include "platform/qt/qtraster.h"
+
 // Changes to the picture repaint the control when it is shown.
 class TImage::TRepaintSink : public TDamageSink {
  public:
@@ -65,7 +67,7 @@ void TImage::SetPicture(const QImage& image) {
     FBitmap = std::make_unique<TBitmap>();
     FCanvas.SetTarget(FBitmap.get());
   }
-  FBitmap->Assign(image);
+  AssignImage(*FBitmap, image);
   update();
 }
 
@@ -77,7 +79,7 @@ void TImage::SetStretch(bool stretch) {
 void TImage::paintEvent(QPaintEvent* event) {
   if (!FBitmap || FBitmap->Empty()) return;
   QPainter painter(this);
-  QImage view = FBitmap->View();
+  QImage view = QtView(*FBitmap);
   if (FStretch) {
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(rect(), view);

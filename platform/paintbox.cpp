@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/qt/qtraster.h"
+
 // Hands each drawing's changed rectangle to the window system as a repaint of that part only.
 class TPaintBox::TScreenSink : public TDamageSink {
  public:
@@ -125,7 +127,7 @@ void TPaintBox::paintEvent(QPaintEvent* event) {
   if (FPixels.Empty()) return;
   QPainter painter(this);
   painter.setCompositionMode(QPainter::CompositionMode_Source);
-  QImage view = FPixels.View();
+  QImage view = QtView(FPixels);
   const qreal ratio = devicePixelRatioF();
   view.setDevicePixelRatio(ratio);
   for (const QRect& r : event->region()) {

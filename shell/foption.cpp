@@ -14,6 +14,7 @@
 #include <initializer_list>
 
 #include "platform/application.h"
+#include "platform/qt/qtraster.h"
 #include "platform/raster/canvas.h"
 #include "platform/screens.h"
 #include "platform/sysutils.h"

@@ -2,15 +2,16 @@
 
 #include "platform/fontdialog.h"
 #include "platform/image.h"
+#include "platform/qt/qtraster.h"
 #include "surface/fcover.h"
 
 namespace {
 
 // A line's length in the bytes of a double-byte character set: one for a single-byte (ASCII)
 // character, two for any other, a Chinese one for example. Erasing allows a fixed width per byte.
-std::int32_t CaptionLength(const QString& text) {
+std::int32_t CaptionLength(const String& text) {
   std::int32_t length = 0;
-  for (const char32_t c : text.toUcs4()) length += c < 0x80 ? 1 : 2;
+  for (const char32_t c : TCodePoints(text)) length += c < 0x80 ? 1 : 2;
   return length;
 }
 
@@ -20,7 +21,7 @@ void TFCover::EdChange() {
   TCanvas* canvas = PaintBox1->Canvas();
   const TBrushStyle keptStyle = canvas->Brush.Style;
   canvas->Brush.Style = bsClear;
-  const QString text = Ed->text();
+  const String text = Str(Ed->text());
   // The whole line is drawn again from its origin: what is already there is drawn over itself.
   if (FTextFont == nullptr) {
     const int keptSize = canvas->Font.Size;
@@ -54,7 +55,7 @@ void TFCover::EdKeyDown(int& key, TShiftState) {
     canvas->CopyRect(box, *Image1->Canvas(), box);
     // A glyph wider than the box allows per byte (a "W" in a large font) would leave a remnant:
     // what the line really covers goes too.
-    const TRect drawn = CaptionBounds(Ed->text());
+    const TRect drawn = CaptionBounds(Str(Ed->text()));
     canvas->CopyRect(drawn, *Image1->Canvas(), drawn);
     FTextLen -= 1;
   } else if (key == VK_RETURN) {
@@ -87,7 +88,7 @@ TFont TFCover::CaptionFont() {
   return font;
 }
 
-TRect TFCover::CaptionBounds(const QString& text) {
+TRect TFCover::CaptionBounds(const String& text) {
   TCanvas* canvas = PaintBox1->Canvas();
   const TFont kept = canvas->Font;
   canvas->Font = CaptionFont();
@@ -102,7 +103,7 @@ void TFCover::UpdateCaretRect() {
   TCanvas* canvas = PaintBox1->Canvas();
   const TFont kept = canvas->Font;
   canvas->Font = CaptionFont();
-  const QString text = Ed->text();
+  const String text = Str(Ed->text());
   const QRectF device(FTextX + canvas->TextWidth(text), FTextY - canvas->Font.Size / 2, 1, canvas->TextHeight(text));
   canvas->Font = kept;
   const qreal ratio = devicePixelRatioF();
@@ -116,5 +117,5 @@ void TFCover::WarmUpCaptions() {
   TCanvas canvas(&scratch);
   canvas.Font = CaptionFont();
   canvas.Brush.Style = bsClear;
-  canvas.TextOut(0, 0, QStringLiteral("A你"));
+  canvas.TextOut(0, 0, "A你");
 }

@@ -5,8 +5,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QScreen>
-#include <QtMath>
 #include <QWindow>
+#include <QtMath>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -17,6 +17,7 @@
 #include "platform/desktop.h"
 #include "platform/fontdialog.h"
 #include "platform/image.h"
+#include "platform/qt/qtraster.h"
 #include "platform/screens.h"
 #include "shell/form1.h"
 #include "surface/glyphs.h"
@@ -61,7 +62,7 @@ TFCover::TFCover() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt:
   Ed->OnKeyDown = [this](int& key, TShiftState shift) { RunHandler([&] { EdKeyDown(key, shift); }); };
   FontDialog1 = new TFontDialog(this);
   // The window's own font, which captions use until a font is chosen.
-  PaintBox1->Canvas()->Font = TFont{QStringLiteral("MS Sans Serif"), 8, clWindowText, 0};
+  PaintBox1->Canvas()->Font = TFont{"MS Sans Serif", 8, clWindowText, 0};
   // Nothing is ever drawn under the controls that lie above the paint box.
   PaintBox1->ClipOut(Ed);
   PaintBox1->ClipOut(ToolBar1);
@@ -269,7 +270,7 @@ bool TFCover::RenderToolBar() {
   if (!ToolBar1->isVisibleTo(this)) return false;
   const qreal ratio = devicePixelRatioF();
   FBarFrame.SetSize(qCeil(ToolBar1->width() * ratio), qCeil(ToolBar1->height() * ratio));
-  QImage view = FBarFrame.View();
+  QImage view = QtView(FBarFrame);
   view.setDevicePixelRatio(ratio);
   ToolBar1->render(&view);
   return true;

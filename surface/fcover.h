@@ -216,7 +216,7 @@ class TFCover : public QWidget, public Ui::FCover {
   void DiamondFigure(int ex, int ey);
   // The font a caption line is drawn with, and the pixels `text` covers when drawn as the line.
   TFont CaptionFont();
-  TRect CaptionBounds(const QString& text);
+  TRect CaptionBounds(const String& text);
   // A hidden image of width x height owned by the surface, freed on every path by its holder.
   // Sizes past the bitmap limit are refused by the bitmap before anything is allocated.
   std::unique_ptr<TImage> HiddenImage(std::int64_t width, std::int64_t height);
@@ -250,8 +250,8 @@ class TFCover : public QWidget, public Ui::FCover {
   bool FSelActive = false;
   TDrawTool FTool = dtPen;
   bool FBandShown = false;
-  QPointer<QScreen> FScreen;  // the screen of the last freeze; null: the primary one
-  TDeviceSize FDeviceSize;    // the device size the window was given
+  QPointer<QScreen> FScreen;         // the screen of the last freeze; null: the primary one
+  TDeviceSize FDeviceSize;           // the device size the window was given
   TBitmap FBarFrame;                 // the tool bar's pixels for the first frame
   std::uintptr_t FPresetWindow = 0;  // the native window given a first frame, until it paints
 };

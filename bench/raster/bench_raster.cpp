@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/qt/qtraster.h"
 #include "platform/raster/canvas.h"
 #include "tests/support/allocation_count.h"
 
@@ -40,8 +41,8 @@ struct TSurfaces {
         Background.SetPixel(x, y, p);
         Screen.SetPixel(x, y, p);
       }
-    QtBackground = Background.View().copy();
-    QtScreen = Screen.View().copy();
+    QtBackground = QtView(Background).copy();
+    QtScreen = QtView(Screen).copy();
   }
 };
 

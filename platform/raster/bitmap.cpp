@@ -65,27 +65,3 @@ void TBitmap::Fill(std::uint32_t pixel) {
   if (Empty()) return;
   std::fill_n(FBlock.Data(), std::size_t(FStride) * std::size_t(FHeight), pixel);
 }
-
-QImage TBitmap::View() {
-  if (Empty()) return QImage();
-  return QImage(reinterpret_cast<uchar*>(FBlock.Data()), FWidth, FHeight, qsizetype(FStride) * 4, QImage::Format_RGB32);
-}
-
-QImage TBitmap::View() const {
-  if (Empty()) return QImage();
-  return QImage(reinterpret_cast<const uchar*>(FBlock.Data()), FWidth, FHeight, qsizetype(FStride) * 4,
-                QImage::Format_RGB32);
-}
-
-void TBitmap::Assign(const QImage& image) {
-  if (image.isNull()) {
-    SetSize(0, 0);
-    return;
-  }
-  const QImage source = image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
-  SetSize(source.width(), source.height());
-  for (int y = 0; y < FHeight; ++y) {
-    // memmove: the image may be a view of this very bitmap.
-    std::memmove(ScanLine(y), source.constScanLine(y), std::size_t(FWidth) * 4);
-  }
-}

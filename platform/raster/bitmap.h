@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QImage>
 #include <cstdint>
 
 #include "platform/raster/pixelpool.h"
 
-// A 32-bit bitmap (QImage::Format_RGB32 memory layout, one std::uint32_t per pixel, rows
-// Stride() pixels apart). Large bitmaps take their memory from TPixelPool.
+// A 32-bit bitmap: one std::uint32_t 0x00RRGGBB per pixel, rows Stride() pixels apart, the
+// memory layout of a 32-bit DIB section and of QImage::Format_RGB32. Large bitmaps take their
+// memory from TPixelPool.
 class TBitmap {
  public:
   TBitmap() = default;
@@ -22,7 +22,7 @@ class TBitmap {
   // Throws std::length_error for sizes past the limit (MaxSide on a side), before allocating.
   void SetSize(int width, int height);
   // Larger sides are no screen or picture we handle, and the limit keeps a bitmap's byte size
-  // (4 GiB at most) and QImage's int bytes-per-line arithmetic from overflowing.
+  // (4 GiB at most) and the toolkits' int bytes-per-line arithmetic from overflowing.
   static constexpr int MaxSide = 32768;
   // Moves the bitmap onto `memory` at width x height, rows packed, keeping what the memory
   // holds; the old memory is let go. Returns false (and changes nothing) when the memory is
@@ -42,13 +42,6 @@ class TBitmap {
   std::uint32_t Pixel(int x, int y) const { return ScanLine(y)[x]; }
   void SetPixel(int x, int y, std::uint32_t p) { ScanLine(y)[x] = p; }
   void Fill(std::uint32_t pixel);
-
-  // A QImage sharing this bitmap's memory (no copy); valid until the bitmap is resized or
-  // destroyed.
-  QImage View();
-  QImage View() const;
-  // Copies a QImage in, converted to RGB32, resizing to its size.
-  void Assign(const QImage& image);
 
  private:
   TPixelBlock FBlock;

@@ -1,7 +1,7 @@
-#include <QPainter>
 #include <cmath>
 #include <cstring>
 
+#include "platform/raster/engines.h"
 #include "platform/raster/rasterizer.h"
 
 namespace Raster {
@@ -104,37 +104,30 @@ TRect StretchPixels(TBitmap& target, const TRect& dest, const TBitmap& source, c
   const TBox visible = Meet(mapped, Bounds(target));
   if (visible.Empty()) return {};
 
-  QImage scaled;
+  TBitmap scaled;
   TBox scaledAt = mapped;
   const double mappedArea = double(mapped.Width()) * double(mapped.Height());
   const double visibleArea = double(visible.Width()) * double(visible.Height());
-  const QRect part(int(inSource.Left), int(inSource.Top), int(inSource.Width()), int(inSource.Height()));
   if (mappedArea <= 2 * visibleArea + (1 << 20)) {
     // Mostly visible: scale the whole part, which averages properly when shrinking.
-    scaled = source.View().copy(part).scaled(int(mapped.Width()), int(mapped.Height()), Qt::IgnoreAspectRatio,
-                                             Qt::SmoothTransformation);
+    const TRect part{int(inSource.Left), int(inSource.Top), int(inSource.Right), int(inSource.Bottom)};
+    ImageScaler().Scale(source, part, int(mapped.Width()), int(mapped.Height()), scaled);
   } else {
     // A huge target rectangle: render only what the target shows.
     scaledAt = visible;
-    scaled = QImage(int(visible.Width()), int(visible.Height()), QImage::Format_RGB32);
     const double sx = double(inSource.Width()) / double(mapped.Width());
     const double sy = double(inSource.Height()) / double(mapped.Height());
-    const QRectF from(inSource.Left + double(visible.Left - mapped.Left) * sx,
-                      inSource.Top + double(visible.Top - mapped.Top) * sy, double(visible.Width()) * sx,
-                      double(visible.Height()) * sy);
-    QPainter painter(&scaled);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(QRectF(0, 0, scaled.width(), scaled.height()), source.View(), from);
+    ImageScaler().Render(source, inSource.Left + double(visible.Left - mapped.Left) * sx,
+                         inSource.Top + double(visible.Top - mapped.Top) * sy, double(visible.Width()) * sx,
+                         double(visible.Height()) * sy, int(visible.Width()), int(visible.Height()), scaled);
   }
-  if (scaled.isNull()) return {};
-  if (scaled.format() != QImage::Format_RGB32) scaled = scaled.convertToFormat(QImage::Format_RGB32);
+  if (scaled.Width() != scaledAt.Width() || scaled.Height() != scaledAt.Height()) return {};
 
   // Copy the visible part row by row (the scaled image is a separate buffer, so no overlap).
   TBounds bounds;
   for (std::int64_t y = visible.Top; y < visible.Bottom; ++y) {
     auto* dst = target.ScanLine(int(y));
-    const auto* from = reinterpret_cast<const std::uint32_t*>(scaled.constScanLine(int(y - scaledAt.Top)));
+    const auto* from = scaled.ScanLine(int(y - scaledAt.Top));
     ForPieces(int(y), int(visible.Left), int(visible.Right), excluded, false, [&](int x0, int x1) {
       std::memcpy(dst + x0, from + (x0 - scaledAt.Left), std::size_t(x1 - x0) * sizeof(std::uint32_t));
       bounds.Add(int(y), x0, x1);

@@ -1,13 +1,10 @@
 #include "platform/raster/canvas.h"
 
-#include <QFontDatabase>
-#include <QFontMetrics>
-#include <QHash>
-#include <QPainter>
-#include <QRegion>
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
+#include <stdexcept>
 #include <utility>
 
 #include "platform/raster/damage.h"
@@ -40,58 +37,11 @@ Raster::TRasterPen RasterPen(const TPen& pen, const TBrush& brush) {
   return result;
 }
 
-QColor ToQColor(TColor color) {
-  const TColor rgb = ColorToRGB(color);
-  return QColor(int(rgb & 0xFF), int((rgb >> 8) & 0xFF), int((rgb >> 16) & 0xFF));
-}
-
 // Text boxes far from the target are not measured: the font engine's fixed-point coordinates
 // would overflow.
 constexpr std::int64_t FarAway = std::int64_t{1} << 24;
 
 }  // namespace
-
-QString ResolveFontFace(const QString& name) {
-  if (name.isEmpty()) return name;
-  // Faces the desktop lacks are common: files and the original platform name Windows faces.
-  // The answer is kept per name; the font list does not change while we run.
-  static QHash<QString, QString> resolved;
-  const auto known = resolved.constFind(name);
-  if (known != resolved.constEnd()) return *known;
-  QString face = name;
-  if (!QFontDatabase::hasFamily(name)) {
-    face.clear();
-    for (const char* fallback : {"WenQuanYi Micro Hei", "WenQuanYi Zen Hei", "Noto Sans CJK SC", "Droid Sans Fallback"})
-      if (QFontDatabase::hasFamily(QString::fromLatin1(fallback))) {
-        face = QString::fromLatin1(fallback);
-        break;
-      }
-  }
-  resolved.insert(name, face);
-  return face;
-}
-
-QFont QFontOf(const TFont& font) {
-  const QString face = ResolveFontFace(font.Name);
-  QFont result = face.isEmpty() ? QFont() : QFont(face);
-  if (font.Size > 0) result.setPointSize(font.Size);
-  result.setBold((font.Style & fsBold) != 0);
-  result.setItalic((font.Style & fsItalic) != 0);
-  result.setUnderline((font.Style & fsUnderline) != 0);
-  result.setStrikeOut((font.Style & fsStrikeOut) != 0);
-  return result;
-}
-
-TFont TFontOf(const QFont& font, TColor color) {
-  TFont result;
-  result.Name = font.family();
-  // A font given in pixels only is taken at the 96 dots per inch text is drawn with.
-  result.Size = font.pointSize() > 0 ? font.pointSize() : std::max(1, font.pixelSize() * 72 / 96);
-  result.Color = color;
-  result.Style = (font.bold() ? fsBold : 0u) | (font.italic() ? fsItalic : 0u) | (font.underline() ? fsUnderline : 0u) |
-                 (font.strikeOut() ? fsStrikeOut : 0u);
-  return result;
-}
 
 template <class TBuild>
 void TCanvas::Draw(TPenMode mode, bool oneRect, TBuild&& build) {
@@ -207,69 +157,72 @@ namespace {
 
 // The pixels text drawn at (x, y) may change: the text box, widened by glyphs that overhang it
 // (italics, wide letters in some faces). Not clipped.
-TRect TextBox(const QFontMetrics& metrics, int x, int y, const QString& text) {
-  const QRect ink = metrics.boundingRect(text).translated(0, metrics.ascent());
-  const std::int64_t advance = std::min<std::int64_t>(metrics.horizontalAdvance(text), FarAway);
+TRect TextBox(const TFontEngine::TMetrics& metrics, int x, int y) {
+  const std::int64_t advance = std::min<std::int64_t>(metrics.Advance, FarAway);
   const auto clamp = [](std::int64_t v) { return std::int32_t(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX)); };
-  return TRect{clamp(std::int64_t{x} + std::min(0, ink.left())), clamp(std::int64_t{y} + std::min(0, ink.top())),
-               clamp(std::int64_t{x} + std::max<std::int64_t>(advance, ink.right() + 1)),
-               clamp(std::int64_t{y} + std::max(metrics.height(), ink.bottom() + 1))};
+  return TRect{clamp(std::int64_t{x} + std::min(0, metrics.Ink.Left)),
+               clamp(std::int64_t{y} + std::min(0, metrics.Ink.Top)),
+               clamp(std::int64_t{x} + std::max<std::int64_t>(advance, metrics.Ink.Right)),
+               clamp(std::int64_t{y} + std::max(metrics.Height, metrics.Ink.Bottom))};
 }
 
 bool FarFromOrigin(int x, int y) { return std::abs(std::int64_t{x}) > FarAway || std::abs(std::int64_t{y}) > FarAway; }
 
+TFontEngine* InstalledFonts = nullptr;
+TImageScaler* InstalledScaler = nullptr;
+
 }  // namespace
 
-TRect TCanvas::TextBounds(int x, int y, const QString& text) const {
-  if (text.isEmpty() || FarFromOrigin(x, y)) return TRect{};
-  const QFont font = QFontOf(Font);
-  if (FTarget == nullptr || FTarget->Empty()) return TextBox(QFontMetrics(font), x, y, text);
-  const QImage view = FTarget->View();
-  return TextBox(QFontMetrics(font, &view), x, y, text);
+namespace Raster {
+
+void InstallEngines(TFontEngine* fonts, TImageScaler* scaler) {
+  InstalledFonts = fonts;
+  InstalledScaler = scaler;
 }
 
-void TCanvas::TextOut(int x, int y, const QString& text) {
+TFontEngine& FontEngine() {
+  if (InstalledFonts == nullptr) throw std::logic_error("no font engine is installed for drawing text");
+  return *InstalledFonts;
+}
+
+TImageScaler& ImageScaler() {
+  if (InstalledScaler == nullptr) throw std::logic_error("no image scaler is installed for stretching pictures");
+  return *InstalledScaler;
+}
+
+}  // namespace Raster
+
+// Measured on the target when there is one, so that the numbers match what TextOut draws.
+TRect TCanvas::TextBounds(int x, int y, std::string_view text) const {
+  if (text.empty() || FarFromOrigin(x, y)) return TRect{};
+  const TBitmap* target = FTarget == nullptr || FTarget->Empty() ? nullptr : FTarget;
+  return TextBox(Raster::FontEngine().Measure(Font, target, text), x, y);
+}
+
+void TCanvas::TextOut(int x, int y, std::string_view text) {
   // Far away the font engine's fixed-point coordinates would overflow: such text misses the
   // target anyway.
-  if (FTarget == nullptr || FTarget->Empty() || text.isEmpty() || FarFromOrigin(x, y)) return;
-  QImage view = FTarget->View();
-  const QFont font = QFontOf(Font);
-  const QFontMetrics metrics(font, &view);
+  if (FTarget == nullptr || FTarget->Empty() || text.empty() || FarFromOrigin(x, y)) return;
+  TFontEngine& engine = Raster::FontEngine();
   const TRect bounds{0, 0, FTarget->Width(), FTarget->Height()};
-  const TRect visible = Intersect(TextBox(metrics, x, y, text), bounds);
+  const TRect visible = Intersect(TextBox(engine.Measure(Font, FTarget, text), x, y), bounds);
   if (visible.IsEmpty()) return;
-
-  QRegion clip(0, 0, bounds.Right, bounds.Bottom);
   std::array<TRect, MaxExcluded> excluded;
-  const int count = VisibleExcluded(excluded);
-  for (int i = 0; i < count; ++i) {
-    const TRect& r = excluded[i];
-    clip -= QRegion(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
-  }
-  {
-    QPainter painter(&view);
-    painter.setClipRegion(clip);
-    painter.setFont(font);
-    if (Brush.Style != bsClear)
-      painter.fillRect(QRect(x, y, metrics.horizontalAdvance(text), metrics.height()), ToQColor(Brush.Color));
-    painter.setPen(ToQColor(Font.Color));
-    painter.drawText(QPoint(x, y + metrics.ascent()), text);
-  }
+  const std::span<const TRect> clip{excluded.data(), std::size_t(VisibleExcluded(excluded))};
+  std::optional<TColor> background;
+  if (Brush.Style != bsClear) background = Brush.Color;
+  engine.Draw(*FTarget, clip, Font, x, y, text, background);
   Damaged(visible);
 }
 
-// Measured on the target when there is one, so that the numbers match what TextOut draws.
-int TCanvas::TextWidth(const QString& text) const {
-  if (FTarget == nullptr || FTarget->Empty()) return QFontMetrics(QFontOf(Font)).horizontalAdvance(text);
-  const QImage view = FTarget->View();
-  return QFontMetrics(QFontOf(Font), &view).horizontalAdvance(text);
+int TCanvas::TextWidth(std::string_view text) const {
+  const TBitmap* target = FTarget == nullptr || FTarget->Empty() ? nullptr : FTarget;
+  return Raster::FontEngine().Measure(Font, target, text).Advance;
 }
 
-int TCanvas::TextHeight(const QString& text) const {
-  Q_UNUSED(text);
-  if (FTarget == nullptr || FTarget->Empty()) return QFontMetrics(QFontOf(Font)).height();
-  const QImage view = FTarget->View();
-  return QFontMetrics(QFontOf(Font), &view).height();
+int TCanvas::TextHeight(std::string_view text) const {
+  const TBitmap* target = FTarget == nullptr || FTarget->Empty() ? nullptr : FTarget;
+  return Raster::FontEngine().Measure(Font, target, text).Height;
 }
 
 std::uint32_t TCanvas::Pixel(int x, int y) const {

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QFont>
-#include <QString>
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 #include "platform/raster/bitmap.h"
 #include "platform/raster/colors.h"
+#include "platform/raster/engines.h"
 #include "platform/raster/rect.h"
 
 enum TPenMode { pmCopy, pmXor };
@@ -24,24 +24,6 @@ struct TBrush {
   TColor Color = clWhite;
   TBrushStyle Style = bsSolid;
 };
-
-enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
-
-struct TFont {
-  QString Name;  // face; empty means the application's default face, one missing here a fallback
-  int Size = 8;  // points
-  TColor Color = clWindowText;
-  unsigned Style = 0;  // TFontStyle bits
-  friend bool operator==(const TFont&, const TFont&) = default;
-};
-
-// The face a font name is drawn with: the name itself where the desktop has it, otherwise a face
-// with both Latin and Chinese glyphs (a caption must never show boxes), else the default face.
-QString ResolveFontFace(const QString& name);
-
-// The toolkit font that draws `font` (face resolved as above), and back.
-QFont QFontOf(const TFont& font);
-TFont TFontOf(const QFont& font, TColor color);
 
 // Told which parts of the target a drawing call changed, so that only those are repainted. A
 // figure's call reports a few rectangles, clipped to the target, that together cover every pixel
@@ -99,12 +81,12 @@ class TCanvas {
   void StretchDraw(const TRect& dest, const TBitmap& graphic);
   // Text with the font, top-left at (x, y); with bsClear the background is left as it is,
   // otherwise it is filled with the brush colour.
-  void TextOut(int x, int y, const QString& text);
+  void TextOut(int x, int y, std::string_view text);
   // Every pixel TextOut(x, y, text) may change with the current font: the text box, widened by
   // glyphs that overhang it. Not clipped; empty for an empty text.
-  TRect TextBounds(int x, int y, const QString& text) const;
-  int TextWidth(const QString& text) const;
-  int TextHeight(const QString& text) const;
+  TRect TextBounds(int x, int y, std::string_view text) const;
+  int TextWidth(std::string_view text) const;
+  int TextHeight(std::string_view text) const;
 
   std::uint32_t Pixel(int x, int y) const;  // 0 outside the bitmap
 

@@ -16,13 +16,14 @@
 #include "platform/colorbox.h"
 #include "platform/fontdialog.h"
 #include "platform/image.h"
+#include "platform/qt/qtraster.h"
 #include "shell/form1.h"
 #include "surface/fcover.h"
 #include "tests/component/harness.h"
 
 namespace {
 
-const TFont DefaultCaption{QStringLiteral("MS Sans Serif"), 20, clRed, 0};
+const TFont DefaultCaption{"MS Sans Serif", 20, clRed, 0};
 
 class CaptionTest : public ::testing::Test {
  protected:
@@ -65,13 +66,13 @@ class CaptionTest : public ::testing::Test {
     TCanvas canvas(&expected);
     canvas.Font = font;
     canvas.Brush.Style = bsClear;
-    canvas.TextOut(x, y, text);
+    canvas.TextOut(x, y, Str(text));
   }
   static TRect Extent(int x, int y, const QString& text, const TFont& font = DefaultCaption) {
     TBitmap scratch(8, 8);
     TCanvas canvas(&scratch);
     canvas.Font = font;
-    return canvas.TextBounds(x, y, text);
+    return canvas.TextBounds(x, y, Str(text));
   }
   // Pixels of the surface that differ from `expected`.
   static int Mismatches(const TBitmap& expected) {
@@ -215,8 +216,8 @@ TEST_F(CaptionTest, InputMethodIsToldWhereTheLineGoesOn) {
   TCanvas canvas(&scratch);
   canvas.Font = DefaultCaption;
   const QRect caret = CaretOnSurface();
-  EXPECT_EQ(caret.topLeft(), QPoint(300 + canvas.TextWidth(QStringLiteral("AB")), 190));
-  EXPECT_EQ(caret.height(), canvas.TextHeight(QStringLiteral("AB")));
+  EXPECT_EQ(caret.topLeft(), QPoint(300 + canvas.TextWidth("AB"), 190));
+  EXPECT_EQ(caret.height(), canvas.TextHeight("AB"));
   // What the toolkit hands the input method, in window coordinates, is the same place.
   QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
   EXPECT_EQ(QGuiApplication::inputMethod()->cursorRectangle().toRect().topLeft(), caret.topLeft());
@@ -246,7 +247,7 @@ TEST_F(CaptionTest, FontDialogCancelledChangesNothingConfirmedSetsFontSizeAndCol
   // Preset with the caption's size and colour, in the window's face (here its fallback).
   EXPECT_EQ(shown.Size, 20);
   EXPECT_EQ(shown.Color, clRed);
-  EXPECT_EQ(shown.Name, ResolveFontFace(QStringLiteral("MS Sans Serif")));
+  EXPECT_EQ(shown.Name, Str(ResolveFontFace(QStringLiteral("MS Sans Serif"))));
   EXPECT_EQ(FCover->TextFont(), nullptr);
   EXPECT_EQ(FCover->TextSize(), 20);
   EXPECT_EQ(FCover->TextColor(), clRed);

@@ -8,6 +8,7 @@
 
 #include "platform/application.h"
 #include "platform/image.h"
+#include "platform/qt/qtraster.h"
 #include "shell/foption.h"
 #include "shell/form1.h"
 #include "shell/forms.h"
@@ -43,10 +44,10 @@ bool TTestDesktop::CaptureScreen(TBitmap& target, int left, int top, int width, 
 
 bool TTestDesktop::PresetFirstFrame(std::uintptr_t window, const TBitmap& picture, const TBitmap& overlay, int x,
                                     int y) {
-  FirstFrame = picture.View().copy();
+  FirstFrame = QtView(picture).copy();
   QPainter painter(&FirstFrame);
   painter.setCompositionMode(QPainter::CompositionMode_Source);
-  if (!overlay.Empty()) painter.drawImage(x, y, overlay.View());
+  if (!overlay.Empty()) painter.drawImage(x, y, QtView(overlay));
   FirstFrameWindow = window;
   return true;
 }

@@ -15,6 +15,7 @@
 #include "platform/application.h"
 #include "platform/clipboard.h"
 #include "platform/image.h"
+#include "platform/qt/qtraster.h"
 #include "shell/form1.h"
 #include "surface/fcover.h"
 #include "tests/component/harness.h"
@@ -90,7 +91,7 @@ class RegionTest : public ::testing::Test {
   static QImage Clipped() {
     TBitmap bitmap;
     if (!Clipboard().GetBitmap(bitmap)) return {};
-    return bitmap.View().copy();
+    return QtView(bitmap).copy();
   }
   QString File(const char* name) const { return Dir.filePath(QString::fromLatin1(name)); }
 

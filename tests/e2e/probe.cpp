@@ -22,6 +22,7 @@
 
 #include "platform/desktop.h"
 #include "platform/instance.h"
+#include "platform/qt/qtraster.h"
 #include "platform/raster/bitmap.h"
 #include "tests/e2e/harness.h"
 
@@ -154,7 +155,7 @@ void TProbe::Execute(const QStringList& words) {
   } else if (command == "capture") {
     TBitmap bitmap(ScreenPixels().width(), ScreenPixels().height());
     const bool captured = Services().CaptureScreen(bitmap, bitmap.Width(), bitmap.Height());
-    const bool saved = captured && bitmap.View().save(words.value(1), "PNG");
+    const bool saved = captured && QtView(bitmap).save(words.value(1), "PNG");
     Say(QStringLiteral("captured %1").arg(saved));
   } else if (command == "sharedcapture") {
     // Let go first: the capture's memory has one holder at a time.
@@ -164,10 +165,10 @@ void TProbe::Execute(const QStringList& words) {
     const bool shared = FShared->Adopt(Services().CaptureMemory(w, h), w, h);
     if (!shared) FShared->SetSize(w, h);
     const bool captured = Services().CaptureScreen(*FShared, w, h);
-    const bool saved = captured && FShared->View().save(words.value(1), "PNG");
+    const bool saved = captured && QtView(*FShared).save(words.value(1), "PNG");
     Say(QStringLiteral("captured %1 shared %2").arg(saved).arg(shared));
   } else if (command == "saveshared" && FShared) {
-    Say(QStringLiteral("saved %1").arg(FShared->View().save(words.value(1), "PNG")));
+    Say(QStringLiteral("saved %1").arg(QtView(*FShared).save(words.value(1), "PNG")));
   } else if (command == "firstframe" && FShared) {
     // A full-screen window that never paints, given the shared capture with a block of
     // FrameOverlay at (x, y, w, h) as its first frame: all it shows comes from that frame.

@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/qt/qtraster.h"
 #include "platform/raster/pixelpool.h"
 #include "raster_support.h"
 
@@ -105,7 +106,7 @@ TEST(Bitmap, MovingHandsOverThePixelsAndLeavesAnEmptyBitmap) {
 
 TEST(Bitmap, ViewSharesMemoryAndAssignCopiesIn) {
   TBitmap b(47, 33);  // odd sizes: no row padding may creep in
-  QImage view = b.View();
+  QImage view = QtView(b);
   EXPECT_EQ(view.format(), QImage::Format_RGB32);
   EXPECT_EQ(view.constBits(), reinterpret_cast<const uchar*>(b.ScanLine(0)));
   b.SetPixel(46, 32, 0x00ABCDEF);
@@ -113,7 +114,7 @@ TEST(Bitmap, ViewSharesMemoryAndAssignCopiesIn) {
 
   QImage argb(5, 4, QImage::Format_ARGB32);
   argb.fill(QColor(10, 20, 30));
-  b.Assign(argb);
+  AssignImage(b, argb);
   EXPECT_EQ(b.Width(), 5);
   EXPECT_EQ(b.Pixel(4, 3) & 0xFFFFFF, 0x0A141Eu);
 }

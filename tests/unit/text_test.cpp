@@ -1,6 +1,7 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 
+#include "platform/qt/qtraster.h"
 #include "raster_support.h"
 
 using namespace RasterTest;
@@ -73,9 +74,9 @@ TEST(Text, FarAwayTextDrawsNothing) {
 TEST(Text, FacesTheDesktopLacksFallBackToOneWithLatinAndChineseGlyphs) {
   for (const char* name : {"MS Sans Serif", "宋体", "Microsoft YaHei", "No Such Face 42"}) {
     TFont font;
-    font.Name = QString::fromUtf8(name);
+    font.Name = name;
     font.Size = 20;
-    const QString face = ResolveFontFace(font.Name);
+    const QString face = ResolveFontFace(QStr(font.Name));
     ASSERT_FALSE(face.isEmpty()) << name;
     // The face really matched, not one borrowed glyph by glyph, has both scripts.
     const QString matched = QFontInfo(QFontOf(font)).family();

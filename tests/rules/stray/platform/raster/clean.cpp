@@ -1,0 +1,3 @@
+#include <cstdint>
+
+#include "platform/raster/figure.h"
