@@ -3,6 +3,7 @@
 #include "platform/application.h"
 #include "platform/desktop.h"
 #include "platform/ending.h"
+#include "platform/formreader.h"
 #include "platform/instance.h"
 #include "platform/screens.h"
 #include "shell/form1.h"
@@ -65,6 +66,9 @@ int main(int argc, char** argv) {
     app.Run();
   } catch (const Exception& e) {
     app.ShowException(e.Message());
+  } catch (const EFormError& e) {
+    // A form description the program cannot read: the message names the form and the property.
+    app.ShowException(QString::fromUtf8(e.what()));
   } catch (...) {
     app.ShowException(QString());
   }

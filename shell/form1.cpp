@@ -1,17 +1,21 @@
 #include "shell/form1.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMenu>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QToolButton>
 #include <memory>
 
 #include "platform/application.h"
 #include "platform/desktop.h"
 #include "platform/image.h"
+#include "platform/qt/qtforms.h"
 #include "platform/raster/pixelpool.h"
 #include "platform/screens.h"
 #include "platform/sysutils.h"
@@ -41,47 +45,65 @@ bool CloseOpenMenus() {
 
 // The menu items that the two states switch, with their enabling in each.
 struct TEnableRow {
-  QAction* Ui::Form1::*Item;
+  QAction* TForm1::*Item;
   bool Working;
   bool Idle;
 };
 
 constexpr TEnableRow EnableRows[] = {
-    {&Ui::Form1::Nstart, false, true},   {&Ui::Form1::Nstop, true, false},      {&Ui::Form1::Nexit, false, true},
-    {&Ui::Form1::Nrefresh, true, false}, {&Ui::Form1::Noption, true, true},     {&Ui::Form1::NCaption, true, false},
-    {&Ui::Form1::NCircle, true, false},  {&Ui::Form1::NRoundRect, true, false}, {&Ui::Form1::NDiamond, true, false},
-    {&Ui::Form1::NEraser, true, false},  {&Ui::Form1::NLine, true, false},      {&Ui::Form1::NPen, true, false},
-    {&Ui::Form1::NRect, true, false},    {&Ui::Form1::NWhite, true, false},     {&Ui::Form1::Nshowtools, true, false},
-    {&Ui::Form1::NOpen, true, false},    {&Ui::Form1::NSave, true, false},
+    {&TForm1::Nstart, false, true},   {&TForm1::Nstop, true, false},      {&TForm1::Nexit, false, true},
+    {&TForm1::Nrefresh, true, false}, {&TForm1::Noption, true, true},     {&TForm1::NCaption, true, false},
+    {&TForm1::NCircle, true, false},  {&TForm1::NRoundRect, true, false}, {&TForm1::NDiamond, true, false},
+    {&TForm1::NEraser, true, false},  {&TForm1::NLine, true, false},      {&TForm1::NPen, true, false},
+    {&TForm1::NRect, true, false},    {&TForm1::NWhite, true, false},     {&TForm1::Nshowtools, true, false},
+    {&TForm1::NOpen, true, false},    {&TForm1::NSave, true, false},
 };
 
-// The main menu in display order, each item with its handler and its picture in the surface's
-// glyph list (-1: none from the list).
-struct TMenuRow {
-  QAction* Ui::Form1::*Item;
+// The main menu's items, by the names of the form's description.
+struct TMenuMember {
+  const char* Name;
+  QAction* TForm1::*Item;
+};
+
+constexpr TMenuMember MenuMembers[] = {
+    {"Nstart", &TForm1::Nstart},         {"Nstop", &TForm1::Nstop},       {"NPen", &TForm1::NPen},
+    {"NLine", &TForm1::NLine},           {"NRect", &TForm1::NRect},       {"NCircle", &TForm1::NCircle},
+    {"NRoundRect", &TForm1::NRoundRect}, {"NDiamond", &TForm1::NDiamond}, {"NEraser", &TForm1::NEraser},
+    {"Nrefresh", &TForm1::Nrefresh},     {"NCaption", &TForm1::NCaption}, {"NWhite", &TForm1::NWhite},
+    {"Nshowtools", &TForm1::Nshowtools}, {"NSave", &TForm1::NSave},       {"NOpen", &TForm1::NOpen},
+    {"NShowMark", &TForm1::NShowMark},   {"Noption", &TForm1::Noption},   {"Nexit", &TForm1::Nexit},
+};
+
+// The handlers the description's events name.
+struct THandlerName {
+  const char* Name;
   void (TForm1::*Click)();
-  int Glyph;
 };
 
-constexpr TMenuRow MenuRows[] = {
-    {&Ui::Form1::Nstart, &TForm1::NstartClick, -1},
-    {&Ui::Form1::Nstop, &TForm1::NstopClick, 0},
-    {&Ui::Form1::NPen, &TForm1::NPenClick, 1},
-    {&Ui::Form1::NLine, &TForm1::NLineClick, 2},
-    {&Ui::Form1::NRect, &TForm1::NRectClick, 4},
-    {&Ui::Form1::NCircle, &TForm1::NCircleClick, 3},
-    {&Ui::Form1::NRoundRect, &TForm1::NRoundRectClick, 5},
-    {&Ui::Form1::NDiamond, &TForm1::NDiamondClick, 6},
-    {&Ui::Form1::NEraser, &TForm1::NEraserClick, 9},
-    {&Ui::Form1::Nrefresh, &TForm1::NrefreshClick, 8},
-    {&Ui::Form1::NCaption, &TForm1::NCaptionClick, 7},
-    {&Ui::Form1::NWhite, &TForm1::NWhiteClick, 15},
-    {&Ui::Form1::Nshowtools, &TForm1::NshowtoolsClick, -1},
-    {&Ui::Form1::NSave, &TForm1::NSaveClick, 16},
-    {&Ui::Form1::NOpen, &TForm1::NOpenClick, 17},
-    {&Ui::Form1::NShowMark, &TForm1::NShowMarkClick, -1},
-    {&Ui::Form1::Noption, &TForm1::NoptionClick, -1},
-    {&Ui::Form1::Nexit, &TForm1::NexitClick, -1},
+constexpr THandlerName Handlers[] = {
+    {"NstartClick", &TForm1::NstartClick},
+    {"NstopClick", &TForm1::NstopClick},
+    {"NPenClick", &TForm1::NPenClick},
+    {"NLineClick", &TForm1::NLineClick},
+    {"NRectClick", &TForm1::NRectClick},
+    {"NCircleClick", &TForm1::NCircleClick},
+    {"NRoundRectClick", &TForm1::NRoundRectClick},
+    {"NDiamondClick", &TForm1::NDiamondClick},
+    {"NEraserClick", &TForm1::NEraserClick},
+    {"NrefreshClick", &TForm1::NrefreshClick},
+    {"NCaptionClick", &TForm1::NCaptionClick},
+    {"NWhiteClick", &TForm1::NWhiteClick},
+    {"NshowtoolsClick", &TForm1::NshowtoolsClick},
+    {"NSaveClick", &TForm1::NSaveClick},
+    {"NOpenClick", &TForm1::NOpenClick},
+    {"NShowMarkClick", &TForm1::NShowMarkClick},
+    {"NoptionClick", &TForm1::NoptionClick},
+    {"NexitClick", &TForm1::NexitClick},
+    {"BplayClick", &TForm1::BplayClick},
+    {"BleftClick", &TForm1::BleftClick},
+    {"BrightClick", &TForm1::BrightClick},
+    {"BupClick", &TForm1::BupClick},
+    {"BdownClick", &TForm1::BdownClick},
 };
 
 const QString TrayTip = QStringLiteral("Quilmar - Quilmar开发组");
@@ -103,19 +125,12 @@ int ParkingLeft() {
 
 TForm1::TForm1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
   ::Form1 = this;
-  setupUi(this);
+  BuildForm();
   Image1->SetPicture(MarkerPicture().toImage());
-  Image1->SetStretch(true);
-  Image1->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(Image1, &QWidget::customContextMenuRequested, this, [this] { PopupMenu1->popup(QCursor::pos()); });
   Bplay->setIcon(PlayGlyph());
   Bplay->setIconSize(QSize(15, 15));
-  connect(Bplay, &QToolButton::clicked, this, Handler(this, &TForm1::BplayClick));
-  connect(Bleft, &QPushButton::clicked, this, Handler(this, &TForm1::BleftClick));
-  connect(Bright, &QPushButton::clicked, this, Handler(this, &TForm1::BrightClick));
-  connect(Bup, &QPushButton::clicked, this, Handler(this, &TForm1::BupClick));
-  connect(Bdown, &QPushButton::clicked, this, Handler(this, &TForm1::BdownClick));
-  BuildMenu();
+  Nstart->setIcon(QIcon(PlayGlyph()));
+  Nexit->setIcon(QIcon(ExitGlyph()));
 
   ImageList1.Add(TrayPicture());
   FTrayIcon = ImageList1.Icon(0);
@@ -150,25 +165,25 @@ TForm1::~TForm1() {
   if (::Form1 == this) ::Form1 = nullptr;
 }
 
-void TForm1::BuildMenu() {
-  PopupMenu1 = new QMenu(this);
-  PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-  for (const TMenuRow& row : MenuRows) {
-    QAction* item = this->*row.Item;
-    PopupMenu1->addAction(item);
-    connect(item, &QAction::triggered, this, [this, item, click = row.Click] {
-      // The menu toggles a checkable item itself; the handlers decide the check marks.
-      if (item->isCheckable()) item->setChecked(!item->isChecked());
-      RunHandler([&] { (this->*click)(); });
-    });
-  }
-  Nstart->setIcon(QIcon(PlayGlyph()));
-  Nexit->setIcon(QIcon(ExitGlyph()));
+void TForm1::BuildForm() {
+  TQtFormBuilder form(this, "Form1");
+  form.Component("Image1", Image1)
+      .Component("Bplay", Bplay)
+      .Component("Bup", Bup)
+      .Component("Bleft", Bleft)
+      .Component("Bdown", Bdown)
+      .Component("Bright", Bright)
+      .Component("PopupMenu1", PopupMenu1);
+  for (const TMenuMember& item : MenuMembers) form.Component(item.Name, this->*item.Item);
+  for (const THandlerName& handler : Handlers)
+    form.Handler(handler.Name, [this, click = handler.Click] { (this->*click)(); });
+  form.Build();
 }
 
 void TForm1::SetMenuImages(const TImageList& images) {
-  for (const TMenuRow& row : MenuRows) {
-    if (row.Glyph >= 0) (this->*row.Item)->setIcon(images.Icon(row.Glyph));
+  for (QAction* item : PopupMenu1->actions()) {
+    const int glyph = TQtFormBuilder::ImageIndex(item);
+    if (glyph >= 0) item->setIcon(images.Icon(glyph));
   }
 }
 

@@ -6,15 +6,18 @@
 
 #include "platform/imagelist.h"
 #include "platform/sysutils.h"
-#include "ui_Form1.h"
 
+class QAction;
 class QMenu;
+class QPushButton;
 class QSystemTrayIcon;
+class QToolButton;
 class TBitmap;
+class TImage;
 
 // The marker window: the main form, owner of the main menu, the hot key, the tray icon and the
 // switch between the idle and the working state.
-class TForm1 : public QWidget, public Ui::Form1 {
+class TForm1 : public QWidget {
   Q_OBJECT
  public:
   static constexpr std::uint32_t WM_TRAYICON = WM_USER + 112;  // 1136
@@ -24,8 +27,33 @@ class TForm1 : public QWidget, public Ui::Form1 {
   TForm1();
   ~TForm1() override;
 
+  // The components of the form's description (resources/Form1.form).
+  TImage* Image1 = nullptr;
+  QToolButton* Bplay = nullptr;
+  QPushButton* Bup = nullptr;
+  QPushButton* Bleft = nullptr;
+  QPushButton* Bdown = nullptr;
+  QPushButton* Bright = nullptr;
   // The main menu, shared by the marker's picture, the tray icon and the surface.
   QMenu* PopupMenu1 = nullptr;
+  QAction* Nstart = nullptr;
+  QAction* Nstop = nullptr;
+  QAction* NPen = nullptr;
+  QAction* NLine = nullptr;
+  QAction* NRect = nullptr;
+  QAction* NCircle = nullptr;
+  QAction* NRoundRect = nullptr;
+  QAction* NDiamond = nullptr;
+  QAction* NEraser = nullptr;
+  QAction* Nrefresh = nullptr;
+  QAction* NCaption = nullptr;
+  QAction* NWhite = nullptr;
+  QAction* Nshowtools = nullptr;
+  QAction* NSave = nullptr;
+  QAction* NOpen = nullptr;
+  QAction* NShowMark = nullptr;
+  QAction* Noption = nullptr;
+  QAction* Nexit = nullptr;
   // The marker's own list: the tray icon's picture.
   TImageList ImageList1{16, 16};
 
@@ -85,7 +113,7 @@ class TForm1 : public QWidget, public Ui::Form1 {
 
  private:
   void SetMarkerControlsVisible(bool visible);
-  void BuildMenu();
+  void BuildForm();
   void ChooseTool(int tool);
 
   std::uint16_t FHotKeyAtom = 0;

@@ -31,18 +31,18 @@ namespace {
 struct TToolRow {
   TDrawTool Tool;
   QToolButton* Ui::FCover::*Button;
-  QAction* Ui::Form1::*Item;
+  QAction* TForm1::*Item;
 };
 
 constexpr TToolRow ToolRows[] = {
-    {dtPen, &Ui::FCover::TBpen, &Ui::Form1::NPen},
-    {dtLine, &Ui::FCover::TBline, &Ui::Form1::NLine},
-    {dtEllipse, &Ui::FCover::TBcircle, &Ui::Form1::NCircle},
-    {dtRect, &Ui::FCover::TBrect, &Ui::Form1::NRect},
-    {dtRoundRect, &Ui::FCover::TBroundrect, &Ui::Form1::NRoundRect},
-    {dtDiamond, &Ui::FCover::TBdiamond, &Ui::Form1::NDiamond},
-    {dtSelect, &Ui::FCover::TBselect, &Ui::Form1::NCaption},
-    {dtEraser, &Ui::FCover::TBeraser, &Ui::Form1::NEraser},
+    {dtPen, &Ui::FCover::TBpen, &TForm1::NPen},
+    {dtLine, &Ui::FCover::TBline, &TForm1::NLine},
+    {dtEllipse, &Ui::FCover::TBcircle, &TForm1::NCircle},
+    {dtRect, &Ui::FCover::TBrect, &TForm1::NRect},
+    {dtRoundRect, &Ui::FCover::TBroundrect, &TForm1::NRoundRect},
+    {dtDiamond, &Ui::FCover::TBdiamond, &TForm1::NDiamond},
+    {dtSelect, &Ui::FCover::TBselect, &TForm1::NCaption},
+    {dtEraser, &Ui::FCover::TBeraser, &TForm1::NEraser},
 };
 
 const QString ScreenTooLarge = QStringLiteral("屏幕太大，内存不足以冻结屏幕。请降低屏幕分辨率后再试。");

@@ -27,31 +27,31 @@ class StateTest : public ::testing::Test {
 };
 
 struct TEnableCase {
-  QAction* Ui::Form1::*Item;
+  QAction* TForm1::*Item;
   const char* Name;
   bool Working;
   bool Idle;
 };
 
 const TEnableCase EnableCases[] = {
-    {&Ui::Form1::Nstart, "Nstart", false, true},
-    {&Ui::Form1::Nstop, "Nstop", true, false},
-    {&Ui::Form1::NPen, "NPen", true, false},
-    {&Ui::Form1::NLine, "NLine", true, false},
-    {&Ui::Form1::NRect, "NRect", true, false},
-    {&Ui::Form1::NCircle, "NCircle", true, false},
-    {&Ui::Form1::NRoundRect, "NRoundRect", true, false},
-    {&Ui::Form1::NDiamond, "NDiamond", true, false},
-    {&Ui::Form1::NEraser, "NEraser", true, false},
-    {&Ui::Form1::Nrefresh, "Nrefresh", true, false},
-    {&Ui::Form1::NCaption, "NCaption", true, false},
-    {&Ui::Form1::NWhite, "NWhite", true, false},
-    {&Ui::Form1::Nshowtools, "Nshowtools", true, false},
-    {&Ui::Form1::NSave, "NSave", true, false},
-    {&Ui::Form1::NOpen, "NOpen", true, false},
-    {&Ui::Form1::NShowMark, "NShowMark", true, true},
-    {&Ui::Form1::Noption, "Noption", true, true},
-    {&Ui::Form1::Nexit, "Nexit", false, true},
+    {&TForm1::Nstart, "Nstart", false, true},
+    {&TForm1::Nstop, "Nstop", true, false},
+    {&TForm1::NPen, "NPen", true, false},
+    {&TForm1::NLine, "NLine", true, false},
+    {&TForm1::NRect, "NRect", true, false},
+    {&TForm1::NCircle, "NCircle", true, false},
+    {&TForm1::NRoundRect, "NRoundRect", true, false},
+    {&TForm1::NDiamond, "NDiamond", true, false},
+    {&TForm1::NEraser, "NEraser", true, false},
+    {&TForm1::Nrefresh, "Nrefresh", true, false},
+    {&TForm1::NCaption, "NCaption", true, false},
+    {&TForm1::NWhite, "NWhite", true, false},
+    {&TForm1::Nshowtools, "Nshowtools", true, false},
+    {&TForm1::NSave, "NSave", true, false},
+    {&TForm1::NOpen, "NOpen", true, false},
+    {&TForm1::NShowMark, "NShowMark", true, true},
+    {&TForm1::Noption, "Noption", true, true},
+    {&TForm1::Nexit, "Nexit", false, true},
 };
 
 void ExpectMenu(bool working) {
@@ -195,19 +195,19 @@ TEST_F(StateTest, EachStartBeginsWithThePen) {
 TEST_F(StateTest, MenuToolItemsMoveCheckMarkAndButtonTogether) {
   StartWorking();
   struct TCase {
-    QAction* Ui::Form1::*Item;
+    QAction* TForm1::*Item;
     QToolButton* Ui::FCover::*Button;
     TDrawTool Tool;
   };
   const TCase cases[] = {
-      {&Ui::Form1::NLine, &Ui::FCover::TBline, dtLine},
-      {&Ui::Form1::NRect, &Ui::FCover::TBrect, dtRect},
-      {&Ui::Form1::NCircle, &Ui::FCover::TBcircle, dtEllipse},
-      {&Ui::Form1::NRoundRect, &Ui::FCover::TBroundrect, dtRoundRect},
-      {&Ui::Form1::NDiamond, &Ui::FCover::TBdiamond, dtDiamond},
-      {&Ui::Form1::NCaption, &Ui::FCover::TBselect, dtSelect},
-      {&Ui::Form1::NEraser, &Ui::FCover::TBeraser, dtEraser},
-      {&Ui::Form1::NPen, &Ui::FCover::TBpen, dtPen},
+      {&TForm1::NLine, &Ui::FCover::TBline, dtLine},
+      {&TForm1::NRect, &Ui::FCover::TBrect, dtRect},
+      {&TForm1::NCircle, &Ui::FCover::TBcircle, dtEllipse},
+      {&TForm1::NRoundRect, &Ui::FCover::TBroundrect, dtRoundRect},
+      {&TForm1::NDiamond, &Ui::FCover::TBdiamond, dtDiamond},
+      {&TForm1::NCaption, &Ui::FCover::TBselect, dtSelect},
+      {&TForm1::NEraser, &Ui::FCover::TBeraser, dtEraser},
+      {&TForm1::NPen, &Ui::FCover::TBpen, dtPen},
   };
   for (const TCase& chosen : cases) {
     (Form1->*chosen.Item)->trigger();

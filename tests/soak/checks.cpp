@@ -17,19 +17,19 @@ constexpr std::uint32_t RgbMask = 0x00FFFFFFu;
 struct TToolRow {
   TDrawTool Tool;
   QToolButton* Ui::FCover::*Button;
-  QAction* Ui::Form1::*Item;
+  QAction* TForm1::*Item;
   const char* Name;
 };
 
 constexpr TToolRow ToolRows[] = {
-    {dtPen, &Ui::FCover::TBpen, &Ui::Form1::NPen, "pen"},
-    {dtLine, &Ui::FCover::TBline, &Ui::Form1::NLine, "line"},
-    {dtEllipse, &Ui::FCover::TBcircle, &Ui::Form1::NCircle, "ellipse"},
-    {dtRect, &Ui::FCover::TBrect, &Ui::Form1::NRect, "rectangle"},
-    {dtRoundRect, &Ui::FCover::TBroundrect, &Ui::Form1::NRoundRect, "round rectangle"},
-    {dtDiamond, &Ui::FCover::TBdiamond, &Ui::Form1::NDiamond, "diamond"},
-    {dtSelect, &Ui::FCover::TBselect, &Ui::Form1::NCaption, "selection"},
-    {dtEraser, &Ui::FCover::TBeraser, &Ui::Form1::NEraser, "eraser"},
+    {dtPen, &Ui::FCover::TBpen, &TForm1::NPen, "pen"},
+    {dtLine, &Ui::FCover::TBline, &TForm1::NLine, "line"},
+    {dtEllipse, &Ui::FCover::TBcircle, &TForm1::NCircle, "ellipse"},
+    {dtRect, &Ui::FCover::TBrect, &TForm1::NRect, "rectangle"},
+    {dtRoundRect, &Ui::FCover::TBroundrect, &TForm1::NRoundRect, "round rectangle"},
+    {dtDiamond, &Ui::FCover::TBdiamond, &TForm1::NDiamond, "diamond"},
+    {dtSelect, &Ui::FCover::TBselect, &TForm1::NCaption, "selection"},
+    {dtEraser, &Ui::FCover::TBeraser, &TForm1::NEraser, "eraser"},
 };
 
 TRect Area(const QWidget* control) {

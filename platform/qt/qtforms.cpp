@@ -1,0 +1,171 @@
+#include "platform/qt/qtforms.h"
+
+#include <QAction>
+#include <QCursor>
+#include <QMenu>
+#include <QPushButton>
+#include <QToolButton>
+#include <map>
+
+#include "platform/application.h"
+#include "platform/formresources.h"
+#include "platform/image.h"
+#include "platform/qt/qtraster.h"
+
+namespace {
+
+constexpr const char* ImageIndexProperty = "ImageIndex";
+
+class TBuild {
+ public:
+  using THandlers = std::vector<TQtFormBuilder::THandler>;
+  TBuild(QWidget* form, const String& name, const THandlers& handlers)
+      : FForm(form), FName(name), FHandlers(handlers) {}
+
+  void Form(const TFormObject& root) {
+    TPropertyReader r(FName, root);
+    if (root.Name != FName) r.Fail("Name", "names the form " + root.Name + ", not " + FName);
+    FForm->setObjectName(QStr(root.Name));
+    FForm->setWindowTitle(QStr(r.Text("Caption")));
+    // The design place and size; the form's own code gives the real ones.
+    FForm->move(r.Integer("Left"), r.Integer("Top"));
+    FForm->resize(r.Integer("ClientWidth"), r.Integer("ClientHeight"));
+    if (r.Has("BorderStyle") && r.Choice("BorderStyle", {"bsSizeable", "bsNone"}) == 1)
+      FForm->setWindowFlag(Qt::FramelessWindowHint, true);
+    if (r.Has("FormStyle") && r.Choice("FormStyle", {"fsNormal", "fsStayOnTop"}) == 1)
+      FForm->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    r.Finish();
+    // Menus first: controls name them.
+    for (const TFormObject& child : root.Children)
+      if (child.ClassName == "TPopupMenu") Menu(child);
+    for (const TFormObject& child : root.Children)
+      if (child.ClassName != "TPopupMenu") Control(child, FForm);
+  }
+
+  std::map<String, QObject*> Created;
+
+ private:
+  void Register(const TFormObject& object, QObject* created) {
+    if (Created.count(object.Name) != 0)
+      throw EFormError("form " + FName + ", line " + std::to_string(object.Line) + ": a second component named " +
+                       object.Name);
+    created->setObjectName(QStr(object.Name));
+    Created[object.Name] = created;
+  }
+
+  std::function<void()> Handler(const TPropertyReader& r, std::string_view property) {
+    const String name = r.Event(property);
+    for (const auto& handler : FHandlers)
+      if (handler.Name == name) return [run = handler.Run] { RunHandler(run); };
+    r.Fail(property, "names " + name + ", which the form has no handler of");
+  }
+
+  void Menu(const TFormObject& object) {
+    TPropertyReader(FName, object).Finish();
+    auto* menu = new QMenu(FForm);
+    Register(object, menu);
+    for (const TFormObject& item : object.Children) {
+      if (item.ClassName != "TMenuItem")
+        throw EFormError("form " + FName + ", line " + std::to_string(item.Line) + ": " + item.Name + " (" +
+                         item.ClassName + ") cannot be an item of the menu " + object.Name);
+      TPropertyReader r(FName, item);
+      auto* action = new QAction(QStr(r.Text("Caption")), FForm);
+      Register(item, action);
+      if (r.Has("Enabled")) action->setEnabled(r.Boolean("Enabled"));
+      // An item that shows a check mark; the menu must not toggle it, its handler decides.
+      if (r.Has("Checked")) {
+        action->setCheckable(true);
+        action->setChecked(r.Boolean("Checked"));
+      }
+      action->setProperty(ImageIndexProperty, r.Has("ImageIndex") ? r.Integer("ImageIndex") : -1);
+      if (r.Has("OnClick")) {
+        QObject::connect(action, &QAction::triggered, FForm, [action, run = Handler(r, "OnClick")] {
+          if (action->isCheckable()) action->setChecked(!action->isChecked());
+          run();
+        });
+      }
+      r.Finish();
+      menu->addAction(action);
+    }
+  }
+
+  void Control(const TFormObject& object, QWidget* parent) {
+    TPropertyReader r(FName, object);
+    QWidget* widget = nullptr;
+    if (object.ClassName == "TImage") {
+      auto* image = new TImage(parent);
+      if (r.Has("Stretch")) image->SetStretch(r.Boolean("Stretch"));
+      widget = image;
+    } else if (object.ClassName == "TSpeedButton") {
+      auto* button = new QToolButton(parent);
+      // A speed button never takes the focus from the window it is on.
+      button->setFocusPolicy(Qt::NoFocus);
+      if (r.Has("Flat")) button->setAutoRaise(r.Boolean("Flat"));
+      if (r.Has("OnClick")) QObject::connect(button, &QToolButton::clicked, FForm, Handler(r, "OnClick"));
+      widget = button;
+    } else if (object.ClassName == "TButton") {
+      auto* button = new QPushButton(parent);
+      if (r.Has("Caption")) button->setText(QStr(r.Text("Caption")));
+      if (r.Has("TabStop") && !r.Boolean("TabStop")) button->setFocusPolicy(Qt::NoFocus);
+      if (r.Has("OnClick")) QObject::connect(button, &QPushButton::clicked, FForm, Handler(r, "OnClick"));
+      widget = button;
+    } else {
+      throw EFormError("form " + FName + ", line " + std::to_string(object.Line) + ": " + object.Name +
+                       " is of the class " + object.ClassName + ", which this form cannot hold");
+    }
+    Register(object, widget);
+    widget->setGeometry(r.Integer("Left"), r.Integer("Top"), r.Integer("Width"), r.Integer("Height"));
+    if (r.Has("Hint")) widget->setToolTip(QStr(r.Text("Hint")));
+    if (r.Has("Enabled")) widget->setEnabled(r.Boolean("Enabled"));
+    if (r.Has("PopupMenu")) {
+      const String name = r.Reference("PopupMenu");
+      auto* menu = Created.count(name) != 0 ? dynamic_cast<QMenu*>(Created[name]) : nullptr;
+      if (menu == nullptr) r.Fail("PopupMenu", "names " + name + ", which is no menu of the form");
+      widget->setContextMenuPolicy(Qt::CustomContextMenu);
+      QObject::connect(widget, &QWidget::customContextMenuRequested, menu, [menu] { menu->popup(QCursor::pos()); });
+    }
+    r.Finish();
+    for (const TFormObject& child : object.Children) Control(child, widget);
+  }
+
+  QWidget* FForm;
+  String FName;
+  const THandlers& FHandlers;
+};
+
+}  // namespace
+
+TQtFormBuilder::TQtFormBuilder(QWidget* form, std::string_view name) : FForm(form), FName(name) {}
+
+TQtFormBuilder& TQtFormBuilder::Handler(std::string_view name, std::function<void()> handler) {
+  FHandlers.push_back({String(name), std::move(handler)});
+  return *this;
+}
+
+void TQtFormBuilder::Build() { Build(FormDescription(FName)); }
+
+void TQtFormBuilder::Build(std::string_view text) {
+  const TFormObject root = ReadForm(FName, text);
+  TBuild build(FForm, FName, FHandlers);
+  build.Form(root);
+  for (const TBinding& binding : FBindings) {
+    const auto found = build.Created.find(binding.Name);
+    if (found == build.Created.end())
+      throw EFormError("form " + FName + ": the description has no component " + binding.Name);
+    binding.Bind(found->second);
+  }
+  for (const auto& [name, object] : build.Created) {
+    bool bound = false;
+    for (const TBinding& binding : FBindings) bound = bound || binding.Name == name;
+    if (!bound) throw EFormError("form " + FName + ": the component " + name + " has no member in the form's class");
+  }
+}
+
+void TQtFormBuilder::WrongClass(const String& name) const {
+  throw EFormError("form " + FName + ": the component " + name + " is of a class its member cannot hold");
+}
+
+int TQtFormBuilder::ImageIndex(const QObject* component) {
+  const QVariant index = component->property(ImageIndexProperty);
+  return index.isValid() ? index.toInt() : -1;
+}

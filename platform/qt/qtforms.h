@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QObject>
+#include <QWidget>
+#include <functional>
+#include <string_view>
+#include <vector>
+
+#include "platform/formreader.h"
+
+// Builds a form's components from its description (platform/formresources.h) as Qt widgets and
+// actions on the form's own widget, then hands them to the form's members and connects their
+// events to its handlers, all by name. A description that does not fit the form (a component
+// without a member, a member of another class, a handler the form lacks, a property that means
+// nothing) stops the build with an EFormError naming the form and the property.
+class TQtFormBuilder {
+ public:
+  struct THandler {
+    String Name;
+    std::function<void()> Run;
+  };
+
+  TQtFormBuilder(QWidget* form, std::string_view name);
+
+  // `member` receives the component `name`, which must be of (or derive from) T.
+  template <class T>
+  TQtFormBuilder& Component(std::string_view name, T*& member) {
+    FBindings.push_back({String(name), [&member, name = String(name), this](QObject* object) {
+                           member = dynamic_cast<T*>(object);
+                           if (member == nullptr) WrongClass(name);
+                         }});
+    return *this;
+  }
+  // The handler that events naming `name` run.
+  TQtFormBuilder& Handler(std::string_view name, std::function<void()> handler);
+
+  void Build();
+  // The same from a given text instead of the form's built-in description (for tests).
+  void Build(std::string_view text);
+
+  // The index a component's picture has in the glyph list (ImageIndex), or -1.
+  static int ImageIndex(const QObject* component);
+
+ private:
+  struct TBinding {
+    String Name;
+    std::function<void(QObject*)> Bind;
+  };
+  [[noreturn]] void WrongClass(const String& name) const;
+
+  QWidget* FForm;
+  String FName;
+  std::vector<TBinding> FBindings;
+  std::vector<THandler> FHandlers;
+};
