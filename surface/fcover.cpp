@@ -5,8 +5,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QScreen>
-#include <QtMath>
 #include <QWindow>
+#include <QtMath>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -248,6 +248,27 @@ void TFCover::Show() {
 }
 
 void TFCover::Close() { close(); }
+
+void TFCover::PassInputThrough(const QRect& area) {
+  const WId window = internalWinId();
+  const QScreen* screen = ScreenInUse();
+  if (!window || !screen) return;
+  TRect hole{};
+  if (!area.isEmpty()) {
+    // A screen's corner is the same in logical and device pixels; only the distance from it
+    // scales. Rounded outward, so that no pixel of the area still takes the press.
+    const qreal ratio = devicePixelRatioF();
+    const QPointF from = QPointF(area.topLeft() - screen->geometry().topLeft()) * ratio;
+    const QPointF to =
+        QPointF(area.topLeft() + QPoint(area.width(), area.height()) - screen->geometry().topLeft()) * ratio;
+    hole = Intersect(
+        TRect{static_cast<std::int32_t>(std::floor(from.x())), static_cast<std::int32_t>(std::floor(from.y())),
+              static_cast<std::int32_t>(std::ceil(to.x())), static_cast<std::int32_t>(std::ceil(to.y()))},
+        TRect{0, 0, Width(), Height()});
+  }
+  Application->Desktop().PassInputThrough(window, hole.Left, hole.Top, static_cast<int>(hole.Width()),
+                                          static_cast<int>(hole.Height()));
+}
 
 void TFCover::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);

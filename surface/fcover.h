@@ -49,6 +49,11 @@ class TFCover : public QWidget, public Ui::FCover {
 
   void Show();
   void Close();
+  // The pointer goes through the shown surface, where `area` (logical desktop coordinates) lies
+  // on it, to the window beneath, which still looks covered by the frozen picture of itself; an
+  // empty area closes the hole. For the notification-area icon: window managers stack a
+  // full-screen window above the tray's panel.
+  void PassInputThrough(const QRect& area);
   // Device-pixel size of the window.
   int Width() const;
   int Height() const;
@@ -250,8 +255,8 @@ class TFCover : public QWidget, public Ui::FCover {
   bool FSelActive = false;
   TDrawTool FTool = dtPen;
   bool FBandShown = false;
-  QPointer<QScreen> FScreen;  // the screen of the last freeze; null: the primary one
-  TDeviceSize FDeviceSize;    // the device size the window was given
+  QPointer<QScreen> FScreen;         // the screen of the last freeze; null: the primary one
+  TDeviceSize FDeviceSize;           // the device size the window was given
   TBitmap FBarFrame;                 // the tool bar's pixels for the first frame
   std::uintptr_t FPresetWindow = 0;  // the native window given a first frame, until it paints
 };
