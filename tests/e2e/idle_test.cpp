@@ -280,7 +280,7 @@ TEST_F(TIdleTest, TheTrayIconOpensTheMenuAndTheHelpAlsoOverTheSurfaceAndGoesWith
   ASSERT_TRUE(Xdo().Key("Escape"));
   ASSERT_TRUE(WaitUntil([&] { return !OpenMenu(*app); }, LoadedMs));
 
-  // A single click opens nothing and draws nothing.
+  // A single click opens nothing.
   ASSERT_TRUE(pointAtIcon());
   const auto workingWindows = FramedWindows(*app);
   ASSERT_TRUE(Xdo().Run({"click", "1"}));
