@@ -72,6 +72,14 @@ class TDesktopServices {
   }
   virtual void SetTrayTip(const QString& tip) { (void)tip; }
 
+  // The pointer's input inside (x, y, width, height), device pixels of the native window
+  // `window`, goes through the window to whatever lies beneath it, while the window still shows
+  // its pixels there; an empty rectangle gives the window all of its input back. Nothing where
+  // the platform cannot.
+  virtual void PassInputThrough(std::uintptr_t window, int x, int y, int width, int height) {
+    (void)window, (void)x, (void)y, (void)width, (void)height;
+  }
+
   // From now on no window of the application gets a task-bar button, on every showing.
   virtual void HideFromTaskbar() = 0;
 

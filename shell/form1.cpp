@@ -289,6 +289,14 @@ void TForm1::StartDrawing() {
   // The screen as it looks now, the emptied marker included, becomes the background.
   CaptureScreen(FCover->Image1->Canvas()->Handle());
   FCover->Show();
+  // The surface covers the tray's panel, but the icon beneath it still answers its clicks.
+  FCover->PassInputThrough(TrayIconArea());
+}
+
+QRect TForm1::TrayIconArea() const {
+  // Only an icon that a tray host has taken in has a place on the screen.
+  if (!FTray || !FTray->isVisible() || !QSystemTrayIcon::isSystemTrayAvailable()) return {};
+  return FTray->geometry();
 }
 
 void TForm1::StopDrawing() {

@@ -115,6 +115,8 @@ class TForm1 : public QWidget {
   void SetMarkerControlsVisible(bool visible);
   void BuildForm();
   void ChooseTool(int tool);
+  // Where the tray icon lies on the desktop (logical pixels); empty while no tray shows it.
+  QRect TrayIconArea() const;
 
   std::uint16_t FHotKeyAtom = 0;
   std::uint32_t FActivateMsg = 0;

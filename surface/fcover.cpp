@@ -57,7 +57,15 @@ TFCover::TFCover() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt:
   PaintBox1->OnMouseDown = [this](TMouseButton b, TShiftState s, int x, int y) { PaintBox1MouseDown(b, s, x, y); };
   PaintBox1->OnMouseMove = [this](TShiftState s, int x, int y) { PaintBox1MouseMove(s, x, y); };
   PaintBox1->OnMouseUp = [this](TMouseButton b, TShiftState s, int x, int y) { PaintBox1MouseUp(b, s, x, y); };
-  PaintBox1->OnPaint = [this] { ForgetFirstFrame(); };
+  PaintBox1->OnPaint = [this] {
+    ForgetFirstFrame();
+    // The window manager has framed the window by its first paint; a hole made before that
+    // may not have reached the frame.
+    if (FHoleUnseen) {
+      FHoleUnseen = false;
+      ApplyInputHole();
+    }
+  };
   Ed->OnChange = Handler(this, &TFCover::EdChange);
   Ed->OnKeyDown = [this](int& key, TShiftState shift) { RunHandler([&] { EdKeyDown(key, shift); }); };
   FontDialog1 = new TFontDialog(this);
@@ -250,6 +258,32 @@ void TFCover::Show() {
 
 void TFCover::Close() { close(); }
 
+void TFCover::PassInputThrough(const QRect& area) {
+  FHoleArea = area;
+  ApplyInputHole();
+}
+
+void TFCover::ApplyInputHole() {
+  const WId window = internalWinId();
+  const QScreen* screen = ScreenInUse();
+  if (!window || !screen) return;
+  TRect hole{};
+  if (!FHoleArea.isEmpty()) {
+    // A screen's corner is the same in logical and device pixels; only the distance from it
+    // scales. Rounded outward, so that no pixel of the area still takes the press.
+    const qreal ratio = devicePixelRatioF();
+    const QPoint corner = screen->geometry().topLeft();
+    const QPointF from = QPointF(FHoleArea.topLeft() - corner) * ratio;
+    const QPointF to = QPointF(FHoleArea.topLeft() + QPoint(FHoleArea.width(), FHoleArea.height()) - corner) * ratio;
+    hole = Intersect(
+        TRect{static_cast<std::int32_t>(std::floor(from.x())), static_cast<std::int32_t>(std::floor(from.y())),
+              static_cast<std::int32_t>(std::ceil(to.x())), static_cast<std::int32_t>(std::ceil(to.y()))},
+        TRect{0, 0, Width(), Height()});
+  }
+  Application->Desktop().PassInputThrough(window, hole.Left, hole.Top, static_cast<int>(hole.Width()),
+                                          static_cast<int>(hole.Height()));
+}
+
 void TFCover::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   // Each showing starts with no drawings: the window shows the background just captured.
@@ -260,6 +294,9 @@ void TFCover::showEvent(QShowEvent* event) {
   // erasing them by XOR would draw them onto it.
   FSelActive = false;
   FBandShown = false;
+  // A window manager takes a window's input region over to its frame only once it manages the
+  // window; the first paint of this showing hands the hole over again.
+  FHoleUnseen = true;
   Ed->setFocus();
   FormShow();
   // The window is mapped right after this event, in the state just set.

@@ -49,6 +49,11 @@ class TFCover : public QWidget, public Ui::FCover {
 
   void Show();
   void Close();
+  // The pointer goes through the shown surface, where `area` (logical desktop coordinates) lies
+  // on it, to the window beneath, which still looks covered by the frozen picture of itself; an
+  // empty area closes the hole. For the notification-area icon: window managers stack a
+  // full-screen window above the tray's panel.
+  void PassInputThrough(const QRect& area);
   // Device-pixel size of the window.
   int Width() const;
   int Height() const;
@@ -188,6 +193,8 @@ class TFCover : public QWidget, public Ui::FCover {
   bool RenderToolBar();
   // The window has painted: it no longer needs the preset frame.
   void ForgetFirstFrame();
+  // Hands the window system the hole PassInputThrough was given, in the window's device pixels.
+  void ApplyInputHole();
   void ReleaseLayers();
   // The layers and the capture's memory, after a screen too large for the memory.
   void ReleaseForLackOfMemory();
@@ -254,6 +261,8 @@ class TFCover : public QWidget, public Ui::FCover {
   TDeviceSize FDeviceSize;           // the device size the window was given
   TBitmap FBarFrame;                 // the tool bar's pixels for the first frame
   std::uintptr_t FPresetWindow = 0;  // the native window given a first frame, until it paints
+  QRect FHoleArea;                   // where the pointer goes through, logical desktop pixels
+  bool FHoleUnseen = false;          // shown, not painted yet: the hole is handed over again
 };
 
 extern TFCover* FCover;

@@ -5,6 +5,7 @@
 #include "platform/x11/capture.h"
 #include "platform/x11/firstframe.h"
 #include "platform/x11/hotkeys.h"
+#include "platform/x11/inputshape.h"
 #include "platform/x11/taskbar.h"
 
 namespace {
@@ -12,7 +13,7 @@ namespace {
 class TX11DesktopServices final : public TDesktopServices {
  public:
   TX11DesktopServices(TX11Connection x11, bool useShm, int shmLossAfter)
-      : FX11(x11), FHotKeys(x11), FCapture(x11, useShm, shmLossAfter), FFirstFrame(x11, FCapture) {}
+      : FX11(x11), FHotKeys(x11), FCapture(x11, useShm, shmLossAfter), FFirstFrame(x11, FCapture), FInputShape(x11) {}
 
   bool RegisterHotKey(int id, unsigned modifiers, unsigned virtualKey, THotKeyHandler handler) override {
     return FHotKeys.Register(id, modifiers, virtualKey, std::move(handler));
@@ -36,6 +37,10 @@ class TX11DesktopServices final : public TDesktopServices {
     return FFirstFrame.Preset(static_cast<xcb_window_t>(window), picture, overlay, x, y);
   }
   void ForgetFirstFrame(std::uintptr_t window) override { FFirstFrame.Forget(static_cast<xcb_window_t>(window)); }
+
+  void PassInputThrough(std::uintptr_t window, int x, int y, int width, int height) override {
+    FInputShape.SetHole(static_cast<xcb_window_t>(window), x, y, width, height);
+  }
 
   void HideFromTaskbar() override {
     if (!FTaskbar) FTaskbar = std::make_unique<TX11TaskbarHider>(FX11);
@@ -64,6 +69,7 @@ class TX11DesktopServices final : public TDesktopServices {
   TX11HotKeys FHotKeys;
   TX11Capture FCapture;
   TX11FirstFrame FFirstFrame;
+  TX11InputShape FInputShape;
   std::unique_ptr<TX11TaskbarHider> FTaskbar;
   xcb_atom_t FActiveWindow = 0;
 };

@@ -1,6 +1,6 @@
 // The program while idle, at 1024x768: the marker and its placement buttons, parking it, the
-// tray icon with and without a tray host, the help window (over the surface too), a second
-// start bringing the running copy forward, and a failure at start-up.
+// tray icon with and without a tray host (and over the surface), the help window (over the
+// surface too), a second start bringing the running copy forward, and a failure at start-up.
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -114,6 +114,37 @@ class TIdleTest : public TAppTest {
       for (int x = 0; x < a.width(); ++x) differ += !exclude.contains(x, y) && a.pixel(x, y) != b.pixel(x, y);
     return differ;
   }
+  // Drags a stroke of the current tool along `path` on the surface and returns the screen once
+  // the stroke shows and two grabs in a row agree; a null image when it never did.
+  QImage DrawStroke(const std::vector<QPoint>& path) {
+    const QImage before = X().GrabScreen();
+    if (!Xdo().Move(path.front().x(), path.front().y()) || !Xdo().Run({"mousedown", "1"})) return {};
+    for (std::size_t i = 1; i < path.size(); ++i)
+      if (!Xdo().Move(path[i].x(), path[i].y())) return {};
+    if (!Xdo().Run({"mouseup", "1"})) return {};
+    QImage drawn;
+    const QPoint middle = path[path.size() / 2];
+    if (!WaitUntil(
+            [&] {
+              drawn = X().GrabScreen();
+              return drawn.pixel(path.back()) != before.pixel(path.back()) &&
+                     drawn.pixel(middle) != before.pixel(middle);
+            },
+            LoadedMs)) {
+      ADD_FAILURE() << "no stroke";
+      return {};
+    }
+    if (!WaitUntil(
+            [&] {
+              const QImage now = X().GrabScreen();
+              const bool same = Differences(now, drawn) == 0;
+              drawn = now;
+              return same;
+            },
+            LoadedMs))
+      return {};
+    return drawn;
+  }
 };
 
 TEST_F(TIdleTest, TheMarkerButtonsMoveItToEachSide) {
@@ -196,7 +227,7 @@ TEST_F(TIdleTest, ParkingLeavesNoPixelOnScreenAndUnparkingRestoresThePlace) {
   EXPECT_FALSE(Surface(*app));
 }
 
-TEST_F(TIdleTest, TheTrayIconOpensTheMenuAndTheHelpAndGoesWithTheProgram) {
+TEST_F(TIdleTest, TheTrayIconOpensTheMenuAndTheHelpAlsoOverTheSurfaceAndGoesWithTheProgram) {
   const auto emptyPanel = TrayPanel();
   ASSERT_TRUE(emptyPanel);
   auto app = StartApp();
@@ -229,6 +260,53 @@ TEST_F(TIdleTest, TheTrayIconOpensTheMenuAndTheHelpAndGoesWithTheProgram) {
   ASSERT_TRUE(ClickBack(*help));
   EXPECT_TRUE(HelpGone(*app)) << "返回 did not close the help window";
   EXPECT_TRUE(app->Running());
+
+  // Working, the surface lies above the tray's panel (the window manager stacks a full-screen
+  // window above docks), showing the icon as it was frozen; the real icon still answers.
+  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*app); }, LoadedMs));
+  // Under the help window's place, for its closing to show whether the drawing stayed.
+  const QImage drawn = DrawStroke({{150, 300}, {400, 420}, {650, 330}, {880, 450}});
+  ASSERT_FALSE(drawn.isNull());
+  // The pointer comes to the icon from the surface, as a hand's would.
+  auto pointAtIcon = [&] { return Xdo().Move(centre.x() - 40, centre.y() + 40) && Xdo().Move(centre.x(), centre.y()); };
+
+  // The right press: the main menu at the pointer, from the icon (the surface's own menu would
+  // open there too); Escape closes it.
+  ASSERT_TRUE(RightClickMenu(*app, centre));
+  const auto workingMenu = OpenMenu(*app);
+  ASSERT_TRUE(workingMenu);
+  EXPECT_TRUE(workingMenu->Geometry.adjusted(-2, -2, 2, 2).contains(centre)) << "the menu is away from the pointer";
+  ASSERT_TRUE(Xdo().Key("Escape"));
+  ASSERT_TRUE(WaitUntil([&] { return !OpenMenu(*app); }, LoadedMs));
+
+  // A single click opens nothing.
+  ASSERT_TRUE(pointAtIcon());
+  const auto workingWindows = FramedWindows(*app);
+  ASSERT_TRUE(Xdo().Run({"click", "1"}));
+  EXPECT_FALSE(WaitUntil([&] { return OpenMenu(*app) || FramedWindows(*app) != workingWindows; }, 1000))
+      << "a single click opened a window";
+
+  // The double click opens the help window over the surface, with no snapshot taken: after
+  // 返回 the window's own pixels show the drawing again, exactly as it was.
+  ASSERT_TRUE(pointAtIcon());
+  ASSERT_TRUE(Xdo().Run({"click", "--repeat", "2", "--delay", "80", "1"}));
+  const auto workingHelp = WaitForHelp(*app);
+  ASSERT_TRUE(workingHelp) << "no help window after a double click on the icon while working";
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        return Differences(X().Grab(workingHelp->Geometry), drawn.copy(workingHelp->Geometry)) >
+               workingHelp->Geometry.width() * workingHelp->Geometry.height() / 2;
+      },
+      LoadedMs))
+      << "the help window is not on screen";
+  ASSERT_TRUE(ClickBack(*workingHelp));
+  EXPECT_TRUE(HelpGone(*app)) << "返回 did not close the help window";
+  EXPECT_TRUE(WaitUntil([&] { return Differences(X().GrabScreen(), drawn) == 0; }, LoadedMs))
+      << Differences(X().GrabScreen(), drawn) << " pixels differ from the drawing";
+  EXPECT_TRUE(SurfaceCoversScreen(*app));
+  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(WaitUntil([&] { return !Surface(*app); }, LoadedMs));
 
   // 退出 from the tray's menu: the program ends and the tray gives the icon's room back.
   ASSERT_TRUE(RightClickMenu(*app, centre));
@@ -290,28 +368,8 @@ TEST_F(TIdleTest, HelpOverTheSurfaceLeavesTheDrawingAsItWas) {
       LoadedMs));
 
   // A stroke through the middle of the screen, where the help window goes.
-  const std::vector<QPoint> path = {{150, 300}, {400, 420}, {650, 330}, {880, 450}};
-  ASSERT_TRUE(Xdo().Move(path.front().x(), path.front().y()));
-  ASSERT_TRUE(Xdo().Run({"mousedown", "1"}));
-  for (std::size_t i = 1; i < path.size(); ++i) ASSERT_TRUE(Xdo().Move(path[i].x(), path[i].y()));
-  ASSERT_TRUE(Xdo().Run({"mouseup", "1"}));
-  QImage drawn;
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        drawn = X().GrabScreen();
-        return drawn.pixel(path.back()) != frozen.pixel(path.back()) && drawn.pixel(400, 420) != frozen.pixel(400, 420);
-      },
-      LoadedMs))
-      << "no stroke";
-  // Settled: two grabs in a row alike.
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        const QImage now = X().GrabScreen();
-        const bool same = Differences(now, drawn) == 0;
-        drawn = now;
-        return same;
-      },
-      LoadedMs));
+  const QImage drawn = DrawStroke({{150, 300}, {400, 420}, {650, 330}, {880, 450}});
+  ASSERT_FALSE(drawn.isNull());
 
   // 系统说明 from the menu on the surface; 返回 closes the help.
   ASSERT_TRUE(RightClickMenu(*app, {500, 650}));
