@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 #include <QScreen>
+#include <QTranslator>
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
@@ -18,6 +19,10 @@ TApplication* Application = nullptr;
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   Application = this;
   InstallQtRasterEngines();
+  // Qt's dialogs, standard buttons and edit menus speak the program's language, whatever the
+  // desktop's locale.
+  auto* qtTexts = new QTranslator(this);
+  if (qtTexts->load(QStringLiteral(":/translations/qtbase_zh_CN.qm"))) installTranslator(qtTexts);
   // The main form's closing ends the program, not the last window's.
   setQuitOnLastWindowClosed(false);
   connect(this, &QGuiApplication::focusWindowChanged, this, [this](QWindow* window) { TrackActiveWindow(window); });

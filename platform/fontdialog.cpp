@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QFontDialog>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -26,6 +27,23 @@ const std::vector<std::pair<TColor, QString>>& FontColors() {
   return colors;
 }
 
+// Qt's font chooser, embedded as a plain widget. Being a dialog itself, it would take Enter
+// (typed in the size box, say) and, its own buttons hidden, do nothing with it: Enter goes on to
+// the dialog around it instead, whose default button answers.
+class TFontChooser : public QFontDialog {
+ public:
+  using QFontDialog::QFontDialog;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+      event->ignore();
+      return;
+    }
+    QFontDialog::keyPressEvent(event);
+  }
+};
+
 }  // namespace
 
 TFontDialog::TFontDialog(QWidget* owner) : QObject(owner), FOwner(owner) {}
@@ -37,7 +55,7 @@ bool TFontDialog::Execute() {
 
   // Qt's own font chooser, embedded without its buttons: it has face, style, size and the
   // effects; the colour, which it lacks, is a row of ours below it.
-  auto* chooser = new QFontDialog(&dialog);
+  auto* chooser = new TFontChooser(&dialog);
   chooser->setWindowFlags(Qt::Widget);
   chooser->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
   chooser->setCurrentFont(QFontOf(Font));
@@ -58,6 +76,9 @@ bool TFontDialog::Execute() {
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
   buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
+  // Enter confirms, from whichever field has the keyboard (a focused push button answers for
+  // itself, as everywhere).
+  buttons->button(QDialogButtonBox::Ok)->setDefault(true);
   buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
   QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);

@@ -10,7 +10,8 @@
 
 namespace {
 
-const QString BitmapFilter = QStringLiteral("bitmap (*.bmp *.BMP)");
+// One entry, its pattern matched whatever the case of the name, so x.bmp and X.BMP both show.
+const QString BitmapFilter = QStringLiteral("bitmap (*.bmp)");
 
 // The last confirmed names, which each dialog shows again.
 QString LastSaveName;
@@ -23,7 +24,7 @@ class TPlainFileIcons : public QFileIconProvider {
  public:
   QIcon icon(const QFileInfo& info) const override { return QFileIconProvider::icon(info.isDir() ? Folder : File); }
   QString type(const QFileInfo& info) const override {
-    return info.isDir() ? QStringLiteral("Folder") : info.suffix().toUpper() + QStringLiteral(" File");
+    return info.isDir() ? QStringLiteral("文件夹") : info.suffix().toUpper() + QStringLiteral(" 文件");
   }
 };
 
@@ -38,6 +39,7 @@ QString RunFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, QString& la
   // and says so.
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setNameFilter(BitmapFilter);
+  dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
   dialog.setDefaultSuffix(QStringLiteral("BMP"));
   dialog.setDirectory(lastName.isEmpty() ? QDir::currentPath() : QFileInfo(lastName).absolutePath());
   if (!lastName.isEmpty()) dialog.selectFile(QFileInfo(lastName).fileName());

@@ -1,7 +1,9 @@
 // Captions: the line typed after a click, Backspace and Enter, Chinese text from an input method,
-// the cursor rectangle the input method is told, and the font dialog.
+// the cursor rectangle the input method is told, and the font dialog, in Chinese and confirmed
+// from the keyboard.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -9,6 +11,7 @@
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QInputMethodEvent>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <cstring>
@@ -225,7 +228,8 @@ TEST_F(CaptionTest, InputMethodIsToldWhereTheLineGoesOn) {
   EXPECT_EQ(CaretOnSurface().topLeft(), QPoint(300, 216));
 }
 
-// Last in this file: a confirmed font stays the caption font for the life of the program.
+// From here on a confirmed font stays the caption font for the life of the program: these two
+// tests come last in this file.
 TEST_F(CaptionTest, FontDialogCancelledChangesNothingConfirmedSetsFontSizeAndColour) {
   Click({300, 200});
   Type(QStringLiteral("A"));
@@ -288,6 +292,44 @@ TEST_F(CaptionTest, FontDialogCancelledChangesNothingConfirmedSetsFontSizeAndCol
   });
   FCover->TBFontClick();
   EXPECT_EQ(shown, *FCover->TextFont());
+}
+
+TEST_F(CaptionTest, FontDialogIsChineseAndEnterConfirmsATypedSize) {
+  const struct {
+    const char* Size;
+    std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>> Keys;
+  } cases[] = {
+      {"36", {{Qt::Key_Return, {}}}},
+      {"12", {{Qt::Key_Tab, {}}, {Qt::Key_Return, {}}}},
+      {"48", {{Qt::Key_Enter, Qt::KeypadModifier}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Size);
+    QString title;
+    std::vector<QString> english;
+    bool closed = false;
+    AnswerNextModal([&](QWidget* dialog) {
+      title = dialog->windowTitle();
+      english = EnglishTexts(dialog);
+      QLineEdit* size = nullptr;
+      for (QLineEdit* edit : dialog->findChild<QFontDialog*>()->findChildren<QLineEdit*>())
+        if (edit->validator()) size = edit;  // the one field that takes only numbers
+      ASSERT_NE(size, nullptr);
+      QApplication::setActiveWindow(dialog);
+      size->setFocus();
+      size->selectAll();
+      QTest::keyClicks(size, QString::fromLatin1(c.Size));
+      for (const auto& [key, modifiers] : c.Keys) QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+      closed = !dialog->isVisible();
+      if (!closed) static_cast<QDialog*>(dialog)->reject();
+    });
+    FCover->TBFontClick();
+    EXPECT_TRUE(closed) << "the keys did not close the dialog";
+    EXPECT_EQ(title, QStringLiteral("字体"));
+    EXPECT_EQ(QStringList(english.begin(), english.end()).join(" | ").toStdString(), "");
+    ASSERT_EQ(FCover->TextFont(), &FCover->FontDialog1->Font) << "not confirmed";
+    EXPECT_EQ(FCover->TextSize(), QString::fromLatin1(c.Size).toInt());
+  }
 }
 
 }  // namespace

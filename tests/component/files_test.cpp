@@ -1,9 +1,14 @@
 // Whole-screen files: the save writes the surface as seen, loads scale into their target, bad
-// files are reported and lose nothing, the dialogs remember the last name.
+// files are reported and lose nothing, the dialogs remember the last name, speak Chinese, list
+// bitmaps whatever the case of their names and are confirmed by Enter.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QImageReader>
+#include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -15,6 +20,55 @@
 #include "tests/component/harness.h"
 
 namespace {
+
+// What a file dialog shows the user, read while it is open.
+struct TShownDialog {
+  QString Title;
+  std::vector<QString> English;
+  QStringList Filters;
+  QString FilterShown;
+  QStringList Listed;  // the files of its folder it lists, sorted
+};
+
+// Reads what `dialog` shows once its folder is listed, then types `name` into its name field and
+// presses `key` there.
+TShownDialog ReadAndType(QFileDialog* dialog, const QString& name, int key, Qt::KeyboardModifiers modifiers = {}) {
+  TShownDialog shown;
+  auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
+  auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+  EXPECT_TRUE(list && edit && types);
+  if (!list || !edit || !types) {
+    dialog->reject();
+    return shown;
+  }
+  // The folder is read on a thread of the dialog's own.
+  const auto listed = [&] {
+    QStringList names;
+    for (int row = 0; row < list->model()->rowCount(list->rootIndex()); ++row)
+      names << list->model()->index(row, 0, list->rootIndex()).data().toString();
+    names.sort();
+    return names;
+  };
+  EXPECT_TRUE(QTest::qWaitFor([&] { return listed().size() >= 3; }, 5000)) << "the folder was not listed";
+  shown.Listed = listed();
+  shown.Title = dialog->windowTitle();
+  shown.English = EnglishTexts(dialog);
+  shown.Filters = dialog->nameFilters();
+  shown.FilterShown = types->currentText();
+  // Typed as a user types, into the field with the keyboard: only then does the name replace the
+  // file the dialog had selected.
+  QApplication::setActiveWindow(dialog);
+  edit->setFocus();
+  edit->clear();
+  QTest::keyClicks(edit, name);
+  QTest::keyClick(edit, Qt::Key(key), modifiers);
+  if (dialog->isVisible()) {
+    ADD_FAILURE() << "the key did not confirm the dialog";
+    dialog->reject();
+  }
+  return shown;
+}
 
 class FilesTest : public ::testing::Test {
  protected:
@@ -146,6 +200,50 @@ TEST_F(FilesTest, BadFilesAreReportedAndTheDrawingsStay) {
   FCover->SaveFullScreen();
   EXPECT_EQ(SurfaceCopy(), drawn);
   EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files).size(), 4);
+}
+
+TEST_F(FilesTest, DialogsAreChineseListBitmapsOfAnyCaseAndEnterConfirmsThem) {
+  for (const char* name : {"lower.bmp", "Mixed.Bmp"}) Write(name, Quarters(40, 40), "BMP");
+  Write("UPPER.BMP", Quarters(40, 40).mirrored(true, true), "BMP");
+  Write("other.png", Quarters(8, 8), "PNG");
+  Write("bmp.txt", Quarters(8, 8), "BMP");
+  const QStringList bitmaps{"Mixed.Bmp", "UPPER.BMP", "lower.bmp"};
+  // A first load from the folder, so that the dialogs open there.
+  Answer(Dir.filePath("lower.bmp"));
+  FCover->LoadImageFullScreen();
+  FCover->TBrefreshClick();
+
+  TShownDialog open;
+  AnswerNextModal([&](QWidget* w) {
+    auto* dialog = qobject_cast<QFileDialog*>(w);
+    ASSERT_NE(dialog, nullptr);
+    open = ReadAndType(dialog, QStringLiteral("UPPER.BMP"), Qt::Key_Return);
+  });
+  FCover->LoadImageFullScreen();
+  EXPECT_EQ(open.Title, QStringLiteral("打开"));
+  EXPECT_EQ(QStringList(open.English.begin(), open.English.end()).join(" | ").toStdString(), "");
+  EXPECT_EQ(open.Filters, QStringList{"bitmap (*.bmp)"});
+  EXPECT_EQ(open.FilterShown, QStringLiteral("bitmap (*.bmp)"));
+  EXPECT_EQ(open.Listed, bitmaps);
+  EXPECT_EQ(SurfacePixel(0, 0), 0x0000FFu) << "the file named on Enter was not loaded";
+  EXPECT_EQ(SurfacePixel(799, 799), 0x00FF00u);
+
+  // The save dialog, in the folder of the last save, is confirmed with the keypad's Enter.
+  FCover->TBrefreshClick();
+  Answer(Dir.filePath("first.bmp"));
+  FCover->SaveFullScreen();
+  TShownDialog save;
+  AnswerNextModal([&](QWidget* w) {
+    auto* dialog = qobject_cast<QFileDialog*>(w);
+    ASSERT_NE(dialog, nullptr);
+    save = ReadAndType(dialog, QStringLiteral("typed"), Qt::Key_Enter, Qt::KeypadModifier);
+  });
+  FCover->SaveFullScreen();
+  EXPECT_EQ(save.Title, QStringLiteral("另存为"));
+  EXPECT_EQ(QStringList(save.English.begin(), save.English.end()).join(" | ").toStdString(), "");
+  EXPECT_EQ(save.FilterShown, QStringLiteral("bitmap (*.bmp)"));
+  EXPECT_EQ(save.Listed, (QStringList{"Mixed.Bmp", "UPPER.BMP", "first.bmp", "lower.bmp"}));
+  EXPECT_EQ(QImageReader(Dir.filePath("typed.BMP"), "BMP").size(), QSize(FCover->Width(), FCover->Height()));
 }
 
 }  // namespace

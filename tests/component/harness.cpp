@@ -1,8 +1,13 @@
 #include "tests/component/harness.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QTimer>
 #include <algorithm>
 
@@ -126,4 +131,31 @@ QPointer<QTimer> AnswerNextModal(std::function<void(QWidget*)> answer) {
   });
   timer->start();
   return timer;
+}
+
+std::vector<QString> EnglishTexts(QWidget* window) {
+  std::vector<QString> english;
+  // Two Latin letters in a row make a word; a mnemonic such as "(&S)" or "&S" is no word.
+  static const QRegularExpression mnemonic(QStringLiteral("\\(&.\\)|&"));
+  static const QRegularExpression word(QStringLiteral("[A-Za-z]{2,}"));
+  const auto check = [&](QString text) {
+    text.remove(mnemonic);
+    if (word.match(text).hasMatch()) english.push_back(text);
+  };
+  check(window->windowTitle());
+  for (const QLabel* label : window->findChildren<QLabel*>())
+    if (label->isVisible()) check(label->text());
+  for (const QGroupBox* group : window->findChildren<QGroupBox*>())
+    if (group->isVisible()) check(group->title());
+  for (const QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+    if (!button->isVisible()) continue;
+    check(button->text());
+    check(button->toolTip());
+  }
+  for (const QHeaderView* header : window->findChildren<QHeaderView*>()) {
+    if (!header->isVisible() || !header->model()) continue;
+    for (int i = 0; i < header->count(); ++i)
+      if (!header->isSectionHidden(i)) check(header->model()->headerData(i, header->orientation()).toString());
+  }
+  return english;
 }

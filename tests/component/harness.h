@@ -77,3 +77,8 @@ std::vector<std::uint32_t> SurfaceCopy();
 // Runs `answer` on the next modal window or pop-up that opens (message box, menu, dialog),
 // checking every few milliseconds; `answer` must close it.
 QPointer<QTimer> AnswerNextModal(std::function<void(QWidget*)> answer);
+
+// The texts a user reads on `window` that are still in English: its title, the visible labels,
+// group titles, buttons (with their tool tips) and list headers, each with its mnemonic marks
+// taken out. Entries of lists and combo boxes (file and face names) are not looked at.
+std::vector<QString> EnglishTexts(QWidget* window);

@@ -1,5 +1,6 @@
 // Captions typed on the frozen screen with the real keyboard and a real input method (ibus with
-// the Chinese pinyin engine), at 1024x768.
+// the Chinese pinyin engine), at 1024x768; the font dialog, in Chinese, confirmed from the
+// keyboard.
 #include "tests/e2e/app_fixture.h"
 
 namespace e2e {
@@ -133,6 +134,47 @@ TEST_F(TCaptionTest, LatinAndChineseCaptionsWithBackspaceEnterAndAnInputMethod) 
   ASSERT_TRUE(WaitUntil([&] { return Changed(Below) == z && Changed(Line1) == a; }, LoadedMs));
   ASSERT_TRUE(Type("k"));
   EXPECT_GT(ChangedOnceSettled(Below, z).right(), z.right()) << "typing after the dialog goes on in the line";
+}
+
+TEST_F(TCaptionTest, TheFontDialogTakesATypedSizeOnEnterOnTheKeypadOrAfterTab) {
+  // The height of a capital H typed on a fresh line at y, in the caption font of the moment.
+  const auto typedHeight = [&](int y) {
+    const QRect line(290, y - 60, 300, 120);
+    EXPECT_TRUE(Xdo().Click(300, y));
+    EXPECT_TRUE(Type("H"));
+    return ChangedOnceSettled(line, QRect()).height();
+  };
+  const int defaultSize = typedHeight(100);
+  ASSERT_GT(defaultSize, 8) << "the caption did not show";
+  const struct {
+    const char* Size;
+    QStringList Keys;
+    int Line;
+  } rounds[] = {
+      {"36", {"Return"}, 220},
+      {"12", {"Tab", "Return"}, 360},
+      {"48", {"KP_Enter"}, 520},
+  };
+  std::vector<int> heights;
+  for (const auto& round : rounds) {
+    SCOPED_TRACE(round.Size);
+    ASSERT_TRUE(Xdo().Click(ToolBar.x() + 322 + 11, ToolBar.y() + 13));
+    ASSERT_TRUE(WaitUntil([&] { return X().FindWindow(App_->Pid(), QStringLiteral("字体")).has_value(); }, LoadedMs))
+        << "no font dialog";
+    // Alt+S is the size field's key ("大小(&S)"); what it holds is replaced by the typed size.
+    ASSERT_TRUE(Xdo().Key("alt+s"));
+    ASSERT_TRUE(Xdo().Key("ctrl+a"));
+    ASSERT_TRUE(Type(round.Size));
+    for (const QString& key : round.Keys) ASSERT_TRUE(Xdo().Key(key));
+    ASSERT_TRUE(WaitUntil([&] { return !X().FindWindow(App_->Pid(), QStringLiteral("字体")).has_value(); }, LoadedMs))
+        << "the keys did not close the dialog";
+    heights.push_back(typedHeight(round.Line));
+  }
+  // 36, 12 and 48 points against 20: each H as tall as its size says, within a few pixels.
+  EXPECT_GT(heights[0], defaultSize * 36 / 20 - 4);
+  EXPECT_LT(heights[0], defaultSize * 36 / 20 + 4);
+  EXPECT_LT(heights[1], defaultSize * 12 / 20 + 3);
+  EXPECT_GT(heights[2], defaultSize * 48 / 20 - 5);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Files and the clipboard with the real program at 1024x768: the whole surface saved through
-// the real dialog, a region copied to and pasted from the desktop's clipboard (xclip), a load of
-// a file that does not exist.
+// the real dialog, a region copied to and pasted from the desktop's clipboard (xclip), loads of a
+// bitmap with an upper-case name and of a file that does not exist. The dialogs are in Chinese
+// and Enter, on the main keyboard or the keypad, confirms them.
 #include <QDir>
 #include <QImageReader>
 #include <QTemporaryDir>
@@ -11,6 +12,8 @@ namespace e2e {
 namespace {
 
 constexpr int LoadedMs = 15000;
+const QString SaveTitle = QStringLiteral("另存为");
+const QString OpenTitle = QStringLiteral("打开");
 
 class TFilesTest : public TAppTest {
  protected:
@@ -72,11 +75,11 @@ class TFilesTest : public TAppTest {
 TEST_F(TFilesTest, TheWholeSurfaceIsSavedThroughTheDialogWithBmpAdded) {
   const QImage seen = X().GrabScreen();
   ASSERT_TRUE(ClickBar(276));  // save the whole screen
-  ASSERT_TRUE(WindowNamed(QStringLiteral("Save As"))) << "no save dialog";
+  ASSERT_TRUE(WindowNamed(SaveTitle)) << "no save dialog named " << SaveTitle.toStdString();
   // A name typed without an extension.
   ASSERT_TRUE(Xdo().Run({"type", "--delay", "5", Dir.filePath("lesson")}));
   ASSERT_TRUE(Xdo().Key("Return"));
-  ASSERT_TRUE(WindowNamed(QStringLiteral("Save As"), false));
+  ASSERT_TRUE(WindowNamed(SaveTitle, false));
   const QString file = Dir.filePath("lesson.BMP");
   ASSERT_TRUE(WaitUntil([&] { return QFileInfo::exists(file); }, LoadedMs))
       << QDir(Dir.path()).entryList().join(' ').toStdString();
@@ -147,12 +150,33 @@ TEST_F(TFilesTest, ARegionGoesToTheDesktopClipboardAndAPictureComesBack) {
   owner->Kill(SIGTERM);
 }
 
+TEST_F(TFilesTest, ABitmapWithAnUpperCaseNameLoadsOverTheWholeScreenOnEnter) {
+  // 512 x 384, green over blue: stretched to the whole screen.
+  QImage picture(512, 384, QImage::Format_RGB32);
+  picture.fill(qRgb(0, 0, 255));
+  for (int y = 0; y < 192; ++y)
+    for (int x = 0; x < 512; ++x) picture.setPixel(x, y, qRgb(0, 255, 0));
+  ASSERT_TRUE(picture.save(Dir.filePath("BOARD.BMP"), "BMP"));
+  ASSERT_TRUE(ClickBar(299));
+  ASSERT_TRUE(WindowNamed(OpenTitle)) << "no open dialog named " << OpenTitle.toStdString();
+  ASSERT_TRUE(Xdo().Run({"type", "--delay", "5", Dir.filePath("BOARD.BMP")}));
+  ASSERT_TRUE(Xdo().Key("Return"));
+  ASSERT_TRUE(WindowNamed(OpenTitle, false));
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        return X().Grab(QRect(600, 100, 1, 1)).pixel(0, 0) == 0xff00ff00u &&
+               X().Grab(QRect(100, 700, 1, 1)).pixel(0, 0) == 0xff0000ffu;
+      },
+      LoadedMs))
+      << "the picture was not loaded";
+}
+
 TEST_F(TFilesTest, LoadingAFileThatDoesNotExistSaysSoAndKeepsTheDrawings) {
   const QImage before = X().GrabScreen();
   ASSERT_TRUE(ClickBar(299));  // load a file over the whole screen
-  ASSERT_TRUE(WindowNamed(QStringLiteral("Open"))) << "no open dialog";
+  ASSERT_TRUE(WindowNamed(OpenTitle)) << "no open dialog named " << OpenTitle.toStdString();
   ASSERT_TRUE(Xdo().Run({"type", "--delay", "5", Dir.filePath("missing.bmp")}));
-  ASSERT_TRUE(Xdo().Key("Return"));
+  ASSERT_TRUE(Xdo().Key("KP_Enter"));
   ASSERT_TRUE(WindowNamed(QStringLiteral("Quilmar"))) << "no error box";
   ASSERT_TRUE(Xdo().Key("Return"));
   ASSERT_TRUE(WindowNamed(QStringLiteral("Quilmar"), false));

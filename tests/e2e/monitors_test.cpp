@@ -116,12 +116,13 @@ class TMonitorsTest : public TAppTest {
   void SavesTheWholeScreen(const TMonitor& m, const QTemporaryDir& dir, QImage* saved = nullptr) {
     ASSERT_TRUE(ClickBar(m, 276));
     std::optional<TWindowInfo> dialog;
-    ASSERT_TRUE(WaitUntil([&] { return (dialog = X().FindWindow(App_->Pid(), "Save As")).has_value(); }, LoadedMs));
+    ASSERT_TRUE(WaitUntil([&] { return (dialog = X().FindWindow(App_->Pid(), QStringLiteral("另存为"))).has_value(); },
+                          LoadedMs));
     EXPECT_TRUE(m.Device.contains(dialog->Geometry)) << "the dialog opened off the screen in use";
     const QString file = dir.filePath(QStringLiteral("screen%1").arg(m.Name));
     ASSERT_TRUE(Xdo().Run({"type", "--delay", "5", file}));
     ASSERT_TRUE(Xdo().Key("Return"));
-    ASSERT_TRUE(WaitUntil([&] { return !X().FindWindow(App_->Pid(), "Save As"); }, LoadedMs));
+    ASSERT_TRUE(WaitUntil([&] { return !X().FindWindow(App_->Pid(), QStringLiteral("另存为")); }, LoadedMs));
     ASSERT_TRUE(WaitUntil([&] { return QFileInfo::exists(file + ".BMP"); }, LoadedMs));
     EXPECT_EQ(QImageReader(file + ".BMP").size(), m.Device.size());
     if (saved) *saved = QImage(file + ".BMP").convertToFormat(QImage::Format_RGB32);
@@ -164,7 +165,8 @@ class TMonitorsTest : public TAppTest {
     ASSERT_TRUE(Xdo().Key("ctrl+F1"));
     ASSERT_TRUE(WaitUntil([&] { return SurfaceOn(m); }, LoadedMs))
         << "the surface does not cover " << m.Name.toStdString();
-    EXPECT_TRUE(WaitUntil([&] { return ToolBarOn(m); }, LoadedMs)) << "no tool bar at the top of " << m.Name.toStdString();
+    EXPECT_TRUE(WaitUntil([&] { return ToolBarOn(m); }, LoadedMs))
+        << "no tool bar at the top of " << m.Name.toStdString();
     for (const TMonitor& other : Monitors()) {
       if (other.Name == m.Name) continue;
       EXPECT_FALSE(ToolBarOn(other)) << "a tool bar on " << other.Name.toStdString();
@@ -285,12 +287,9 @@ class TScaledMonitorsTest : public TMonitorsTest {
   // logical pixels and back it would be 1367.
   QSize ScreenSize() const override { return {5040, 1680}; }
   std::vector<TMonitor> Monitors() const override {
-    return {{QStringLiteral("S125"), {0, 0, 1680, 840}, 1.25},
-            {QStringLiteral("S175"), {1680, 0, 1680, 840}, 1.75},
-            {QStringLiteral("S2"), {3360, 0, 1680, 840}, 2.0},
-            {QStringLiteral("S1"), {0, 840, 1680, 840}, 1.0},
-            {QStringLiteral("S15"), {1680, 840, 1680, 840}, 1.5},
-            {QStringLiteral("L15"), {3360, 840, 1366, 768}, 1.5}};
+    return {{QStringLiteral("S125"), {0, 0, 1680, 840}, 1.25},    {QStringLiteral("S175"), {1680, 0, 1680, 840}, 1.75},
+            {QStringLiteral("S2"), {3360, 0, 1680, 840}, 2.0},    {QStringLiteral("S1"), {0, 840, 1680, 840}, 1.0},
+            {QStringLiteral("S15"), {1680, 840, 1680, 840}, 1.5}, {QStringLiteral("L15"), {3360, 840, 1366, 768}, 1.5}};
   }
 };
 
@@ -330,8 +329,8 @@ TEST_F(TScaledMonitorsTest, AMonitorOfNoWholeLogicalSizeIsFrozenCopiedAndSavedPi
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   const QString png = dir.filePath(QStringLiteral("region.png"));
-  auto reader = Spawn(QStringLiteral("sh"),
-                      {"-c", QStringLiteral("xclip -selection clipboard -t image/png -o > '%1'").arg(png)});
+  auto reader =
+      Spawn(QStringLiteral("sh"), {"-c", QStringLiteral("xclip -selection clipboard -t image/png -o > '%1'").arg(png)});
   ASSERT_EQ(reader->WaitForExit(LoadedMs), 0);
   const QImage copied = QImage(png, "PNG").convertToFormat(QImage::Format_RGB32);
   EXPECT_TRUE(copied == seen) << "copied " << copied.width() << " x " << copied.height() << " of 199 x 97";
