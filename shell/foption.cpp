@@ -6,14 +6,19 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QFile>
+#include <QFrame>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QWindow>
 #include <algorithm>
 #include <initializer_list>
 
 #include "platform/application.h"
+#include "platform/qt/qtforms.h"
 #include "platform/qt/qtraster.h"
 #include "platform/raster/canvas.h"
 #include "platform/screens.h"
@@ -60,7 +65,15 @@ TFOption::TFOption()
                            Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint) {
   ::FOption = this;
   InitResources();
-  setupUi(this);
+  TQtFormBuilder form(this, "FOption");
+  form.Component("Panel1", Panel1)
+      .Component("Label1", Label1)
+      .Component("Label2", Label2)
+      .Component("RichEdit1", RichEdit1)
+      .Component("Panel2", Panel2)
+      .Component("Button1", Button1)
+      .Handler("Button1Click", [this] { Button1Click(); });
+  form.Build();
 
   QPalette face = palette();
   face.setColor(QPalette::Window, face.color(QPalette::Button));
@@ -74,8 +87,6 @@ TFOption::TFOption()
   // Song/Ming faces for the text.
   RichEdit1->setFont(DisplayFont({"SimSun", "AR PL UMing CN", "Noto Serif CJK SC"}, TextPixels));
   RichEdit1->setPlainText(UsageText());
-
-  connect(Button1, &QPushButton::clicked, this, Handler(this, &TFOption::Button1Click));
   FormCreate();
 }
 

@@ -3,11 +3,14 @@
 #include <QDialog>
 #include <QSize>
 
-#include "ui_FOption.h"
+class QFrame;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
 
 // The help window: the program's name and author, the usage text, a button back. Only ever
 // shown modally; closing it hides it, so the text keeps its scroll position and selection.
-class TFOption : public QDialog, public Ui::FOption {
+class TFOption : public QDialog {
   Q_OBJECT
  public:
   // The window's size on screen, frame included.
@@ -16,6 +19,14 @@ class TFOption : public QDialog, public Ui::FOption {
   // Chinese glyphs.
   static constexpr int TitlePixels = 32;
   static constexpr int TextPixels = 16;
+
+  // The components of the form's description (resources/FOption.form).
+  QFrame* Panel1 = nullptr;
+  QLabel* Label1 = nullptr;
+  QLabel* Label2 = nullptr;
+  QPlainTextEdit* RichEdit1 = nullptr;
+  QFrame* Panel2 = nullptr;
+  QPushButton* Button1 = nullptr;
 
   TFOption();
   ~TFOption() override;

@@ -2,9 +2,13 @@
 
 #include <QAction>
 #include <QCursor>
+#include <QFrame>
+#include <QLabel>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
+#include <QVBoxLayout>
 #include <map>
 
 #include "platform/application.h"
@@ -38,8 +42,7 @@ class TBuild {
     // Menus first: controls name them.
     for (const TFormObject& child : root.Children)
       if (child.ClassName == "TPopupMenu") Menu(child);
-    for (const TFormObject& child : root.Children)
-      if (child.ClassName != "TPopupMenu") Control(child, FForm);
+    Children(root, FForm);
   }
 
   std::map<String, QObject*> Created;
@@ -89,7 +92,10 @@ class TBuild {
     }
   }
 
-  void Control(const TFormObject& object, QWidget* parent) {
+  enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+
+  // Makes the control; returns how it is aligned in its parent.
+  TAlign Control(const TFormObject& object, QWidget* parent) {
     TPropertyReader r(FName, object);
     QWidget* widget = nullptr;
     if (object.ClassName == "TImage") {
@@ -109,12 +115,48 @@ class TBuild {
       if (r.Has("TabStop") && !r.Boolean("TabStop")) button->setFocusPolicy(Qt::NoFocus);
       if (r.Has("OnClick")) QObject::connect(button, &QPushButton::clicked, FForm, Handler(r, "OnClick"));
       widget = button;
+    } else if (object.ClassName == "TPanel") {
+      auto* panel = new QFrame(parent);
+      panel->setFrameShape(QFrame::Panel);
+      panel->setFrameShadow(QFrame::Raised);
+      widget = panel;
+    } else if (object.ClassName == "TLabel") {
+      auto* label = new QLabel(QStr(r.Text("Caption")), parent);
+      if (r.Has("Alignment")) {
+        static constexpr Qt::Alignment Alignments[] = {Qt::AlignLeft | Qt::AlignVCenter,
+                                                       Qt::AlignRight | Qt::AlignVCenter, Qt::AlignCenter};
+        label->setAlignment(Alignments[r.Choice("Alignment", {"taLeftJustify", "taRightJustify", "taCenter"})]);
+      }
+      widget = label;
+    } else if (object.ClassName == "TRichEdit") {
+      auto* edit = new QPlainTextEdit(parent);
+      edit->setUndoRedoEnabled(false);
+      if (r.Has("WordWrap") && !r.Boolean("WordWrap")) edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+      if (r.Has("ReadOnly") && r.Boolean("ReadOnly")) {
+        edit->setReadOnly(true);
+        // Read-only text can still be selected and copied, with the mouse and the keys.
+        edit->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+      }
+      if (r.Has("ScrollBars")) {
+        const int bars = r.Choice("ScrollBars", {"ssNone", "ssHorizontal", "ssVertical", "ssBoth"});
+        edit->setHorizontalScrollBarPolicy(bars & 1 ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+        edit->setVerticalScrollBarPolicy(bars & 2 ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+      }
+      widget = edit;
     } else {
       throw EFormError("form " + FName + ", line " + std::to_string(object.Line) + ": " + object.Name +
                        " is of the class " + object.ClassName + ", which this form cannot hold");
     }
     Register(object, widget);
-    widget->setGeometry(r.Integer("Left"), r.Integer("Top"), r.Integer("Width"), r.Integer("Height"));
+    TAlign align = alNone;
+    if (r.Has("Align"))
+      align = TAlign(r.Choice("Align", {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"}));
+    if (align == alLeft || align == alRight) r.Fail("Align", "may be only alNone, alTop, alBottom or alClient here");
+    // An aligned control takes its place from its parent; only its height across the parent is its own.
+    if (align == alNone)
+      widget->setGeometry(r.Integer("Left"), r.Integer("Top"), r.Integer("Width"), r.Integer("Height"));
+    else if (align != alClient)
+      widget->setFixedHeight(r.Integer("Height"));
     if (r.Has("Hint")) widget->setToolTip(QStr(r.Text("Hint")));
     if (r.Has("Enabled")) widget->setEnabled(r.Boolean("Enabled"));
     if (r.Has("PopupMenu")) {
@@ -125,7 +167,33 @@ class TBuild {
       QObject::connect(widget, &QWidget::customContextMenuRequested, menu, [menu] { menu->popup(QCursor::pos()); });
     }
     r.Finish();
-    for (const TFormObject& child : object.Children) Control(child, widget);
+    Children(object, widget);
+    return align;
+  }
+
+  // The controls `object` holds, made on `widget`; those aligned to its edges are stacked top to
+  // bottom, the client one between, without margins.
+  void Children(const TFormObject& object, QWidget* widget) {
+    std::vector<QWidget*> top, client, bottom;
+    for (const TFormObject& child : object.Children) {
+      if (child.ClassName == "TPopupMenu") continue;
+      const TAlign align = Control(child, widget);
+      QWidget* made = static_cast<QWidget*>(Created[child.Name]);
+      if (align == alTop) top.push_back(made);
+      if (align == alClient) client.push_back(made);
+      if (align == alBottom) bottom.push_back(made);
+    }
+    if (client.size() > 1)
+      throw EFormError("form " + FName + ": " + object.Name +
+                       " holds more than one control aligned to its client area");
+    if (top.empty() && client.empty() && bottom.empty()) return;
+    auto* layout = new QVBoxLayout(widget);
+    layout->setSpacing(0);
+    layout->setContentsMargins(0, 0, 0, 0);
+    for (QWidget* w : top) layout->addWidget(w);
+    for (QWidget* w : client) layout->addWidget(w);
+    // Bottom-aligned controls stack upwards from the bottom edge, the first lowest.
+    for (auto it = bottom.rbegin(); it != bottom.rend(); ++it) layout->addWidget(*it);
   }
 
   QWidget* FForm;

@@ -4,8 +4,12 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QFrame>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRawFont>
 #include <QScreen>
 #include <QScrollBar>

@@ -7,6 +7,9 @@
 // --from K checks every invariant after each event from event K on (before K at the usual
 // cadence), to find the first event that breaks one. --report N prints the speed, resident
 // memory, C heap and pixel pool every N events (100000 unless told).
+#include <malloc.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -20,6 +23,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -38,8 +42,6 @@
 #include <string>
 #include <thread>
 #include <utility>
-#include <malloc.h>
-#include <unistd.h>
 #include <vector>
 
 #include "platform/application.h"
@@ -75,10 +77,13 @@ std::atomic<std::int64_t> EventStartedNs{0};
 std::atomic<bool> Finished{false};
 char CurrentName[128] = "start";
 
-std::int64_t NowNs() { return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count(); }
+std::int64_t NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+}
 
 void PrintReproduction(std::int64_t index) {
-  std::fprintf(stderr, "soak: seed %" PRIu64 ", event %" PRId64 "\nsoak: reproduce with: %s --seed %" PRIu64
+  std::fprintf(stderr,
+               "soak: seed %" PRIu64 ", event %" PRId64 "\nsoak: reproduce with: %s --seed %" PRIu64
                " --events %" PRId64 " --from %" PRId64 "\n",
                Options.Seed, index, Program.c_str(), Options.Seed, index + 1, std::max<std::int64_t>(0, index - 50));
 }
@@ -212,7 +217,9 @@ QPoint TSoak::RandomPoint(bool dragging) {
   // delivers its moves.
   const int w = FCover->Width();
   const int h = FCover->Height();
-  if (Chance(15)) return {Between(dragging ? -40 : 0, w - 1 + (dragging ? 40 : 0)), Between(dragging ? -40 : 0, h - 1 + (dragging ? 40 : 0))};
+  if (Chance(15))
+    return {Between(dragging ? -40 : 0, w - 1 + (dragging ? 40 : 0)),
+            Between(dragging ? -40 : 0, h - 1 + (dragging ? 40 : 0))};
   QPoint p = FPointer + QPoint(Between(-30, 30), Between(-30, 30));
   if (!dragging) p = QPoint(std::clamp(p.x(), 0, w - 1), std::clamp(p.y(), 0, h - 1));
   return p;
@@ -368,14 +375,18 @@ void TSoak::StepWorking() {
 }
 
 void TSoak::ClickToolButton() {
-  QToolButton* buttons[] = {FCover->TBpen,     FCover->TBline,     FCover->TBcircle,    FCover->TBrect,
-                            FCover->TBroundrect, FCover->TBdiamond, FCover->TBselect,   FCover->TBeraser,
-                            FCover->TBrefresh, FCover->TBwhite,    FCover->TBsave,      FCover->TBopen,
-                            FCover->TBFont,    FCover->TBhelp,     FCover->ToolButton3, FCover->ToolButton4,
-                            FCover->ToolButton5, FCover->ToolButton6, FCover->TBstop,   FCover->ToolButton1};
+  QToolButton* buttons[] = {FCover->TBpen,       FCover->TBline,      FCover->TBcircle,    FCover->TBrect,
+                            FCover->TBroundrect, FCover->TBdiamond,   FCover->TBselect,    FCover->TBeraser,
+                            FCover->TBrefresh,   FCover->TBwhite,     FCover->TBsave,      FCover->TBopen,
+                            FCover->TBFont,      FCover->TBhelp,      FCover->ToolButton3, FCover->ToolButton4,
+                            FCover->ToolButton5, FCover->ToolButton6, FCover->TBstop,      FCover->ToolButton1};
   // Tools are chosen often; the rest rarely, the state switches least.
   int pick = Below(100);
-  int i = pick < 60 ? Below(8) : pick < 75 ? 8 + Below(2) : pick < 95 ? 14 + Below(4) : pick < 98 ? 10 + Below(4) : 18 + Below(2);
+  int i = pick < 60   ? Below(8)
+          : pick < 75 ? 8 + Below(2)
+          : pick < 95 ? 14 + Below(4)
+          : pick < 98 ? 10 + Below(4)
+                      : 18 + Below(2);
   if (!FCover->ToolBar1->isVisible()) return;
   static thread_local char name[64];
   std::snprintf(name, sizeof name, "tool bar %s", buttons[i]->objectName().toLatin1().constData());
@@ -506,7 +517,8 @@ void TSoak::Answer() {
       font.setBold(Chance(30));
       font.setUnderline(Chance(20));
       chooser->setCurrentFont(font);
-      if (auto* colour = dialog->findChild<QComboBox*>(QStringLiteral("FontColor"))) colour->setCurrentIndex(Below(colour->count()));
+      if (auto* colour = dialog->findChild<QComboBox*>(QStringLiteral("FontColor")))
+        colour->setCurrentIndex(Below(colour->count()));
       QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
     } else {
       dialog->reject();
@@ -543,7 +555,8 @@ void TSoak::AnswerMenu(QMenu* menu) {
   if (choices.empty()) return;
   QAction* item = choices[Below(int(choices.size()))];
   // Commands with a dialog cost a hundred times a drawing: they get a smaller share.
-  const QAction* withDialog[] = {Form1->NSave, Form1->NOpen, Form1->Noption, FCover->N4, FCover->N1, FCover->Nloadtorect};
+  const QAction* withDialog[] = {Form1->NSave, Form1->NOpen, Form1->Noption,
+                                 FCover->N4,   FCover->N1,   FCover->Nloadtorect};
   if (std::find(std::begin(withDialog), std::end(withDialog), item) != std::end(withDialog) && Chance(85))
     item = choices[Below(int(choices.size()))];
   if (item == Form1->NWhite) FBackgroundMayChange = true;
@@ -675,9 +688,11 @@ int TSoak::Run() {
       ReadRss(now, peak);
       ReadHeap(used, held);
       const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
-      std::printf("soak: %" PRId64 " events, %.0f events/s, RSS %ld kB (peak %ld kB), heap in use %ld kB, free in heap %ld kB, "
+      std::printf("soak: %" PRId64
+                  " events, %.0f events/s, RSS %ld kB (peak %ld kB), heap in use %ld kB, free in heap %ld kB, "
                   "pixel pool %zu kB in %d blocks\n",
-                  FIndex, FIndex / seconds, now, peak, used, held, TPixelPool::FreePixels() * 4 / 1024, TPixelPool::FreeBlocks());
+                  FIndex, FIndex / seconds, now, peak, used, held, TPixelPool::FreePixels() * 4 / 1024,
+                  TPixelPool::FreeBlocks());
       std::fflush(stdout);
     }
   }
@@ -693,16 +708,18 @@ int TSoak::Run() {
   Finished = true;
   long rss, peak;
   ReadRss(rss, peak);
-  std::printf("soak: seed %" PRIu64 ": %" PRId64 " events in %.1f s, %.0f events/s\n", Options.Seed, Options.Events, seconds,
-              Options.Events / seconds);
-  std::printf("soak: %" PRId64 " starts, %" PRId64 " drags checked, %" PRId64 " dialogs, %" PRId64 " message boxes\n", FStarts,
-              FDragsChecked, FDialogs, FMessages);
-  std::printf("soak: RSS at rest after warm-up: %ld kB, at rest at the end: %ld kB, peak: %ld kB, growth after warm-up: %ld kB\n",
-              rssAtWarm, rss, peak, rss - rssAtWarm);
+  std::printf("soak: seed %" PRIu64 ": %" PRId64 " events in %.1f s, %.0f events/s\n", Options.Seed, Options.Events,
+              seconds, Options.Events / seconds);
+  std::printf("soak: %" PRId64 " starts, %" PRId64 " drags checked, %" PRId64 " dialogs, %" PRId64 " message boxes\n",
+              FStarts, FDragsChecked, FDialogs, FMessages);
+  std::printf(
+      "soak: RSS at rest after warm-up: %ld kB, at rest at the end: %ld kB, peak: %ld kB, growth after warm-up: %ld "
+      "kB\n",
+      rssAtWarm, rss, peak, rss - rssAtWarm);
   if (qEnvironmentVariableIsSet("SOAK_COSTS")) {
     for (const auto& [name, cost] : FCosts)
-      std::printf("  %-32s %8" PRId64 " x %8.3f ms, max %8.1f ms\n", name.c_str(), cost.Count, cost.Ns / 1e6 / cost.Count,
-                  cost.MaxNs / 1e6);
+      std::printf("  %-32s %8" PRId64 " x %8.3f ms, max %8.1f ms\n", name.c_str(), cost.Count,
+                  cost.Ns / 1e6 / cost.Count, cost.MaxNs / 1e6);
   }
   // Flat memory is judged on long runs only: a short one is still warming up.
   if (Options.Events >= 200000 && rssAtWarm > 0 && rss - rssAtWarm >= 1024) {
