@@ -30,19 +30,19 @@ namespace {
 // SyncToolState clears them.
 struct TToolRow {
   TDrawTool Tool;
-  QToolButton* Ui::FCover::*Button;
+  QToolButton* TFCover::*Button;
   QAction* TForm1::*Item;
 };
 
 constexpr TToolRow ToolRows[] = {
-    {dtPen, &Ui::FCover::TBpen, &TForm1::NPen},
-    {dtLine, &Ui::FCover::TBline, &TForm1::NLine},
-    {dtEllipse, &Ui::FCover::TBcircle, &TForm1::NCircle},
-    {dtRect, &Ui::FCover::TBrect, &TForm1::NRect},
-    {dtRoundRect, &Ui::FCover::TBroundrect, &TForm1::NRoundRect},
-    {dtDiamond, &Ui::FCover::TBdiamond, &TForm1::NDiamond},
-    {dtSelect, &Ui::FCover::TBselect, &TForm1::NCaption},
-    {dtEraser, &Ui::FCover::TBeraser, &TForm1::NEraser},
+    {dtPen, &TFCover::TBpen, &TForm1::NPen},
+    {dtLine, &TFCover::TBline, &TForm1::NLine},
+    {dtEllipse, &TFCover::TBcircle, &TForm1::NCircle},
+    {dtRect, &TFCover::TBrect, &TForm1::NRect},
+    {dtRoundRect, &TFCover::TBroundrect, &TForm1::NRoundRect},
+    {dtDiamond, &TFCover::TBdiamond, &TForm1::NDiamond},
+    {dtSelect, &TFCover::TBselect, &TForm1::NCaption},
+    {dtEraser, &TFCover::TBeraser, &TForm1::NEraser},
 };
 
 const QString ScreenTooLarge = QStringLiteral("屏幕太大，内存不足以冻结屏幕。请降低屏幕分辨率后再试。");
@@ -51,7 +51,7 @@ const QString ScreenTooLarge = QStringLiteral("屏幕太大，内存不足以冻
 
 TFCover::TFCover() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
   ::FCover = this;
-  setupUi(this);
+  BuildForm();
   DrawToolGlyphs(ImageList1);
 
   PaintBox1->OnMouseDown = [this](TMouseButton b, TShiftState s, int x, int y) { PaintBox1MouseDown(b, s, x, y); };

@@ -1,21 +1,27 @@
 #pragma once
 
 #include <QPointer>
+#include <QToolButton>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
 #include <optional>
 
+#include "platform/colorbox.h"
+#include "platform/controls.h"
+#include "platform/edits.h"
+#include "platform/image.h"
 #include "platform/imagelist.h"
+#include "platform/paintbox.h"
 #include "platform/raster/canvas.h"
 #include "platform/raster/rect.h"
 #include "platform/screens.h"
-#include "ui_FCover.h"
 
+class QAction;
 class QMenu;
 class QScreen;
+class QToolButton;
 class TFontDialog;
-class TImage;
 
 // The current drawing tool; the values are fixed.
 enum TDrawTool : std::int32_t {
@@ -32,7 +38,7 @@ enum TDrawTool : std::int32_t {
 // The full-screen annotation surface: the frozen screen (Image1) and the window pixels that the
 // teacher draws on (PaintBox1), the tool bar and the region menu. Its member functions are
 // defined across several files, one per concern.
-class TFCover : public QWidget, public Ui::FCover {
+class TFCover : public QWidget {
   Q_OBJECT
   friend class TForm1;
 
@@ -40,8 +46,44 @@ class TFCover : public QWidget, public Ui::FCover {
   TFCover();
   ~TFCover() override;
 
+  // The components of the form's description (resources/FCover.form).
+  TImage* Image1 = nullptr;
+  TPaintBox* PaintBox1 = nullptr;
+  TEdit* Ed = nullptr;
+  QWidget* ToolBar1 = nullptr;
+  QToolButton* TBstop = nullptr;
+  QToolButton* ToolButton1 = nullptr;
+  QToolButton* TBpen = nullptr;
+  QToolButton* TBline = nullptr;
+  QToolButton* TBcircle = nullptr;
+  QToolButton* TBrect = nullptr;
+  QToolButton* TBroundrect = nullptr;
+  QToolButton* TBdiamond = nullptr;
+  QToolButton* TBselect = nullptr;
+  QToolButton* TBeraser = nullptr;
+  QToolButton* TBrefresh = nullptr;
+  QToolButton* TBwhite = nullptr;
+  QToolButton* TBsave = nullptr;
+  QToolButton* TBopen = nullptr;
+  QToolButton* TBFont = nullptr;
+  TMaskEdit* MElinewidth = nullptr;
+  TUpDown* UpDown1 = nullptr;
+  TColorBox* CBColor = nullptr;
+  QToolButton* TBhelp = nullptr;
+  QToolButton* ToolButton3 = nullptr;
+  QToolButton* ToolButton4 = nullptr;
+  QToolButton* ToolButton5 = nullptr;
+  QToolButton* ToolButton6 = nullptr;
   // Region menu, opened at the end of a selection.
   QMenu* PopupMenu1 = nullptr;
+  QAction* N4 = nullptr;
+  QAction* N5 = nullptr;
+  QAction* N1 = nullptr;
+  QAction* N2 = nullptr;
+  QAction* Npaste = nullptr;
+  QAction* Nloadtorect = nullptr;
+  QAction* N3 = nullptr;
+  QAction* Nrectwhite = nullptr;
   // The 21 glyphs of the tool bar, shared with the main and region menus.
   TImageList ImageList1{16, 16};
   // Chooses the caption font; once confirmed, its font is the caption font.
@@ -206,6 +248,7 @@ class TFCover : public QWidget, public Ui::FCover {
   void KeepToolBarInside(QSize old);
   // Takes a rubber-band preview off the surface; the drag goes on and shows it at the next move.
   void EraseBand();
+  void BuildForm();
   void BuildToolBar();
   void BuildRegionMenu();
   void CompleteSelection(int x, int y);

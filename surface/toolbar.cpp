@@ -3,6 +3,7 @@
 
 #include "platform/application.h"
 #include "platform/image.h"
+#include "platform/qt/qtforms.h"
 #include "platform/sysutils.h"
 #include "shell/foption.h"
 #include "shell/form1.h"
@@ -12,49 +13,128 @@
 namespace {
 
 // Every button of the tool bar with its glyph and its handler.
-struct TButtonRow {
-  QToolButton* Ui::FCover::*Button;
-  int Glyph;
+// The form's components, by the names of its description.
+template <class T>
+struct TMember {
+  const char* Name;
+  T* TFCover::*Member;
+};
+
+constexpr TMember<QToolButton> ToolButtons[] = {
+    {"TBstop", &TFCover::TBstop},
+    {"ToolButton1", &TFCover::ToolButton1},
+    {"TBpen", &TFCover::TBpen},
+    {"TBline", &TFCover::TBline},
+    {"TBcircle", &TFCover::TBcircle},
+    {"TBrect", &TFCover::TBrect},
+    {"TBroundrect", &TFCover::TBroundrect},
+    {"TBdiamond", &TFCover::TBdiamond},
+    {"TBselect", &TFCover::TBselect},
+    {"TBeraser", &TFCover::TBeraser},
+    {"TBrefresh", &TFCover::TBrefresh},
+    {"TBwhite", &TFCover::TBwhite},
+    {"TBsave", &TFCover::TBsave},
+    {"TBopen", &TFCover::TBopen},
+    {"TBFont", &TFCover::TBFont},
+    {"TBhelp", &TFCover::TBhelp},
+    {"ToolButton3", &TFCover::ToolButton3},
+    {"ToolButton4", &TFCover::ToolButton4},
+    {"ToolButton5", &TFCover::ToolButton5},
+    {"ToolButton6", &TFCover::ToolButton6},
+};
+
+constexpr TMember<QAction> RegionItems[] = {
+    {"N4", &TFCover::N4},         {"N5", &TFCover::N5},
+    {"N1", &TFCover::N1},         {"N2", &TFCover::N2},
+    {"Npaste", &TFCover::Npaste}, {"Nloadtorect", &TFCover::Nloadtorect},
+    {"N3", &TFCover::N3},         {"Nrectwhite", &TFCover::Nrectwhite},
+};
+
+struct THandlerName {
+  const char* Name;
   void (TFCover::*Click)();
 };
 
-constexpr TButtonRow ButtonRows[] = {
-    {&Ui::FCover::TBstop, 10, &TFCover::TBstopClick},
-    {&Ui::FCover::ToolButton1, 0, &TFCover::ToolButton1Click},
-    {&Ui::FCover::TBpen, 1, &TFCover::TBpenClick},
-    {&Ui::FCover::TBline, 2, &TFCover::TBlineClick},
-    {&Ui::FCover::TBcircle, 3, &TFCover::TBcircleClick},
-    {&Ui::FCover::TBrect, 4, &TFCover::TBrectClick},
-    {&Ui::FCover::TBroundrect, 5, &TFCover::TBroundrectClick},
-    {&Ui::FCover::TBdiamond, 6, &TFCover::TBdiamondClick},
-    {&Ui::FCover::TBselect, 7, &TFCover::TBselectClick},
-    {&Ui::FCover::TBeraser, 9, &TFCover::TBeraserClick},
-    {&Ui::FCover::TBrefresh, 8, &TFCover::TBrefreshClick},
-    {&Ui::FCover::TBwhite, 15, &TFCover::TBwhiteClick},
-    {&Ui::FCover::TBsave, 16, &TFCover::SaveFullScreen},
-    {&Ui::FCover::TBopen, 17, &TFCover::LoadImageFullScreen},
-    {&Ui::FCover::TBFont, 19, &TFCover::TBFontClick},
-    {&Ui::FCover::TBhelp, 20, &TFCover::TBhelpClick},
-    {&Ui::FCover::ToolButton3, 11, &TFCover::ToolButton3Click},
-    {&Ui::FCover::ToolButton4, 12, &TFCover::ToolButton4Click},
-    {&Ui::FCover::ToolButton5, 13, &TFCover::ToolButton5Click},
-    {&Ui::FCover::ToolButton6, 14, &TFCover::ToolButton6Click},
+constexpr THandlerName ToolBarHandlers[] = {
+    {"TBstopClick", &TFCover::TBstopClick},
+    {"ToolButton1Click", &TFCover::ToolButton1Click},
+    {"TBpenClick", &TFCover::TBpenClick},
+    {"TBlineClick", &TFCover::TBlineClick},
+    {"TBcircleClick", &TFCover::TBcircleClick},
+    {"TBrectClick", &TFCover::TBrectClick},
+    {"TBroundrectClick", &TFCover::TBroundrectClick},
+    {"TBdiamondClick", &TFCover::TBdiamondClick},
+    {"TBselectClick", &TFCover::TBselectClick},
+    {"TBeraserClick", &TFCover::TBeraserClick},
+    {"TBrefreshClick", &TFCover::TBrefreshClick},
+    {"TBwhiteClick", &TFCover::TBwhiteClick},
+    {"SaveFullScreen", &TFCover::SaveFullScreen},
+    {"LoadImageFullScreen", &TFCover::LoadImageFullScreen},
+    {"TBFontClick", &TFCover::TBFontClick},
+    {"TBhelpClick", &TFCover::TBhelpClick},
+    {"ToolButton3Click", &TFCover::ToolButton3Click},
+    {"ToolButton4Click", &TFCover::ToolButton4Click},
+    {"ToolButton5Click", &TFCover::ToolButton5Click},
+    {"ToolButton6Click", &TFCover::ToolButton6Click},
+    {"PopupMenu1Popup", &TFCover::PopupMenu1Popup},
+};
+
+// The region menu's commands, each with the item that names it.
+struct TRegionCommand {
+  const char* Name;
+  void (TFCover::*Click)();
+  QAction* TFCover::*Item;
+};
+
+constexpr TRegionCommand RegionHandlers[] = {
+    {"N4Click", &TFCover::N4Click, &TFCover::N4},
+    {"N5Click", &TFCover::N5Click, &TFCover::N5},
+    {"N1Click", &TFCover::N1Click, &TFCover::N1},
+    {"N2Click", &TFCover::N2Click, &TFCover::N2},
+    {"NpasteClick", &TFCover::NpasteClick, &TFCover::Npaste},
+    {"NloadtorectClick", &TFCover::NloadtorectClick, &TFCover::Nloadtorect},
+    {"N3Click", &TFCover::N3Click, &TFCover::N3},
+    {"NrectwhiteClick", &TFCover::NrectwhiteClick, &TFCover::Nrectwhite},
 };
 
 const QString TitleAndCredit = QStringLiteral("Quilmar课堂屏幕批注 1.0 - 作者:Quilmar开发组");
 
 }  // namespace
 
-void TFCover::BuildToolBar() {
-  QPalette purple = ToolBar1->palette();
-  purple.setColor(QPalette::Window, QColor(0x80, 0x00, 0x80));
-  ToolBar1->setPalette(purple);
-  ToolBar1->setAutoFillBackground(true);
+void TFCover::BuildForm() {
+  TQtFormBuilder form(this, "FCover");
+  form.Component("Image1", Image1)
+      .Component("PaintBox1", PaintBox1)
+      .Component("Ed", Ed)
+      .Component("ToolBar1", ToolBar1)
+      .Component("MElinewidth", MElinewidth)
+      .Component("UpDown1", UpDown1)
+      .Component("CBColor", CBColor)
+      .Component("PopupMenu1", PopupMenu1);
+  for (const auto& button : ToolButtons) form.Component(button.Name, this->*button.Member);
+  for (const auto& item : RegionItems) form.Component(item.Name, this->*item.Member);
+  for (const THandlerName& handler : ToolBarHandlers)
+    form.Handler(handler.Name, [this, click = handler.Click] { (this->*click)(); });
+  // The region menu runs inside the release handler; its commands are queued so that they run
+  // after the release has been handled, with the selection already active.
+  for (const TRegionCommand& handler : RegionHandlers)
+    form.Handler(handler.Name, [this, click = handler.Click, item = handler.Item] {
+      QAction* command = this->*item;
+      QMetaObject::invokeMethod(
+          this,
+          [this, command, click] {
+            emit RegionCommand(command);
+            RunHandler([&] { (this->*click)(); });
+          },
+          Qt::QueuedConnection);
+    });
+  form.Build();
+}
 
-  for (const TButtonRow& row : ButtonRows) {
-    QToolButton* button = this->*row.Button;
-    button->setIcon(ImageList1.Icon(row.Glyph));
-    if (row.Click) connect(button, &QToolButton::clicked, this, Handler(this, row.Click));
+void TFCover::BuildToolBar() {
+  for (const auto& row : ToolButtons) {
+    QToolButton* button = this->*row.Member;
+    button->setIcon(ImageList1.Icon(TQtFormBuilder::ImageIndex(button)));
   }
   TBstop->setToolTip(TitleAndCredit);
 
@@ -68,33 +148,15 @@ void TFCover::BuildToolBar() {
 }
 
 void TFCover::BuildRegionMenu() {
-  PopupMenu1 = new QMenu(this);
-  PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-  PopupMenu1->addActions({N4, N5, N1, N2, Npaste, Nloadtorect, N3, Nrectwhite});
-  connect(PopupMenu1, &QMenu::aboutToShow, this, Handler(this, &TFCover::PopupMenu1Popup));
-  const std::pair<QAction*, void (TFCover::*)()> commands[] = {
-      {N4, &TFCover::N4Click},         {N5, &TFCover::N5Click},
-      {N1, &TFCover::N1Click},         {N2, &TFCover::N2Click},
-      {Npaste, &TFCover::NpasteClick}, {Nloadtorect, &TFCover::NloadtorectClick},
-      {N3, &TFCover::N3Click},         {Nrectwhite, &TFCover::NrectwhiteClick},
-  };
-  // The menu runs inside the release handler; its commands are queued so that they run after
-  // the release has been handled, with the selection already active.
-  for (const auto& [command, click] : commands)
-    connect(
-        command, &QAction::triggered, this,
-        [this, command = command, run = Handler(this, click)] {
-          emit RegionCommand(command);
-          run();
-        },
-        Qt::QueuedConnection);
   N4->setIcon(RegionSaveGlyph());
   N1->setIcon(RegionSaveGlyph());
   N5->setIcon(RegionCopyGlyph());
   N2->setIcon(RegionCopyGlyph());
   Npaste->setIcon(RegionPasteGlyph());
-  Nloadtorect->setIcon(ImageList1.Icon(17));
-  Nrectwhite->setIcon(ImageList1.Icon(15));
+  for (QAction* item : PopupMenu1->actions()) {
+    const int glyph = TQtFormBuilder::ImageIndex(item);
+    if (glyph >= 0) item->setIcon(ImageList1.Icon(glyph));
+  }
 }
 
 void TFCover::MElinewidthChange() {

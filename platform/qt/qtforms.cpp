@@ -12,8 +12,11 @@
 #include <map>
 
 #include "platform/application.h"
+#include "platform/colorbox.h"
+#include "platform/edits.h"
 #include "platform/formresources.h"
 #include "platform/image.h"
+#include "platform/paintbox.h"
 #include "platform/qt/qtraster.h"
 
 namespace {
@@ -63,10 +66,19 @@ class TBuild {
     r.Fail(property, "names " + name + ", which the form has no handler of");
   }
 
+  static TColor Color(const TPropertyReader& r, std::string_view property) {
+    const String name = r.Reference(property);
+    for (const TNamedColor& color : PenColorList())
+      if (name == color.Name) return color.Value;
+    r.Fail(property, "names " + name + ", which is no colour");
+  }
+
   void Menu(const TFormObject& object) {
-    TPropertyReader(FName, object).Finish();
+    TPropertyReader r(FName, object);
     auto* menu = new QMenu(FForm);
     Register(object, menu);
+    if (r.Has("OnPopup")) QObject::connect(menu, &QMenu::aboutToShow, FForm, Handler(r, "OnPopup"));
+    r.Finish();
     for (const TFormObject& item : object.Children) {
       if (item.ClassName != "TMenuItem")
         throw EFormError("form " + FName + ", line " + std::to_string(item.Line) + ": " + item.Name + " (" +
@@ -115,6 +127,39 @@ class TBuild {
       if (r.Has("TabStop") && !r.Boolean("TabStop")) button->setFocusPolicy(Qt::NoFocus);
       if (r.Has("OnClick")) QObject::connect(button, &QPushButton::clicked, FForm, Handler(r, "OnClick"));
       widget = button;
+    } else if (object.ClassName == "TToolButton") {
+      auto* button = new QToolButton(parent);
+      button->setFocusPolicy(Qt::NoFocus);
+      button->setAutoRaise(true);
+      // The tool bar's pictures are 16 x 16.
+      button->setIconSize(QSize(16, 16));
+      if (r.Has("Style")) button->setCheckable(r.Choice("Style", {"tbsButton", "tbsCheck"}) == 1);
+      button->setProperty(ImageIndexProperty, r.Has("ImageIndex") ? r.Integer("ImageIndex") : -1);
+      if (r.Has("OnClick")) QObject::connect(button, &QToolButton::clicked, FForm, Handler(r, "OnClick"));
+      widget = button;
+    } else if (object.ClassName == "TToolBar") {
+      widget = new QWidget(parent);
+      if (r.Has("Color")) {
+        const TColor rgb = ColorToRGB(Color(r, "Color"));
+        QPalette palette = widget->palette();
+        palette.setColor(QPalette::Window, QColor(int(rgb & 0xFF), int((rgb >> 8) & 0xFF), int((rgb >> 16) & 0xFF)));
+        widget->setPalette(palette);
+        widget->setAutoFillBackground(true);
+      }
+    } else if (object.ClassName == "TPaintBox") {
+      widget = new TPaintBox(parent);
+    } else if (object.ClassName == "TEdit") {
+      auto* edit = new TEdit(parent);
+      if (r.Has("BorderStyle")) edit->setFrame(r.Choice("BorderStyle", {"bsNone", "bsSingle"}) == 1);
+      widget = edit;
+    } else if (object.ClassName == "TMaskEdit") {
+      widget = new TMaskEdit(parent);
+    } else if (object.ClassName == "TUpDown") {
+      widget = new TUpDown(parent);
+    } else if (object.ClassName == "TColorBox") {
+      auto* box = new TColorBox(parent);
+      if (r.Has("TabStop") && !r.Boolean("TabStop")) box->setFocusPolicy(Qt::NoFocus);
+      widget = box;
     } else if (object.ClassName == "TPanel") {
       auto* panel = new QFrame(parent);
       panel->setFrameShape(QFrame::Panel);

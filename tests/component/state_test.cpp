@@ -197,18 +197,14 @@ TEST_F(StateTest, MenuToolItemsMoveCheckMarkAndButtonTogether) {
   StartWorking();
   struct TCase {
     QAction* TForm1::*Item;
-    QToolButton* Ui::FCover::*Button;
+    QToolButton* TFCover::*Button;
     TDrawTool Tool;
   };
   const TCase cases[] = {
-      {&TForm1::NLine, &Ui::FCover::TBline, dtLine},
-      {&TForm1::NRect, &Ui::FCover::TBrect, dtRect},
-      {&TForm1::NCircle, &Ui::FCover::TBcircle, dtEllipse},
-      {&TForm1::NRoundRect, &Ui::FCover::TBroundrect, dtRoundRect},
-      {&TForm1::NDiamond, &Ui::FCover::TBdiamond, dtDiamond},
-      {&TForm1::NCaption, &Ui::FCover::TBselect, dtSelect},
-      {&TForm1::NEraser, &Ui::FCover::TBeraser, dtEraser},
-      {&TForm1::NPen, &Ui::FCover::TBpen, dtPen},
+      {&TForm1::NLine, &TFCover::TBline, dtLine},          {&TForm1::NRect, &TFCover::TBrect, dtRect},
+      {&TForm1::NCircle, &TFCover::TBcircle, dtEllipse},   {&TForm1::NRoundRect, &TFCover::TBroundrect, dtRoundRect},
+      {&TForm1::NDiamond, &TFCover::TBdiamond, dtDiamond}, {&TForm1::NCaption, &TFCover::TBselect, dtSelect},
+      {&TForm1::NEraser, &TFCover::TBeraser, dtEraser},    {&TForm1::NPen, &TFCover::TBpen, dtPen},
   };
   for (const TCase& chosen : cases) {
     (Form1->*chosen.Item)->trigger();

@@ -16,20 +16,20 @@ constexpr std::uint32_t RgbMask = 0x00FFFFFFu;
 // Each tool with its button and its menu item.
 struct TToolRow {
   TDrawTool Tool;
-  QToolButton* Ui::FCover::*Button;
+  QToolButton* TFCover::*Button;
   QAction* TForm1::*Item;
   const char* Name;
 };
 
 constexpr TToolRow ToolRows[] = {
-    {dtPen, &Ui::FCover::TBpen, &TForm1::NPen, "pen"},
-    {dtLine, &Ui::FCover::TBline, &TForm1::NLine, "line"},
-    {dtEllipse, &Ui::FCover::TBcircle, &TForm1::NCircle, "ellipse"},
-    {dtRect, &Ui::FCover::TBrect, &TForm1::NRect, "rectangle"},
-    {dtRoundRect, &Ui::FCover::TBroundrect, &TForm1::NRoundRect, "round rectangle"},
-    {dtDiamond, &Ui::FCover::TBdiamond, &TForm1::NDiamond, "diamond"},
-    {dtSelect, &Ui::FCover::TBselect, &TForm1::NCaption, "selection"},
-    {dtEraser, &Ui::FCover::TBeraser, &TForm1::NEraser, "eraser"},
+    {dtPen, &TFCover::TBpen, &TForm1::NPen, "pen"},
+    {dtLine, &TFCover::TBline, &TForm1::NLine, "line"},
+    {dtEllipse, &TFCover::TBcircle, &TForm1::NCircle, "ellipse"},
+    {dtRect, &TFCover::TBrect, &TForm1::NRect, "rectangle"},
+    {dtRoundRect, &TFCover::TBroundrect, &TForm1::NRoundRect, "round rectangle"},
+    {dtDiamond, &TFCover::TBdiamond, &TForm1::NDiamond, "diamond"},
+    {dtSelect, &TFCover::TBselect, &TForm1::NCaption, "selection"},
+    {dtEraser, &TFCover::TBeraser, &TForm1::NEraser, "eraser"},
 };
 
 TRect Area(const QWidget* control) {
