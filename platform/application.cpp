@@ -10,9 +10,6 @@
 #include "platform/desktop.h"
 #include "platform/qt/qtraster.h"
 
-#ifdef QUILMAR_WIN32
-#include "platform/win32/hotkeys.h"
-#endif
 
 TApplication* Application = nullptr;
 
@@ -186,15 +183,9 @@ void ShowMessage(QWidget* parent, const QString& text) {
   box.exec();
 }
 
-#ifdef QUILMAR_WIN32
-std::uint16_t GlobalAddAtom(const QString& name) { return AddGlobalAtom(name.toStdString()); }
-
-void GlobalDeleteAtom(std::uint16_t atom) { DeleteGlobalAtom(atom); }
-#else
 std::uint16_t GlobalAddAtom(const QString& name) {
   // Atoms share the registered messages' range; only their identity matters here.
   return static_cast<std::uint16_t>(RegisterWindowMessage(QStringLiteral("atom:") + name));
 }
 
 void GlobalDeleteAtom(std::uint16_t) {}
-#endif

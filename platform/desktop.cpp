@@ -13,9 +13,6 @@
 #ifdef QUILMAR_X11
 #include "platform/x11/x11desktop.h"
 #endif
-#ifdef QUILMAR_WIN32
-#include "platform/win32qt/win32desktop.h"
-#endif
 
 namespace {
 
@@ -50,9 +47,6 @@ class TQtDesktopServices final : public TDesktopServices {
 TPixelBlock TDesktopServices::CaptureMemory(int, int) { return {}; }
 
 std::unique_ptr<TDesktopServices> CreateDesktopServices() {
-#ifdef QUILMAR_WIN32
-  if (QGuiApplication::platformName() == QLatin1String("windows")) return CreateWin32DesktopServices();
-#endif
 #ifdef QUILMAR_X11
   if (QGuiApplication::platformName() == QLatin1String("xcb")) {
     if (auto x11 = CreateX11DesktopServices()) return x11;

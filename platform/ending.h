@@ -5,7 +5,6 @@
 #include <memory>
 
 class QSocketNotifier;
-class TWin32MessageWindow;
 
 // SIGTERM and SIGINT (on Windows: WM_CLOSE to the program's windows, as a polite "end task"
 // sends) end the program the way its exit command does: `terminate` is called on
@@ -21,9 +20,6 @@ class TTerminationSignals : public QObject {
   void Receive();
 
   QSocketNotifier* FNotifier = nullptr;
-#ifdef QUILMAR_WIN32
-  std::unique_ptr<TWin32MessageWindow> FWindow;
-#endif
   std::function<void()> FTerminate;
   bool FTerminating = false;
 };

@@ -9,8 +9,6 @@
 class QLocalServer;
 class QLocalSocket;
 class QLockFile;
-class TWin32InstanceMutex;
-class TWin32MessageWindow;
 
 // The one-copy-per-desktop rule. Acquire tests for a running copy and takes the lock in one
 // atomic step, before the application object exists.
@@ -29,13 +27,8 @@ class TInstanceLock {
   ~TInstanceLock();
 
  private:
-#ifdef QUILMAR_WIN32
-  explicit TInstanceLock(std::unique_ptr<TWin32InstanceMutex> mutex);
-  std::unique_ptr<TWin32InstanceMutex> FMutex;
-#else
   explicit TInstanceLock(std::unique_ptr<QLockFile> lock);
   std::unique_ptr<QLockFile> FLock;
-#endif
 };
 
 // Asks the running copy to come forward with `message`. Waits a moment for a copy that holds
@@ -53,11 +46,6 @@ class TActivationListener : public QObject {
   ~TActivationListener() override;
 
  private:
-#ifdef QUILMAR_WIN32
-  std::unique_ptr<TWin32MessageWindow> FWindow;
-  std::function<void(const QString&)> FHandler;
-  bool FQueued = false;
-#else
   void Accept();
   void Finish(QLocalSocket* socket);
   void Drop(QLocalSocket* socket);
@@ -66,5 +54,4 @@ class TActivationListener : public QObject {
   std::function<void(const QString&)> FHandler;
   QList<QLocalSocket*> FClients;  // oldest first
   QStringList FQueued;
-#endif
 };
