@@ -1,6 +1,6 @@
 #include "platform/paintbox.h"
 
-#include <QMenu>
+#include <QCursor>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/application.h"
 #include "platform/qt/qtraster.h"
 
 // Hands each drawing's changed rectangle to the window system as a repaint of that part only.
@@ -276,9 +277,9 @@ void TPaintBox::mouseReleaseEvent(QMouseEvent* event) {
   if (OnMouseUp) OnMouseUp(button, ShiftStateOf(event->modifiers(), event->buttons()), p.x(), p.y());
   // The context menu comes after the release has been handled, as a separate step.
   if (button == mbRight && FPopupMenu) {
-    QPointer<QMenu> menu = FPopupMenu;
-    QTimer::singleShot(0, this, [menu] {
-      if (menu) menu->popup(QCursor::pos());
+    QTimer::singleShot(0, this, [menu = FPopupMenu] {
+      const QPoint at = QCursor::pos();
+      RunHandler([&] { menu->Popup(at.x(), at.y()); });
     });
   }
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QMenu>
 #include <QPointF>
 #include <QPointer>
 #include <QWidget>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "platform/controls.h"
+#include "platform/menus.h"
 #include "platform/raster/bitmap.h"
 #include "platform/raster/canvas.h"
 #include "platform/screens.h"
@@ -54,8 +54,8 @@ class TPaintBox : public QWidget {
   void SetCursor(TCursor cursor);
 
   // Opened at the pointer after a right-button release has been handled.
-  void SetPopupMenu(QMenu* menu) { FPopupMenu = menu; }
-  QMenu* PopupMenu() const { return FPopupMenu; }
+  void SetPopupMenu(TPopupMenu* menu) { FPopupMenu = menu; }
+  TPopupMenu* PopupMenu() const { return FPopupMenu; }
 
   // Makes the window-pixel buffer (device) size match the box, ahead of the first showing.
   void PrepareBuffer();
@@ -107,7 +107,7 @@ class TPaintBox : public QWidget {
   std::vector<QPointer<QWidget>> FClipped;
   std::vector<TRect> FClippedAreas;  // device rectangles last excluded, per control
   TCursor FCursor = crDefault;
-  QPointer<QMenu> FPopupMenu;
+  TPopupMenu* FPopupMenu = nullptr;
   QPointer<QWindow> FWatchedWindow;
   QPointF FWindowPos;  // fractional logical position of the last mouse event on the window
   bool FHaveWindowPos = false;

@@ -16,6 +16,7 @@
 #include "platform/desktop.h"
 #include "platform/image.h"
 #include "platform/qt/qtforms.h"
+#include "platform/qt/qtmenus.h"
 #include "platform/raster/pixelpool.h"
 #include "platform/screens.h"
 #include "platform/sysutils.h"
@@ -45,7 +46,7 @@ bool CloseOpenMenus() {
 
 // The menu items that the two states switch, with their enabling in each.
 struct TEnableRow {
-  QAction* TForm1::*Item;
+  TMenuItem* TForm1::*Item;
   bool Working;
   bool Idle;
 };
@@ -62,7 +63,7 @@ constexpr TEnableRow EnableRows[] = {
 // The main menu's items, by the names of the form's description.
 struct TMenuMember {
   const char* Name;
-  QAction* TForm1::*Item;
+  TMenuItem* TForm1::*Item;
 };
 
 constexpr TMenuMember MenuMembers[] = {
@@ -129,8 +130,8 @@ TForm1::TForm1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::W
   Image1->SetPicture(MarkerPicture().toImage());
   Bplay->setIcon(PlayGlyph());
   Bplay->setIconSize(QSize(15, 15));
-  Nstart->setIcon(QIcon(PlayGlyph()));
-  Nexit->setIcon(QIcon(ExitGlyph()));
+  QtAction(*Nstart)->setIcon(QIcon(PlayGlyph()));
+  QtAction(*Nexit)->setIcon(QIcon(ExitGlyph()));
 
   ImageList1.Add(TrayPicture());
   FTrayIcon = ImageList1.Icon(0);
@@ -181,10 +182,8 @@ void TForm1::BuildForm() {
 }
 
 void TForm1::SetMenuImages(const TImageList& images) {
-  for (QAction* item : PopupMenu1->actions()) {
-    const int glyph = TQtFormBuilder::ImageIndex(item);
-    if (glyph >= 0) item->setIcon(images.Icon(glyph));
-  }
+  for (const auto& item : PopupMenu1->Items())
+    if (item->ImageIndex >= 0) QtAction(*item)->setIcon(images.Icon(item->ImageIndex));
 }
 
 void TForm1::FormCreate() {
@@ -249,7 +248,7 @@ void TForm1::Dispatch(TMessage& message) {
 
 void TForm1::WMHotKey(TMessage message) {
   if (HiWord(message.LParam) != VK_F1_KEY || LoWord(message.LParam) != MOD_CONTROL_KEY) return;
-  if (Nstart->isEnabled())
+  if (Nstart->Enabled())
     StartDrawing();
   else
     StopDrawing();
@@ -257,10 +256,13 @@ void TForm1::WMHotKey(TMessage message) {
 
 void TForm1::WMTrayIcon(TMessage& message) {
   if (message.LParam == WM_LBUTTONDBLCLK) FOption->ShowModal();
-  if (message.LParam == WM_RBUTTONDOWN) PopupMenu1->popup(QCursor::pos());
+  if (message.LParam == WM_RBUTTONDOWN) {
+    const QPoint at = QCursor::pos();
+    PopupMenu1->Popup(at.x(), at.y());
+  }
 }
 
-bool TForm1::Working() const { return !Nstart->isEnabled(); }
+bool TForm1::Working() const { return !Nstart->Enabled(); }
 
 void TForm1::SetMarkerControlsVisible(bool visible) {
   for (QWidget* control : {static_cast<QWidget*>(Bup), static_cast<QWidget*>(Bdown), static_cast<QWidget*>(Bleft),
@@ -331,12 +333,12 @@ void TForm1::StopDrawing() {
 }
 
 void TForm1::EnableWorkingMenu() {
-  for (const TEnableRow& row : EnableRows) (this->*row.Item)->setEnabled(row.Working);
+  for (const TEnableRow& row : EnableRows) (this->*row.Item)->SetEnabled(row.Working);
   FCover->SyncToolState();
 }
 
 void TForm1::DisableWorkingMenu() {
-  for (const TEnableRow& row : EnableRows) (this->*row.Item)->setEnabled(row.Idle);
+  for (const TEnableRow& row : EnableRows) (this->*row.Item)->SetEnabled(row.Idle);
 }
 
 void TForm1::CaptureScreen(TBitmap* target) {
@@ -367,14 +369,14 @@ void TForm1::NSaveClick() { FCover->SaveFullScreen(); }
 void TForm1::NOpenClick() { FCover->LoadImageFullScreen(); }
 
 void TForm1::NshowtoolsClick() {
-  const bool show = !Nshowtools->isChecked();
+  const bool show = !Nshowtools->Checked();
   FCover->ToolBar1->setVisible(show);
-  Nshowtools->setChecked(show);
+  Nshowtools->SetChecked(show);
 }
 
 void TForm1::NShowMarkClick() {
-  NShowMark->setChecked(!NShowMark->isChecked());
-  FShowMark = NShowMark->isChecked();
+  NShowMark->SetChecked(!NShowMark->Checked());
+  FShowMark = NShowMark->Checked();
   ApplyShowMark();
 }
 

@@ -5,10 +5,9 @@
 #include <cstdint>
 
 #include "platform/imagelist.h"
+#include "platform/menus.h"
 #include "platform/sysutils.h"
 
-class QAction;
-class QMenu;
 class QPushButton;
 class QSystemTrayIcon;
 class QToolButton;
@@ -35,25 +34,25 @@ class TForm1 : public QWidget {
   QPushButton* Bdown = nullptr;
   QPushButton* Bright = nullptr;
   // The main menu, shared by the marker's picture, the tray icon and the surface.
-  QMenu* PopupMenu1 = nullptr;
-  QAction* Nstart = nullptr;
-  QAction* Nstop = nullptr;
-  QAction* NPen = nullptr;
-  QAction* NLine = nullptr;
-  QAction* NRect = nullptr;
-  QAction* NCircle = nullptr;
-  QAction* NRoundRect = nullptr;
-  QAction* NDiamond = nullptr;
-  QAction* NEraser = nullptr;
-  QAction* Nrefresh = nullptr;
-  QAction* NCaption = nullptr;
-  QAction* NWhite = nullptr;
-  QAction* Nshowtools = nullptr;
-  QAction* NSave = nullptr;
-  QAction* NOpen = nullptr;
-  QAction* NShowMark = nullptr;
-  QAction* Noption = nullptr;
-  QAction* Nexit = nullptr;
+  TPopupMenu* PopupMenu1 = nullptr;
+  TMenuItem* Nstart = nullptr;
+  TMenuItem* Nstop = nullptr;
+  TMenuItem* NPen = nullptr;
+  TMenuItem* NLine = nullptr;
+  TMenuItem* NRect = nullptr;
+  TMenuItem* NCircle = nullptr;
+  TMenuItem* NRoundRect = nullptr;
+  TMenuItem* NDiamond = nullptr;
+  TMenuItem* NEraser = nullptr;
+  TMenuItem* Nrefresh = nullptr;
+  TMenuItem* NCaption = nullptr;
+  TMenuItem* NWhite = nullptr;
+  TMenuItem* Nshowtools = nullptr;
+  TMenuItem* NSave = nullptr;
+  TMenuItem* NOpen = nullptr;
+  TMenuItem* NShowMark = nullptr;
+  TMenuItem* Noption = nullptr;
+  TMenuItem* Nexit = nullptr;
   // The marker's own list: the tray icon's picture.
   TImageList ImageList1{16, 16};
 

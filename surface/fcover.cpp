@@ -3,7 +3,6 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QMenu>
 #include <QScreen>
 #include <QWindow>
 #include <QtMath>
@@ -31,7 +30,7 @@ namespace {
 struct TToolRow {
   TDrawTool Tool;
   QToolButton* TFCover::*Button;
-  QAction* TForm1::*Item;
+  TMenuItem* TForm1::*Item;
 };
 
 constexpr TToolRow ToolRows[] = {
@@ -388,12 +387,12 @@ void TFCover::SyncToolState() {
   PaintBox1->SetCursor(crDefault);
   for (const TToolRow& row : ToolRows) (this->*row.Button)->setChecked(false);
   if (Form1) {
-    for (const TToolRow& row : ToolRows) (Form1->*row.Item)->setChecked(false);
+    for (const TToolRow& row : ToolRows) (Form1->*row.Item)->SetChecked(false);
   }
   for (const TToolRow& row : ToolRows) {
     if (row.Tool != FTool) continue;
     (this->*row.Button)->setChecked(true);
-    if (Form1) (Form1->*row.Item)->setChecked(true);
+    if (Form1) (Form1->*row.Item)->SetChecked(true);
   }
   if (FTool == dtEraser) PaintBox1->SetCursor(crDrag);
 }

@@ -12,13 +12,12 @@
 #include "platform/edits.h"
 #include "platform/image.h"
 #include "platform/imagelist.h"
+#include "platform/menus.h"
 #include "platform/paintbox.h"
 #include "platform/raster/canvas.h"
 #include "platform/raster/rect.h"
 #include "platform/screens.h"
 
-class QAction;
-class QMenu;
 class QScreen;
 class QToolButton;
 class TFontDialog;
@@ -75,15 +74,15 @@ class TFCover : public QWidget {
   QToolButton* ToolButton5 = nullptr;
   QToolButton* ToolButton6 = nullptr;
   // Region menu, opened at the end of a selection.
-  QMenu* PopupMenu1 = nullptr;
-  QAction* N4 = nullptr;
-  QAction* N5 = nullptr;
-  QAction* N1 = nullptr;
-  QAction* N2 = nullptr;
-  QAction* Npaste = nullptr;
-  QAction* Nloadtorect = nullptr;
-  QAction* N3 = nullptr;
-  QAction* Nrectwhite = nullptr;
+  TPopupMenu* PopupMenu1 = nullptr;
+  TMenuItem* N4 = nullptr;
+  TMenuItem* N5 = nullptr;
+  TMenuItem* N1 = nullptr;
+  TMenuItem* N2 = nullptr;
+  TMenuItem* Npaste = nullptr;
+  TMenuItem* Nloadtorect = nullptr;
+  TMenuItem* N3 = nullptr;
+  TMenuItem* Nrectwhite = nullptr;
   // The 21 glyphs of the tool bar, shared with the main and region menus.
   TImageList ImageList1{16, 16};
   // Chooses the caption font; once confirmed, its font is the caption font.
@@ -214,7 +213,7 @@ class TFCover : public QWidget {
  signals:
   // A region command was chosen; it runs after the release that opened the menu has been
   // handled.
-  void RegionCommand(QAction* command);
+  void RegionCommand(TMenuItem* command);
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -1,6 +1,5 @@
 #include <QCoreApplication>
 #include <QCursor>
-#include <QMenu>
 
 #include "platform/image.h"
 #include "surface/fcover.h"
@@ -86,7 +85,8 @@ void TFCover::CompleteSelection(int x, int y) {
     FFrame = TRect{FStartX, FStartY, FLastX, FLastY};
     // The frame previewed last stays on screen for the region commands. The menu runs its own
     // loop; its commands are queued and run after this release has been handled.
-    PopupMenu1->exec(QCursor::pos());
+    const QPoint at = QCursor::pos();
+    PopupMenu1->PopupModal(at.x(), at.y());
     FSelActive = true;
     return;
   }

@@ -1,4 +1,4 @@
-#include <QMenu>
+
 #include <memory>
 
 #include "platform/application.h"
@@ -19,7 +19,7 @@ std::unique_ptr<TImage> TFCover::CopyOfInterior(TCanvas& source) {
   return buffer;
 }
 
-void TFCover::PopupMenu1Popup() { Npaste->setEnabled(Clipboard().HasFormat(CF_BITMAP)); }
+void TFCover::PopupMenu1Popup() { Npaste->SetEnabled(Clipboard().HasFormat(CF_BITMAP)); }
 
 void TFCover::N4Click() { SaveSelectionForeground(); }
 void TFCover::N5Click() { CopySelectionForeground(); }

@@ -1,9 +1,9 @@
-#include <QMenu>
 #include <memory>
 
 #include "platform/application.h"
 #include "platform/image.h"
 #include "platform/qt/qtforms.h"
+#include "platform/qt/qtmenus.h"
 #include "platform/sysutils.h"
 #include "shell/foption.h"
 #include "shell/form1.h"
@@ -43,7 +43,7 @@ constexpr TMember<QToolButton> ToolButtons[] = {
     {"ToolButton6", &TFCover::ToolButton6},
 };
 
-constexpr TMember<QAction> RegionItems[] = {
+constexpr TMember<TMenuItem> RegionItems[] = {
     {"N4", &TFCover::N4},         {"N5", &TFCover::N5},
     {"N1", &TFCover::N1},         {"N2", &TFCover::N2},
     {"Npaste", &TFCover::Npaste}, {"Nloadtorect", &TFCover::Nloadtorect},
@@ -83,7 +83,7 @@ constexpr THandlerName ToolBarHandlers[] = {
 struct TRegionCommand {
   const char* Name;
   void (TFCover::*Click)();
-  QAction* TFCover::*Item;
+  TMenuItem* TFCover::*Item;
 };
 
 constexpr TRegionCommand RegionHandlers[] = {
@@ -119,7 +119,7 @@ void TFCover::BuildForm() {
   // after the release has been handled, with the selection already active.
   for (const TRegionCommand& handler : RegionHandlers)
     form.Handler(handler.Name, [this, click = handler.Click, item = handler.Item] {
-      QAction* command = this->*item;
+      TMenuItem* command = this->*item;
       QMetaObject::invokeMethod(
           this,
           [this, command, click] {
@@ -148,15 +148,13 @@ void TFCover::BuildToolBar() {
 }
 
 void TFCover::BuildRegionMenu() {
-  N4->setIcon(RegionSaveGlyph());
-  N1->setIcon(RegionSaveGlyph());
-  N5->setIcon(RegionCopyGlyph());
-  N2->setIcon(RegionCopyGlyph());
-  Npaste->setIcon(RegionPasteGlyph());
-  for (QAction* item : PopupMenu1->actions()) {
-    const int glyph = TQtFormBuilder::ImageIndex(item);
-    if (glyph >= 0) item->setIcon(ImageList1.Icon(glyph));
-  }
+  QtAction(*N4)->setIcon(RegionSaveGlyph());
+  QtAction(*N1)->setIcon(RegionSaveGlyph());
+  QtAction(*N5)->setIcon(RegionCopyGlyph());
+  QtAction(*N2)->setIcon(RegionCopyGlyph());
+  QtAction(*Npaste)->setIcon(RegionPasteGlyph());
+  for (const auto& item : PopupMenu1->Items())
+    if (item->ImageIndex >= 0) QtAction(*item)->setIcon(ImageList1.Icon(item->ImageIndex));
 }
 
 void TFCover::MElinewidthChange() {

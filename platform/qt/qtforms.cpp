@@ -17,6 +17,7 @@
 #include "platform/formresources.h"
 #include "platform/image.h"
 #include "platform/paintbox.h"
+#include "platform/qt/qtmenus.h"
 #include "platform/qt/qtraster.h"
 
 namespace {
@@ -48,15 +49,26 @@ class TBuild {
     Children(root, FForm);
   }
 
-  std::map<String, QObject*> Created;
+  std::map<String, TQtFormBuilder::TMade> Created;
 
  private:
-  void Register(const TFormObject& object, QObject* created) {
+  // The components the form's widget does not own as Qt objects (menus) live as long as it.
+  struct THolder : QObject {
+    std::vector<std::unique_ptr<TComponent>> Owned;
+  };
+  THolder& Owner() {
+    if (FHolder == nullptr) FHolder = new THolder;
+    FHolder->setParent(FForm);
+    return *FHolder;
+  }
+
+  void Register(const TFormObject& object, TQtFormBuilder::TMade made) {
+    QObject* created = made.Object;
     if (Created.count(object.Name) != 0)
       throw EFormError("form " + FName + ", line " + std::to_string(object.Line) + ": a second component named " +
                        object.Name);
     created->setObjectName(QStr(object.Name));
-    Created[object.Name] = created;
+    Created[object.Name] = made;
   }
 
   std::function<void()> Handler(const TPropertyReader& r, std::string_view property) {
@@ -75,32 +87,25 @@ class TBuild {
 
   void Menu(const TFormObject& object) {
     TPropertyReader r(FName, object);
-    auto* menu = new QMenu(FForm);
-    Register(object, menu);
-    if (r.Has("OnPopup")) QObject::connect(menu, &QMenu::aboutToShow, FForm, Handler(r, "OnPopup"));
+    auto owned = std::make_unique<TPopupMenu>(object.Name, std::make_unique<TQtPopupMenu>(FForm, object.Name));
+    TPopupMenu* menu = owned.get();
+    Owner().Owned.push_back(std::move(owned));
+    Register(object, {QtMenu(*menu), menu});
+    if (r.Has("OnPopup")) menu->OnPopup = Handler(r, "OnPopup");
     r.Finish();
     for (const TFormObject& item : object.Children) {
       if (item.ClassName != "TMenuItem")
         throw EFormError("form " + FName + ", line " + std::to_string(item.Line) + ": " + item.Name + " (" +
                          item.ClassName + ") cannot be an item of the menu " + object.Name);
       TPropertyReader r(FName, item);
-      auto* action = new QAction(QStr(r.Text("Caption")), FForm);
-      Register(item, action);
-      if (r.Has("Enabled")) action->setEnabled(r.Boolean("Enabled"));
-      // An item that shows a check mark; the menu must not toggle it, its handler decides.
-      if (r.Has("Checked")) {
-        action->setCheckable(true);
-        action->setChecked(r.Boolean("Checked"));
-      }
-      action->setProperty(ImageIndexProperty, r.Has("ImageIndex") ? r.Integer("ImageIndex") : -1);
-      if (r.Has("OnClick")) {
-        QObject::connect(action, &QAction::triggered, FForm, [action, run = Handler(r, "OnClick")] {
-          if (action->isCheckable()) action->setChecked(!action->isChecked());
-          run();
-        });
-      }
+      TMenuItem& made = menu->Add(item.Name, r.Text("Caption"));
+      Register(item, {QtAction(made), &made});
+      if (r.Has("Enabled")) made.SetEnabled(r.Boolean("Enabled"));
+      // An item that shows a check mark, which its handler decides.
+      if (r.Has("Checked")) made.SetChecked(r.Boolean("Checked"));
+      if (r.Has("ImageIndex")) made.ImageIndex = r.Integer("ImageIndex");
+      if (r.Has("OnClick")) made.OnClick = Handler(r, "OnClick");
       r.Finish();
-      menu->addAction(action);
     }
   }
 
@@ -192,7 +197,7 @@ class TBuild {
       throw EFormError("form " + FName + ", line " + std::to_string(object.Line) + ": " + object.Name +
                        " is of the class " + object.ClassName + ", which this form cannot hold");
     }
-    Register(object, widget);
+    Register(object, {widget, nullptr});
     TAlign align = alNone;
     if (r.Has("Align"))
       align = TAlign(r.Choice("Align", {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"}));
@@ -206,10 +211,13 @@ class TBuild {
     if (r.Has("Enabled")) widget->setEnabled(r.Boolean("Enabled"));
     if (r.Has("PopupMenu")) {
       const String name = r.Reference("PopupMenu");
-      auto* menu = Created.count(name) != 0 ? dynamic_cast<QMenu*>(Created[name]) : nullptr;
+      auto* menu = Created.count(name) != 0 ? dynamic_cast<TPopupMenu*>(Created[name].Component) : nullptr;
       if (menu == nullptr) r.Fail("PopupMenu", "names " + name + ", which is no menu of the form");
       widget->setContextMenuPolicy(Qt::CustomContextMenu);
-      QObject::connect(widget, &QWidget::customContextMenuRequested, menu, [menu] { menu->popup(QCursor::pos()); });
+      QObject::connect(widget, &QWidget::customContextMenuRequested, QtMenu(*menu), [menu] {
+        const QPoint at = QCursor::pos();
+        RunHandler([&] { menu->Popup(at.x(), at.y()); });
+      });
     }
     r.Finish();
     Children(object, widget);
@@ -223,7 +231,7 @@ class TBuild {
     for (const TFormObject& child : object.Children) {
       if (child.ClassName == "TPopupMenu") continue;
       const TAlign align = Control(child, widget);
-      QWidget* made = static_cast<QWidget*>(Created[child.Name]);
+      QWidget* made = static_cast<QWidget*>(Created[child.Name].Object);
       if (align == alTop) top.push_back(made);
       if (align == alClient) client.push_back(made);
       if (align == alBottom) bottom.push_back(made);
@@ -244,6 +252,7 @@ class TBuild {
   QWidget* FForm;
   String FName;
   const THandlers& FHandlers;
+  THolder* FHolder = nullptr;
 };
 
 }  // namespace

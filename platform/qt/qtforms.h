@@ -4,9 +4,11 @@
 #include <QWidget>
 #include <functional>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "platform/formreader.h"
+#include "platform/menus.h"
 
 // Builds a form's components from its description (platform/formresources.h) as Qt widgets and
 // actions on the form's own widget, then hands them to the form's members and connects their
@@ -15,6 +17,12 @@
 // nothing) stops the build with an EFormError naming the form and the property.
 class TQtFormBuilder {
  public:
+  // What a component of the description was made into: its Qt object, and the framework's
+  // component where there is one (menus and their items).
+  struct TMade {
+    QObject* Object = nullptr;
+    TComponent* Component = nullptr;
+  };
   struct THandler {
     String Name;
     std::function<void()> Run;
@@ -25,8 +33,11 @@ class TQtFormBuilder {
   // `member` receives the component `name`, which must be of (or derive from) T.
   template <class T>
   TQtFormBuilder& Component(std::string_view name, T*& member) {
-    FBindings.push_back({String(name), [&member, name = String(name), this](QObject* object) {
-                           member = dynamic_cast<T*>(object);
+    FBindings.push_back({String(name), [&member, name = String(name), this](const TMade& made) {
+                           if constexpr (std::is_base_of_v<TComponent, T>)
+                             member = dynamic_cast<T*>(made.Component);
+                           else
+                             member = dynamic_cast<T*>(made.Object);
                            if (member == nullptr) WrongClass(name);
                          }});
     return *this;
@@ -38,13 +49,13 @@ class TQtFormBuilder {
   // The same from a given text instead of the form's built-in description (for tests).
   void Build(std::string_view text);
 
-  // The index a component's picture has in the glyph list (ImageIndex), or -1.
+  // The index a tool button's picture has in the glyph list (ImageIndex), or -1.
   static int ImageIndex(const QObject* component);
 
  private:
   struct TBinding {
     String Name;
-    std::function<void(QObject*)> Bind;
+    std::function<void(const TMade&)> Bind;
   };
   [[noreturn]] void WrongClass(const String& name) const;
 

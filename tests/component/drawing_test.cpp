@@ -14,6 +14,7 @@
 
 #include "platform/application.h"
 #include "platform/image.h"
+#include "platform/qt/qtmenus.h"
 #include "shell/form1.h"
 #include "surface/fcover.h"
 #include "tests/component/harness.h"
@@ -277,7 +278,7 @@ TEST_F(DrawingTest, SelectionRightAndDownKeepsTheFrameAndOpensTheRegionMenu) {
     w->close();
   });
   Drag(QPoint(100, 200), {QPoint(150, 250), QPoint(320, 260)}, QPoint(300, 400));
-  ASSERT_EQ(shown, FCover->PopupMenu1);
+  ASSERT_EQ(shown, QtMenu(*FCover->PopupMenu1));
   EXPECT_EQ(shown->actions().size(), 8);
   EXPECT_FALSE(activeWhileOpen);  // set only after the menu has closed
   EXPECT_TRUE(FCover->SelActive());

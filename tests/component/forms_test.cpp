@@ -8,6 +8,7 @@
 #include "platform/formresources.h"
 #include "platform/image.h"
 #include "platform/qt/qtforms.h"
+#include "platform/qt/qtmenus.h"
 
 namespace {
 
@@ -17,8 +18,8 @@ struct TSampleForm {
   TImage* Image1 = nullptr;
   QToolButton* Bplay = nullptr;
   QPushButton* Bup = nullptr;
-  QMenu* PopupMenu1 = nullptr;
-  QAction* Nstart = nullptr;
+  TPopupMenu* PopupMenu1 = nullptr;
+  TMenuItem* Nstart = nullptr;
   int Clicks = 0;
 
   void Build(std::string_view text) {
@@ -107,13 +108,25 @@ TEST(FormBuilder, BuildsEachComponentWithItsPropertiesAndEvents) {
   EXPECT_EQ(form.Bplay->focusPolicy(), Qt::NoFocus);
   EXPECT_FALSE(form.Bup->isEnabled());
   EXPECT_EQ(form.Bup->focusPolicy(), Qt::NoFocus);
-  EXPECT_EQ(form.PopupMenu1->actions(), QList<QAction*>{form.Nstart});
-  EXPECT_EQ(TQtFormBuilder::ImageIndex(form.Nstart), 7);
+  ASSERT_EQ(form.PopupMenu1->Items().size(), 1u);
+  EXPECT_EQ(form.PopupMenu1->Items()[0].get(), form.Nstart);
+  EXPECT_EQ(form.Nstart->Caption(), "开始绘图");
+  EXPECT_EQ(form.Nstart->ImageIndex, 7);
+  EXPECT_EQ(QtMenu(*form.PopupMenu1)->actions(), QList<QAction*>{QtAction(*form.Nstart)});
+  EXPECT_EQ(QtAction(*form.Nstart)->text(), QStringLiteral("开始绘图"));
   form.Bplay->click();
   // The menu does not toggle a checked item: its handler decides the mark.
-  form.Nstart->trigger();
+  QtAction(*form.Nstart)->trigger();
   EXPECT_EQ(form.Clicks, 2);
-  EXPECT_TRUE(form.Nstart->isChecked());
+  EXPECT_TRUE(form.Nstart->Checked());
+  EXPECT_TRUE(QtAction(*form.Nstart)->isChecked());
+  // The component's state is the native item's: a disabled item's choice runs nothing.
+  form.Nstart->SetEnabled(false);
+  EXPECT_FALSE(QtAction(*form.Nstart)->isEnabled());
+  form.Nstart->Click();
+  EXPECT_EQ(form.Clicks, 2);
+  form.Nstart->SetChecked(false);
+  EXPECT_FALSE(QtAction(*form.Nstart)->isChecked());
 }
 
 TEST(FormBuilder, ADescriptionThatDoesNotFitTheFormNamesTheFormAndTheProperty) {

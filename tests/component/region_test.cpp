@@ -15,6 +15,7 @@
 #include "platform/application.h"
 #include "platform/clipboard.h"
 #include "platform/image.h"
+#include "platform/qt/qtmenus.h"
 #include "platform/qt/qtraster.h"
 #include "shell/form1.h"
 #include "surface/fcover.h"
@@ -191,7 +192,7 @@ TEST_F(RegionTest, PasteScalesTheClipboardPictureIntoTheInteriorAndChecksAgain) 
   QGuiApplication::clipboard()->setImage(picture);
   ASSERT_TRUE(Select({100, 100}, {200, 150}));
   FCover->PopupMenu1Popup();
-  EXPECT_TRUE(FCover->Npaste->isEnabled());
+  EXPECT_TRUE(QtAction(*FCover->Npaste)->isEnabled());
   const std::vector<std::uint32_t> before = SurfaceCopy();
   FCover->NpasteClick();
   EXPECT_EQ(SurfacePixel(110, 110), 0x00FF00u);
@@ -213,7 +214,7 @@ TEST_F(RegionTest, PasteScalesTheClipboardPictureIntoTheInteriorAndChecksAgain) 
   FCover->NpasteClick();
   EXPECT_EQ(SurfaceCopy(), after);
   FCover->PopupMenu1Popup();
-  EXPECT_FALSE(FCover->Npaste->isEnabled());
+  EXPECT_FALSE(QtAction(*FCover->Npaste)->isEnabled());
 }
 
 TEST_F(RegionTest, CommandsRunFromTheMenuAfterTheRelease) {
@@ -221,7 +222,7 @@ TEST_F(RegionTest, CommandsRunFromTheMenuAfterTheRelease) {
   FCover->TBselectClick();
   AnswerNextModal([](QWidget* w) {
     auto* menu = qobject_cast<QMenu*>(w);
-    EXPECT_FALSE(FCover->Npaste->isEnabled()) << "no picture on the clipboard";
+    EXPECT_FALSE(QtAction(*FCover->Npaste)->isEnabled()) << "no picture on the clipboard";
     menu->actions().at(1)->trigger();  // copy as seen
     menu->close();
   });

@@ -13,6 +13,7 @@
 
 #include "platform/application.h"
 #include "platform/image.h"
+#include "platform/qt/qtmenus.h"
 #include "platform/sysutils.h"
 #include "shell/foption.h"
 #include "shell/form1.h"
@@ -28,7 +29,7 @@ class StateTest : public ::testing::Test {
 };
 
 struct TEnableCase {
-  QAction* TForm1::*Item;
+  TMenuItem* TForm1::*Item;
   const char* Name;
   bool Working;
   bool Idle;
@@ -57,7 +58,7 @@ const TEnableCase EnableCases[] = {
 
 void ExpectMenu(bool working) {
   for (const TEnableCase& c : EnableCases)
-    EXPECT_EQ((Form1->*c.Item)->isEnabled(), working ? c.Working : c.Idle)
+    EXPECT_EQ(QtAction(*(Form1->*c.Item))->isEnabled(), working ? c.Working : c.Idle)
         << c.Name << (working ? " working" : " idle");
 }
 
@@ -82,7 +83,7 @@ TEST_F(StateTest, MainMenuHasEighteenItemsInOrder) {
                                 "显示浮动图标",
                                 "系统说明",
                                 "退出"};
-  const QList<QAction*> items = Form1->PopupMenu1->actions();
+  const QList<QAction*> items = QtMenu(*Form1->PopupMenu1)->actions();
   ASSERT_EQ(items.size(), captions.size());
   for (int i = 0; i < captions.size(); ++i) EXPECT_EQ(items[i]->text(), captions[i]) << i;
   // Items with a picture: all but "显示工具栏", "显示浮动图标" and "系统说明".
@@ -133,10 +134,10 @@ TEST_F(StateTest, OnlyExactlyCtrlF1SwitchesStates) {
 // An open menu of ours holds the keyboard, so the hot key comes through it: the menu closes and
 // the switch runs once the menu's loop has returned.
 TEST_F(StateTest, TheHotKeyClosesAnOpenMenuAndSwitches) {
-  Form1->PopupMenu1->popup(QPoint(100, 100));
-  ASSERT_TRUE(QTest::qWaitFor([] { return Form1->PopupMenu1->isVisible(); }));
+  QtMenu(*Form1->PopupMenu1)->popup(QPoint(100, 100));
+  ASSERT_TRUE(QTest::qWaitFor([] { return QtMenu(*Form1->PopupMenu1)->isVisible(); }));
   Desktop().Handler(Desktop().HotKeyId, MOD_CONTROL_KEY, VK_F1_KEY);
-  EXPECT_FALSE(Form1->PopupMenu1->isVisible());
+  EXPECT_FALSE(QtMenu(*Form1->PopupMenu1)->isVisible());
   EXPECT_TRUE(QTest::qWaitFor([] { return Form1->Working() && FCover->isVisible(); }));
 
   // The region menu runs inside the release that completed a selection.
@@ -177,17 +178,17 @@ TEST_F(StateTest, TheSurfaceShowsTheCapturedScreen) {
 
 TEST_F(StateTest, EachStartBeginsWithThePen) {
   StartWorking();
-  Form1->NLine->trigger();
+  QtAction(*Form1->NLine)->trigger();
   EXPECT_EQ(FCover->Tool(), dtLine);
   Form1->StopDrawing();
   EXPECT_EQ(FCover->Tool(), dtPen);
   // While idle the disabled tool items keep the last check mark until the next start.
-  EXPECT_TRUE(Form1->NLine->isChecked());
+  EXPECT_TRUE(QtAction(*Form1->NLine)->isChecked());
   FCover->TBeraserClick();
   StartWorking();
   EXPECT_EQ(FCover->Tool(), dtPen);
-  EXPECT_TRUE(Form1->NPen->isChecked());
-  EXPECT_FALSE(Form1->NLine->isChecked());
+  EXPECT_TRUE(QtAction(*Form1->NPen)->isChecked());
+  EXPECT_FALSE(QtAction(*Form1->NLine)->isChecked());
   EXPECT_TRUE(FCover->TBpen->isChecked());
   EXPECT_FALSE(FCover->TBeraser->isChecked());
   EXPECT_EQ(FCover->PaintBox1->Cursor(), crDefault);
@@ -196,7 +197,7 @@ TEST_F(StateTest, EachStartBeginsWithThePen) {
 TEST_F(StateTest, MenuToolItemsMoveCheckMarkAndButtonTogether) {
   StartWorking();
   struct TCase {
-    QAction* TForm1::*Item;
+    TMenuItem* TForm1::*Item;
     QToolButton* TFCover::*Button;
     TDrawTool Tool;
   };
@@ -207,35 +208,36 @@ TEST_F(StateTest, MenuToolItemsMoveCheckMarkAndButtonTogether) {
       {&TForm1::NEraser, &TFCover::TBeraser, dtEraser},    {&TForm1::NPen, &TFCover::TBpen, dtPen},
   };
   for (const TCase& chosen : cases) {
-    (Form1->*chosen.Item)->trigger();
+    QtAction(*(Form1->*chosen.Item))->trigger();
     EXPECT_EQ(FCover->Tool(), chosen.Tool);
     for (const TCase& other : cases) {
       const bool on = &other == &chosen;
-      EXPECT_EQ((Form1->*other.Item)->isChecked(), on) << (Form1->*other.Item)->text().toStdString();
-      EXPECT_EQ((FCover->*other.Button)->isChecked(), on) << (Form1->*other.Item)->text().toStdString();
+      EXPECT_EQ(QtAction(*(Form1->*other.Item))->isChecked(), on)
+          << QtAction(*(Form1->*other.Item))->text().toStdString();
+      EXPECT_EQ((FCover->*other.Button)->isChecked(), on) << QtAction(*(Form1->*other.Item))->text().toStdString();
     }
     EXPECT_EQ(FCover->PaintBox1->Cursor(), chosen.Tool == dtEraser ? crDrag : crDefault);
   }
   // A second choice of the checked item keeps it checked.
-  Form1->NPen->trigger();
-  EXPECT_TRUE(Form1->NPen->isChecked());
+  QtAction(*Form1->NPen)->trigger();
+  EXPECT_TRUE(QtAction(*Form1->NPen)->isChecked());
   EXPECT_TRUE(FCover->TBpen->isChecked());
 }
 
 TEST_F(StateTest, ShowToolsTogglesBarAndCheck) {
   StartWorking();
-  ASSERT_TRUE(Form1->Nshowtools->isChecked());
-  Form1->Nshowtools->trigger();
+  ASSERT_TRUE(QtAction(*Form1->Nshowtools)->isChecked());
+  QtAction(*Form1->Nshowtools)->trigger();
   EXPECT_FALSE(FCover->ToolBar1->isVisible());
-  EXPECT_FALSE(Form1->Nshowtools->isChecked());
+  EXPECT_FALSE(QtAction(*Form1->Nshowtools)->isChecked());
   // Hidden it stays across leaving and entering the working state.
   Form1->StopDrawing();
   StartWorking();
   EXPECT_FALSE(FCover->ToolBar1->isVisible());
-  EXPECT_FALSE(Form1->Nshowtools->isChecked());
-  Form1->Nshowtools->trigger();
+  EXPECT_FALSE(QtAction(*Form1->Nshowtools)->isChecked());
+  QtAction(*Form1->Nshowtools)->trigger();
   EXPECT_TRUE(FCover->ToolBar1->isVisible());
-  EXPECT_TRUE(Form1->Nshowtools->isChecked());
+  EXPECT_TRUE(QtAction(*Form1->Nshowtools)->isChecked());
 }
 
 TEST_F(StateTest, EscClosesOnlyWhileTheSurfaceItselfHasTheFocus) {
@@ -253,14 +255,14 @@ TEST_F(StateTest, EscClosesOnlyWhileTheSurfaceItselfHasTheFocus) {
   QTest::keyClick(FCover, Qt::Key_Escape);
   EXPECT_FALSE(FCover->isVisible());
   // The idle menu is in force, but the marker stays empty until the next start and stop.
-  EXPECT_TRUE(Form1->Nstart->isEnabled());
-  EXPECT_TRUE(Form1->Nexit->isEnabled());
+  EXPECT_TRUE(QtAction(*Form1->Nstart)->isEnabled());
+  EXPECT_TRUE(QtAction(*Form1->Nexit)->isEnabled());
   EXPECT_FALSE(Form1->Bplay->isVisible());
 }
 
 TEST_F(StateTest, ActivationConsumesOnlyItsMessage) {
   StartWorking();
-  Form1->NRect->trigger();
+  QtAction(*Form1->NRect)->trigger();
   TMessage other{RegisterWindowMessage(QStringLiteral("SomethingElse")), 0, 0, 0};
   EXPECT_FALSE(Application->DeliverToMainWindow(other));
   TMessage activation{RegisterWindowMessage(QStringLiteral("KezOnlyOne")), 0, 0, 0};

@@ -6,6 +6,7 @@
 
 #include "platform/application.h"
 #include "platform/image.h"
+#include "platform/qt/qtmenus.h"
 #include "shell/form1.h"
 #include "surface/fcover.h"
 #include "tests/component/harness.h"
@@ -46,7 +47,7 @@ TEST_F(SurfaceTest, RefreshWipesDrawingsAndSelectionButKeepsTheCaptionOrigin) {
   ASSERT_TRUE(FCover->SelActive());
   FCover->Ed->setText(QStringLiteral("abc"));
 
-  Form1->Nrefresh->trigger();
+  QtAction(*Form1->Nrefresh)->trigger();
   EXPECT_EQ(DiffCount(0, 0, FCover->Width(), FCover->Height()), 0);
   EXPECT_FALSE(FCover->SelActive());
   EXPECT_TRUE(FCover->Ed->text().isEmpty());
@@ -88,7 +89,7 @@ TEST_F(SurfaceTest, APaintRightAfterARefreshShowsTheBackgroundNotTheDrawings) {
 
 TEST_F(SurfaceTest, WhiteBoardIsWhiteWithABlackRing) {
   Scribble(clRed);
-  Form1->NWhite->trigger();
+  QtAction(*Form1->NWhite)->trigger();
   const int w = FCover->Width();
   const int h = FCover->Height();
   const int samples[][2] = {{0, 0},     {w - 1, 0}, {0, h - 1},     {w - 1, h - 1},
@@ -157,7 +158,7 @@ TEST_F(SurfaceTest, TheFirstFrameHandedAheadIsWhatTheWindowPaints) {
          FCover->ToolButton6Click();
        },
        true},
-      {"bar hidden", [] { Form1->Nshowtools->trigger(); }, false},
+      {"bar hidden", [] { QtAction(*Form1->Nshowtools)->trigger(); }, false},
   };
   for (const TCase& c : cases) {
     c.LastShowing();
@@ -178,6 +179,6 @@ TEST_F(SurfaceTest, TheFirstFrameHandedAheadIsWhatTheWindowPaints) {
     // Once the window has painted, it lets the frame go: a later exposure waits for its paint.
     EXPECT_TRUE(QTest::qWaitFor([] { return Desktop().FirstFrameWindow == 0; }, 2000)) << c.Name;
   }
-  Form1->Nshowtools->trigger();
+  QtAction(*Form1->Nshowtools)->trigger();
   FCover->ToolBar1->move(216, 0);
 }

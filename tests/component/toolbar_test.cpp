@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "platform/application.h"
+#include "platform/qt/qtmenus.h"
 #include "platform/raster/colors.h"
 #include "shell/form1.h"
 #include "surface/fcover.h"
@@ -94,7 +95,8 @@ TEST(ToolBarGlyphs, AreDrawnAtTheDeviceRatioNotStretched) {
   for (int index = 0; index < FCover->ImageList1.Count(); ++index) {
     SCOPED_TRACE(index);
     const QIcon icon = FCover->ImageList1.Icon(index);
-    const QImage plain = FCover->ImageList1.Pixmap(index).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage plain =
+        FCover->ImageList1.Pixmap(index).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
     EXPECT_EQ(icon.pixmap(QSize(16, 16), 1.0).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied), plain);
     bool blank = true;  // the unused place of the list
     for (int y = 0; y < plain.height(); ++y)
@@ -110,8 +112,8 @@ TEST(ToolBarGlyphs, AreDrawnAtTheDeviceRatioNotStretched) {
     }
   }
   // The region menu's pictures too, at their own sizes.
-  EXPECT_EQ(FCover->N4->icon().pixmap(QSize(18, 18), 1.5).size(), QSize(27, 27));
-  EXPECT_EQ(FCover->N5->icon().pixmap(QSize(19, 17), 2.0).size(), QSize(38, 34));
+  EXPECT_EQ(QtAction(*FCover->N4)->icon().pixmap(QSize(18, 18), 1.5).size(), QSize(27, 27));
+  EXPECT_EQ(QtAction(*FCover->N5)->icon().pixmap(QSize(19, 17), 2.0).size(), QSize(38, 34));
 }
 
 TEST_F(ToolBarTest, TypedWidthsAreTrimmedAndTakenAsTheyAre) {

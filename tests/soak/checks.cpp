@@ -7,6 +7,7 @@
 #include "platform/controls.h"
 #include "platform/image.h"
 #include "platform/paintbox.h"
+#include "platform/qt/qtmenus.h"
 #include "shell/form1.h"
 
 namespace {
@@ -17,7 +18,7 @@ constexpr std::uint32_t RgbMask = 0x00FFFFFFu;
 struct TToolRow {
   TDrawTool Tool;
   QToolButton* TFCover::*Button;
-  QAction* TForm1::*Item;
+  TMenuItem* TForm1::*Item;
   const char* Name;
 };
 
@@ -72,7 +73,7 @@ std::string ToolDisagreement() {
     const bool current = row.Tool == tool;
     if ((FCover->*row.Button)->isChecked() != current)
       problems += std::string(" the ") + row.Name + " button is " + (current ? "up" : "down") + ";";
-    if ((Form1->*row.Item)->isChecked() != current)
+    if (QtAction(*(Form1->*row.Item))->isChecked() != current)
       problems += std::string(" the ") + row.Name + " menu item is " + (current ? "unchecked" : "checked") + ";";
   }
   const TCursor cursor = tool == dtEraser ? crDrag : crDefault;

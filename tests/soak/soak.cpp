@@ -49,6 +49,7 @@
 #include "platform/edits.h"
 #include "platform/image.h"
 #include "platform/paintbox.h"
+#include "platform/qt/qtmenus.h"
 #include "platform/raster/pixelpool.h"
 #include "shell/foption.h"
 #include "shell/form1.h"
@@ -267,7 +268,7 @@ void TSoak::StepIdle() {
     Form1->Bplay->click();
   } else if (r < 75) {
     Note("marker menu");
-    Form1->PopupMenu1->popup(QPoint(100, 100));
+    QtMenu(*Form1->PopupMenu1)->popup(QPoint(100, 100));
   } else if (r < 85) {
     Note("marker moves");
     QPushButton* buttons[] = {Form1->Bleft, Form1->Bright, Form1->Bup, Form1->Bdown};
@@ -529,7 +530,7 @@ void TSoak::Answer() {
 }
 
 void TSoak::AnswerMenu(QMenu* menu) {
-  const bool region = menu == FCover->PopupMenu1;
+  const bool region = menu == QtMenu(*FCover->PopupMenu1);
   if (region) FFrameShown = true;
   if (region && FDragCheck) {
     // The frame of the selection is all that the drag left.
@@ -549,17 +550,18 @@ void TSoak::AnswerMenu(QMenu* menu) {
   std::vector<QAction*> choices;
   for (QAction* item : menu->actions()) {
     // Exit ends the program: not part of a soak.
-    if (item->isEnabled() && item->isVisible() && !item->isSeparator() && item != Form1->Nexit) choices.push_back(item);
+    if (item->isEnabled() && item->isVisible() && !item->isSeparator() && MenuItemOf(item) != Form1->Nexit)
+      choices.push_back(item);
   }
   menu->close();
   if (choices.empty()) return;
   QAction* item = choices[Below(int(choices.size()))];
   // Commands with a dialog cost a hundred times a drawing: they get a smaller share.
-  const QAction* withDialog[] = {Form1->NSave, Form1->NOpen, Form1->Noption,
-                                 FCover->N4,   FCover->N1,   FCover->Nloadtorect};
-  if (std::find(std::begin(withDialog), std::end(withDialog), item) != std::end(withDialog) && Chance(85))
+  const TMenuItem* withDialog[] = {Form1->NSave, Form1->NOpen, Form1->Noption,
+                                   FCover->N4,   FCover->N1,   FCover->Nloadtorect};
+  if (std::find(std::begin(withDialog), std::end(withDialog), MenuItemOf(item)) != std::end(withDialog) && Chance(85))
     item = choices[Below(int(choices.size()))];
-  if (item == Form1->NWhite) FBackgroundMayChange = true;
+  if (MenuItemOf(item) == Form1->NWhite) FBackgroundMayChange = true;
   // As the menu itself does: the command runs once the menu has closed.
   QMetaObject::invokeMethod(item, &QAction::trigger, Qt::QueuedConnection);
 }
@@ -642,13 +644,13 @@ int TSoak::Run() {
   QDir::setCurrent(FDir.path());
   // What takes the selection frame off the surface (or may: a whole-screen load that succeeds).
   const auto frameGone = [this] { FFrameShown = false; };
-  for (QAction* item : {Form1->Nrefresh, Form1->NWhite, FCover->N3, FCover->Nrectwhite})
-    QObject::connect(item, &QAction::triggered, frameGone);
+  for (TMenuItem* item : {Form1->Nrefresh, Form1->NWhite, FCover->N3, FCover->Nrectwhite})
+    QObject::connect(QtAction(*item), &QAction::triggered, frameGone);
   for (QToolButton* button : {FCover->TBrefresh, FCover->TBwhite})
     QObject::connect(button, &QToolButton::clicked, frameGone);
   // A load covers the frame if it succeeds and keeps it if it is cancelled or fails.
   const auto frameUnknown = [this] { FFrameUnknown = true; };
-  QObject::connect(Form1->NOpen, &QAction::triggered, frameUnknown);
+  QObject::connect(QtAction(*Form1->NOpen), &QAction::triggered, frameUnknown);
   QObject::connect(FCover->TBopen, &QToolButton::clicked, frameUnknown);
   QTimer answerer;
   answerer.setInterval(0);
