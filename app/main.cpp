@@ -3,8 +3,8 @@
 #include "platform/application.h"
 #include "platform/desktop.h"
 #include "platform/ending.h"
-#include "platform/formreader.h"
 #include "platform/instance.h"
+#include "platform/qt/qtraster.h"
 #include "platform/screens.h"
 #include "shell/form1.h"
 #include "shell/forms.h"
@@ -59,18 +59,15 @@ int main(int argc, char** argv) {
     listener = std::make_unique<TActivationListener>(InstanceName, [](const QString& message) {
       // Anything else a local client sends is not a request of ours.
       if (message != ActivationMessage) return;
-      TMessage activation{RegisterWindowMessage(message), 0, 0, 0};
+      TMessage activation{RegisterWindowMessage(Str(message)), 0, 0, 0};
       Application->DeliverToMainWindow(activation);
     });
     QTimer::singleShot(0, &app, [] { RunHandler(PrepareFirstFreeze); });
     app.Run();
   } catch (const Exception& e) {
     app.ShowException(e.Message());
-  } catch (const EFormError& e) {
-    // A form description the program cannot read: the message names the form and the property.
-    app.ShowException(QString::fromUtf8(e.what()));
   } catch (...) {
-    app.ShowException(QString());
+    app.ShowException(String());
   }
   return 0;
 }

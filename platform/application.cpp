@@ -10,7 +10,6 @@
 #include "platform/desktop.h"
 #include "platform/qt/qtraster.h"
 
-
 TApplication* Application = nullptr;
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
@@ -38,9 +37,9 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
   } catch (const Exception& e) {
     ShowException(e.Message());
   } catch (const std::exception& e) {
-    ShowException(QString::fromUtf8(e.what()));
+    ShowException(e.what());
   } catch (...) {
-    ShowException(QString());
+    ShowException(String());
   }
   return false;
 }
@@ -143,8 +142,9 @@ bool TApplication::DeliverToMainWindow(TMessage& message) {
   return false;
 }
 
-QString TApplication::ExceptionText(const QString& text) {
-  if (!text.isEmpty() && text.back() > u'.') return text + u'.';
+String TApplication::ExceptionText(const String& text) {
+  // Any byte of a character past ASCII sorts after '.' too.
+  if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') return text + '.';
   return text;
 }
 
@@ -155,8 +155,8 @@ QWidget* TApplication::DialogParent() const {
   return MainForm();
 }
 
-void TApplication::ShowException(const QString& text) {
-  QMessageBox box(QMessageBox::Critical, Title, ExceptionText(text), QMessageBox::Ok, DialogParent());
+void TApplication::ShowException(const String& text) {
+  QMessageBox box(QMessageBox::Critical, Title, QStr(ExceptionText(text)), QMessageBox::Ok, DialogParent());
   box.setWindowFlag(Qt::WindowStaysOnTopHint);
   box.exec();
 }
@@ -183,9 +183,9 @@ void ShowMessage(QWidget* parent, const QString& text) {
   box.exec();
 }
 
-std::uint16_t GlobalAddAtom(const QString& name) {
+std::uint16_t GlobalAddAtom(std::string_view name) {
   // Atoms share the registered messages' range; only their identity matters here.
-  return static_cast<std::uint16_t>(RegisterWindowMessage(QStringLiteral("atom:") + name));
+  return static_cast<std::uint16_t>(RegisterWindowMessage("atom:" + String(name)));
 }
 
 void GlobalDeleteAtom(std::uint16_t) {}

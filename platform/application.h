@@ -64,8 +64,8 @@ class TApplication : public QApplication {
 
   // The modal error box: error icon, the application title, the text with a full stop
   // appended when its last character sorts after '.'.
-  void ShowException(const QString& text);
-  static QString ExceptionText(const QString& text);
+  void ShowException(const String& text);
+  static String ExceptionText(const String& text);
   // A parent for dialogs and message boxes: a parentless one would lie below the stay-on-top
   // windows and could not be seen.
   QWidget* DialogParent() const;
@@ -100,7 +100,7 @@ std::array<TColor, SystemColorCount> DesktopColorScheme(const QPalette& palette)
 void ShowMessage(QWidget* parent, const QString& text);
 
 // A process-wide atom for `name` (non-zero), the same for every call with it.
-std::uint16_t GlobalAddAtom(const QString& name);
+std::uint16_t GlobalAddAtom(std::string_view name);
 void GlobalDeleteAtom(std::uint16_t atom);
 
 // Screen size in device pixels (the primary screen).
@@ -116,9 +116,9 @@ void RunHandler(F&& handler) {
   } catch (const Exception& e) {
     Application->ShowException(e.Message());
   } catch (const std::exception& e) {
-    Application->ShowException(QString::fromUtf8(e.what()));
+    Application->ShowException(e.what());
   } catch (...) {
-    Application->ShowException(QString());
+    Application->ShowException(String());
   }
 }
 

@@ -10,6 +10,7 @@
 #include <QPolygon>
 #include <algorithm>
 
+#include "platform/qt/qtraster.h"
 #include "platform/sysutils.h"
 
 TEdit::TEdit(QWidget* parent) : QLineEdit(parent) {
@@ -177,7 +178,7 @@ void TUpDown::Step(int step) {
   int current = FPosition;
   if (FAssociate) {
     try {
-      current = StrToInt(Trim(FAssociate->Text()));
+      current = StrToInt(Trim(Str(FAssociate->Text())));
     } catch (const EConvertError&) {
       current = FPosition;
     }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/strings.h"
+#include "platform/sysutils.h"
 
 // The forms and menus are described once, in a text every widgetset reads (resources/*.form):
 //
@@ -22,9 +23,9 @@
 // Reading checks the form's grammar only; what a property means is for the component that
 // reads it. Every mistake is an EFormError naming the form, the line and the property.
 
-class EFormError : public std::runtime_error {
+class EFormError : public Exception {
  public:
-  explicit EFormError(const String& message) : std::runtime_error(message) {}
+  using Exception::Exception;
 };
 
 struct TFormValue {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/bmp.h"
+#include "platform/qt/qtraster.h"
 #include "platform/raster/bitmap.h"
 #include "platform/sysutils.h"
 
@@ -46,17 +47,17 @@ constexpr std::size_t SaveBlockBytes = 256 * 1024;
 void SaveBitmapToFile(const TBitmap& bitmap, const QString& fileName) {
   const QString name = QDir::toNativeSeparators(fileName);
   // A BMP cannot hold a picture without pixels; no reader would take the file back.
-  if (bitmap.Empty()) throw Exception(QStringLiteral("Cannot write file \"%1\". The picture is empty").arg(name));
+  if (bitmap.Empty()) throw Exception(Str(QStringLiteral("Cannot write file \"%1\". The picture is empty").arg(name)));
   QSaveFile file(fileName);
   // Unbuffered: the rows go out in large blocks anyway, and Qt 6.4's commit() drops an error of
   // the final flush of its buffer, keeping a file that was cut short.
   if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-    throw Exception(QStringLiteral("Cannot create file \"%1\". %2").arg(name, Reason(file)));
+    throw Exception(Str(QStringLiteral("Cannot create file \"%1\". %2").arg(name, Reason(file))));
   // Not committing drops the temporary file: the old file, if any, stays whole.
   auto fail = [&] {
     const QString reason = Reason(file);
     file.cancelWriting();
-    throw Exception(QStringLiteral("Cannot write file \"%1\". %2").arg(name, reason));
+    throw Exception(Str(QStringLiteral("Cannot write file \"%1\". %2").arg(name, reason)));
   };
   const int width = bitmap.Width();
   const int height = bitmap.Height();
@@ -72,21 +73,21 @@ void SaveBitmapToFile(const TBitmap& bitmap, const QString& fileName) {
     for (int n = 0; n < blockRows && y >= 0; ++n, --y, out += rowBytes) BmpEncodeRow(bitmap.ScanLine(y), width, out);
     if (!WriteAll(file, block.data(), out - block.data())) fail();
   }
-  if (!file.commit()) throw Exception(QStringLiteral("Cannot write file \"%1\". %2").arg(name, Reason(file)));
+  if (!file.commit()) throw Exception(Str(QStringLiteral("Cannot write file \"%1\". %2").arg(name, Reason(file))));
 }
 
 void LoadBitmapFromMemory(TBitmap& bitmap, std::span<const std::uint8_t> data) {
   TBmpHeader header;
-  if (BmpReadHeader(data, header)) throw Exception(InvalidBitmap());
+  if (BmpReadHeader(data, header)) throw Exception(Str(InvalidBitmap()));
   // Decoded into memory of its own, so a failure leaves the bitmap as it was.
   TPixelBlock memory;
   try {
     memory = TPixelPool::Acquire(std::size_t(header.Width) * std::size_t(header.Height));
   } catch (const std::bad_alloc&) {
-    throw Exception(QStringLiteral("Out of memory"));
+    throw Exception(Str(QStringLiteral("Out of memory")));
   }
-  if (BmpDecodePixels(data, header, memory.Data(), header.Width)) throw Exception(InvalidBitmap());
-  if (!bitmap.Adopt(std::move(memory), header.Width, header.Height)) throw Exception(InvalidBitmap());
+  if (BmpDecodePixels(data, header, memory.Data(), header.Width)) throw Exception(Str(InvalidBitmap()));
+  if (!bitmap.Adopt(std::move(memory), header.Width, header.Height)) throw Exception(Str(InvalidBitmap()));
 }
 
 void LoadBitmapFromFile(TBitmap& bitmap, const QString& fileName) {
@@ -95,26 +96,26 @@ void LoadBitmapFromFile(TBitmap& bitmap, const QString& fileName) {
   const bool icon = ext == QLatin1String("ico");
   const bool metafile = ext == QLatin1String("wmf") || ext == QLatin1String("emf");
   if (!icon && !metafile && ext != QLatin1String("bmp"))
-    throw Exception(QStringLiteral("Unknown picture file extension (.%1)").arg(ext));
+    throw Exception(Str(QStringLiteral("Unknown picture file extension (.%1)").arg(ext)));
   QFile file(fileName);
   if (!file.open(QIODevice::ReadOnly))
-    throw Exception(QStringLiteral("Cannot open file \"%1\". %2").arg(name, Reason(file)));
+    throw Exception(Str(QStringLiteral("Cannot open file \"%1\". %2").arg(name, Reason(file))));
   // The framework reads icons and metafiles, but a bitmap cannot take them.
-  if (icon) throw Exception(QStringLiteral("Cannot assign a TIcon to a TBitmap"));
-  if (metafile) throw Exception(QStringLiteral("Cannot assign a TMetafile to a TBitmap"));
+  if (icon) throw Exception(Str(QStringLiteral("Cannot assign a TIcon to a TBitmap")));
+  if (metafile) throw Exception(Str(QStringLiteral("Cannot assign a TMetafile to a TBitmap")));
   // Sized before reading: a file larger than any picture we take is not read at all.
   const qint64 size = file.size();
-  if (size > BmpMaxFileBytes) throw Exception(InvalidBitmap());
+  if (size > BmpMaxFileBytes) throw Exception(Str(InvalidBitmap()));
   std::unique_ptr<std::uint8_t[]> data;
   try {
     data.reset(new std::uint8_t[std::size_t(size)]);
   } catch (const std::bad_alloc&) {
-    throw Exception(QStringLiteral("Out of memory"));
+    throw Exception(Str(QStringLiteral("Out of memory")));
   }
   qint64 got = 0;
   while (got < size) {
     const qint64 n = file.read(reinterpret_cast<char*>(data.get()) + got, size - got);
-    if (n < 0) throw Exception(QStringLiteral("Cannot read file \"%1\". %2").arg(name, Reason(file)));
+    if (n < 0) throw Exception(Str(QStringLiteral("Cannot read file \"%1\". %2").arg(name, Reason(file))));
     if (n == 0) break;  // the file shrank while we read it: what is missing makes the data invalid
     got += n;
   }

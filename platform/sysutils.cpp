@@ -1,7 +1,7 @@
 #include "platform/sysutils.h"
 
-#include <QHash>
 #include <limits>
+#include <map>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -14,28 +14,29 @@ void ReleaseFreeMemory() {
 #endif
 }
 
-QString Trim(const QString& text) {
-  qsizetype first = 0;
-  qsizetype last = text.size();
-  while (first < last && text.at(first).unicode() < 33) ++first;
-  while (last > first && text.at(last - 1).unicode() < 33) --last;
-  return text.mid(first, last - first);
+String Trim(std::string_view text) {
+  std::size_t first = 0;
+  std::size_t last = text.size();
+  // Bytes of multi-byte characters are 0x80 and above, so only ASCII blanks and controls go.
+  while (first < last && static_cast<unsigned char>(text[first]) < 33) ++first;
+  while (last > first && static_cast<unsigned char>(text[last - 1]) < 33) --last;
+  return String(text.substr(first, last - first));
 }
 
-std::int32_t StrToInt(const QString& text) {
-  const auto fail = [&] { return EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(text)); };
-  qsizetype i = 0;
+std::int32_t StrToInt(std::string_view text) {
+  const auto fail = [&] { return EConvertError(Format("'%1' is not a valid integer value", {text})); };
+  std::size_t i = 0;
   bool negative = false;
-  if (i < text.size() && (text.at(i) == u'-' || text.at(i) == u'+')) {
-    negative = text.at(i) == u'-';
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+    negative = text[i] == '-';
     ++i;
   }
   if (i == text.size()) throw fail();
   std::int64_t value = 0;
   for (; i < text.size(); ++i) {
-    const char16_t c = text.at(i).unicode();
-    if (c < u'0' || c > u'9') throw fail();
-    value = value * 10 + (c - u'0');
+    const char c = text[i];
+    if (c < '0' || c > '9') throw fail();
+    value = value * 10 + (c - '0');
     if (value > std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1) throw fail();
   }
   if (negative) value = -value;
@@ -43,13 +44,30 @@ std::int32_t StrToInt(const QString& text) {
   return static_cast<std::int32_t>(value);
 }
 
-std::uint32_t RegisterWindowMessage(const QString& name) {
+std::uint32_t RegisterWindowMessage(std::string_view name) {
   // Registered messages live in 0xC000..0xFFFF on the original platform; keep that range so
   // they never collide with fixed message numbers.
-  static QHash<QString, std::uint32_t> registered;
-  auto it = registered.constFind(name);
-  if (it != registered.constEnd()) return *it;
+  static std::map<String, std::uint32_t, std::less<>> registered;
+  if (const auto it = registered.find(name); it != registered.end()) return it->second;
   const std::uint32_t number = 0xC000 + static_cast<std::uint32_t>(registered.size());
-  registered.insert(name, number);
+  registered.emplace(String(name), number);
   return number;
+}
+
+String Format(std::string_view pattern, std::initializer_list<std::string_view> args) {
+  String out;
+  out.reserve(pattern.size());
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    const char c = pattern[i];
+    if (c == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' && pattern[i + 1] <= '9') {
+      const std::size_t index = std::size_t(pattern[i + 1] - '1');
+      if (index < args.size()) {
+        out += *(args.begin() + index);
+        ++i;
+        continue;
+      }
+    }
+    out += c;
+  }
+  return out;
 }

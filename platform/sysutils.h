@@ -1,17 +1,20 @@
 #pragma once
 
-#include <QString>
 #include <cstdint>
+#include <initializer_list>
 #include <stdexcept>
+#include <string_view>
+
+#include "platform/strings.h"
 
 // The framework's exception: a message text that the application's error report shows.
 class Exception : public std::runtime_error {
  public:
-  explicit Exception(const QString& message) : std::runtime_error(message.toStdString()), FMessage(message) {}
-  const QString& Message() const { return FMessage; }
+  explicit Exception(const String& message) : std::runtime_error(message), FMessage(message) {}
+  const String& Message() const { return FMessage; }
 
  private:
-  QString FMessage;
+  String FMessage;
 };
 
 // A text that is not a number where one is needed.
@@ -32,11 +35,11 @@ class EOutOfResources : public Exception {
 void ReleaseFreeMemory();
 
 // Removes every leading and trailing character whose code is below 33.
-QString Trim(const QString& text);
+String Trim(std::string_view text);
 
 // Strict signed decimal conversion: an optional sign and digits, nothing else.
 // Throws EConvertError "'<text>' is not a valid integer value".
-std::int32_t StrToInt(const QString& text);
+std::int32_t StrToInt(std::string_view text);
 
 // A window message, shaped like the ones the original platform delivers.
 struct TMessage {
@@ -50,7 +53,10 @@ inline constexpr std::uint32_t WM_HOTKEY = 786;
 inline constexpr std::uint32_t WM_USER = 0x0400;
 
 // A message number unique in this process for `name`, the same for every call with it.
-std::uint32_t RegisterWindowMessage(const QString& name);
+std::uint32_t RegisterWindowMessage(std::string_view name);
+
+// `pattern` with %1 … %9 replaced by the arguments; a number without an argument stays as it is.
+String Format(std::string_view pattern, std::initializer_list<std::string_view> args);
 
 inline constexpr std::uint16_t LoWord(std::intptr_t v) { return static_cast<std::uint16_t>(v & 0xFFFF); }
 inline constexpr std::uint16_t HiWord(std::intptr_t v) { return static_cast<std::uint16_t>((v >> 16) & 0xFFFF); }

@@ -51,7 +51,8 @@ QFont DisplayFont(std::initializer_list<const char*> faces, int pixels) {
 
 QString UsageText() {
   QFile file(QStringLiteral(":/help.txt"));
-  if (!file.open(QIODevice::ReadOnly)) throw Exception(QStringLiteral("The usage text is missing from the program"));
+  if (!file.open(QIODevice::ReadOnly))
+    throw Exception(Str(QStringLiteral("The usage text is missing from the program")));
   QString text = QString::fromUtf8(file.readAll());
   // The file's last newline ends its last line; it does not start an empty one.
   if (text.endsWith(QLatin1Char('\n'))) text.chop(1);
@@ -136,7 +137,7 @@ class TOtherFormsBlocked : public QObject {
 }  // namespace
 
 int TFOption::ShowModal() {
-  if (isVisible()) throw Exception(QStringLiteral("Cannot make a visible window modal"));
+  if (isVisible()) throw Exception(Str(QStringLiteral("Cannot make a visible window modal")));
   const TOtherFormsBlocked blocked(this);
   // The window that had the keyboard gets it back: a window manager may give it to nobody when
   // the help closes, and a caption being typed on the surface must go on.

@@ -17,6 +17,7 @@
 #include "platform/image.h"
 #include "platform/qt/qtforms.h"
 #include "platform/qt/qtmenus.h"
+#include "platform/qt/qtraster.h"
 #include "platform/raster/pixelpool.h"
 #include "platform/screens.h"
 #include "platform/sysutils.h"
@@ -187,9 +188,9 @@ void TForm1::SetMenuImages(const TImageList& images) {
 }
 
 void TForm1::FormCreate() {
-  FActivateMsg = RegisterWindowMessage(QStringLiteral("KezOnlyOne"));
+  FActivateMsg = RegisterWindowMessage("KezOnlyOne");
   Application->HookMainWindow([this](TMessage& message) { return ActivateHook(message); }, this);
-  FHotKeyAtom = GlobalAddAtom(QStringLiteral("hot key"));
+  FHotKeyAtom = GlobalAddAtom("hot key");
   const bool registered = Application->Desktop().RegisterHotKey(
       FHotKeyAtom, MOD_CONTROL_KEY, VK_F1_KEY, [this](int id, unsigned modifiers, unsigned key) {
         TMessage message{WM_HOTKEY, static_cast<std::uintptr_t>(id),
@@ -284,7 +285,7 @@ void TForm1::StartDrawing() {
     // Nothing is frozen: the program stays idle, as it was, and says why.
     DisableWorkingMenu();
     SetMarkerControlsVisible(true);
-    ShowMessage(Application->DialogParent(), e.Message());
+    ShowMessage(Application->DialogParent(), QStr(e.Message()));
     return;
   }
   Application->ProcessMessages();

@@ -180,10 +180,10 @@ void TFCover::PrepareForShowing(int width, int height) {
     Application->Desktop().PrepareFirstFrame(internalWinId(), width, height);
   } catch (const std::bad_alloc&) {
     ReleaseForLackOfMemory();
-    throw EOutOfResources(ScreenTooLarge);
+    throw EOutOfResources(Str(ScreenTooLarge));
   } catch (const std::length_error&) {
     ReleaseForLackOfMemory();
-    throw EOutOfResources(ScreenTooLarge);
+    throw EOutOfResources(Str(ScreenTooLarge));
   }
 }
 

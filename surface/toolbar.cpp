@@ -4,6 +4,7 @@
 #include "platform/image.h"
 #include "platform/qt/qtforms.h"
 #include "platform/qt/qtmenus.h"
+#include "platform/qt/qtraster.h"
 #include "platform/sysutils.h"
 #include "shell/foption.h"
 #include "shell/form1.h"
@@ -159,7 +160,7 @@ void TFCover::BuildRegionMenu() {
 
 void TFCover::MElinewidthChange() {
   // An empty field fails the conversion; the previous width stays.
-  FPenWidth = StrToInt(Trim(MElinewidth->Text()));
+  FPenWidth = StrToInt(Trim(Str(MElinewidth->Text())));
 }
 
 void TFCover::CBColorChange() { FPenColor = CBColor->Selected(); }

@@ -14,6 +14,7 @@
 #include "platform/application.h"
 #include "platform/image.h"
 #include "platform/qt/qtmenus.h"
+#include "platform/qt/qtraster.h"
 #include "platform/sysutils.h"
 #include "shell/foption.h"
 #include "shell/form1.h"
@@ -263,9 +264,9 @@ TEST_F(StateTest, EscClosesOnlyWhileTheSurfaceItselfHasTheFocus) {
 TEST_F(StateTest, ActivationConsumesOnlyItsMessage) {
   StartWorking();
   QtAction(*Form1->NRect)->trigger();
-  TMessage other{RegisterWindowMessage(QStringLiteral("SomethingElse")), 0, 0, 0};
+  TMessage other{RegisterWindowMessage("SomethingElse"), 0, 0, 0};
   EXPECT_FALSE(Application->DeliverToMainWindow(other));
-  TMessage activation{RegisterWindowMessage(QStringLiteral("KezOnlyOne")), 0, 0, 0};
+  TMessage activation{RegisterWindowMessage("KezOnlyOne"), 0, 0, 0};
   EXPECT_TRUE(Application->DeliverToMainWindow(activation));
   EXPECT_TRUE(Form1->Working());
   EXPECT_TRUE(FCover->isVisible());
@@ -276,7 +277,7 @@ namespace {
 class TThrower : public QObject {
  public:
   bool event(QEvent* e) override {
-    if (e->type() == QEvent::User) throw Exception(QStringLiteral("Something went wrong"));
+    if (e->type() == QEvent::User) throw Exception(Str(QStringLiteral("Something went wrong")));
     if (e->type() == QEvent::User + 1) throw std::runtime_error("");
     return QObject::event(e);
   }
@@ -304,9 +305,11 @@ TEST_F(StateTest, AnExceptionInAHandlerIsShownAndTheLoopGoesOn) {
   EXPECT_EQ(title, QStringLiteral("Quilmar"));
 
   // A text ending in a character that sorts before '.' gets no full stop; an empty one stays empty.
-  EXPECT_EQ(TApplication::ExceptionText(QStringLiteral("file 'a'")), QStringLiteral("file 'a'"));
-  EXPECT_EQ(TApplication::ExceptionText(QStringLiteral("done.")), QStringLiteral("done."));
-  EXPECT_EQ(TApplication::ExceptionText(QString()), QString());
+  EXPECT_EQ(TApplication::ExceptionText("file 'a'"), "file 'a'");
+  EXPECT_EQ(TApplication::ExceptionText("done."), "done.");
+  EXPECT_EQ(TApplication::ExceptionText(""), "");
+  // A Chinese character sorts after it, as every character past ASCII does.
+  EXPECT_EQ(TApplication::ExceptionText("打开文件错误"), "打开文件错误.");
   AnswerNextModal(answer);
   QCoreApplication::postEvent(&thrower, new QEvent(static_cast<QEvent::Type>(QEvent::User + 1)));
   QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 2, 5000);

@@ -25,7 +25,10 @@ TEST(Allocations, FigureCallsAllocateNothingAfterOneWarmUpCall) {
       {"rectangle", [](TCanvas& c, const TCanvas&) { c.Rectangle(5, 5, 1915, 1075); }},
       {"ellipse", [](TCanvas& c, const TCanvas&) { c.Ellipse(5, 5, 1915, 1075); }},
       {"round rectangle", [](TCanvas& c, const TCanvas&) { c.RoundRect(5, 5, 1915, 1075, 477, 267); }},
-      {"diamond", [](TCanvas& c, const TCanvas&) { DrawFigure(c, {TKind::Diamond, 5, 5, 1915, 1075}); }},
+      {"diamond",
+       [](TCanvas& c, const TCanvas&) {
+         DrawFigure(c, {TKind::Diamond, 5, 5, 1915, 1075});
+       }},
       {"small ellipse", [](TCanvas& c, const TCanvas&) { c.Ellipse(100, 100, 104, 103); }},
       {"fill",
        [](TCanvas& c, const TCanvas&) {

@@ -448,7 +448,7 @@ TEST(BmpDecode, MalformedFilesAreRefusedForTheirReason) {
         fromFile ? LoadBitmapFromFile(bitmap, file.fileName()) : LoadBitmapFromMemory(bitmap, c.File);
         ADD_FAILURE() << "loaded" << (fromFile ? " from the file" : "");
       } catch (const Exception& e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("Bitmap image is not valid"));
+        EXPECT_EQ(e.Message(), "Bitmap image is not valid");
       }
       EXPECT_EQ(bitmap.Width(), 2);
       EXPECT_EQ(bitmap.Height(), 3);

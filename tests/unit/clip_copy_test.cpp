@@ -70,7 +70,8 @@ TEST(FillRect, HalfOpenInBrushColourWhateverThePenModeAReversedAxisMirroredAndEm
     s.Canvas.Pen.Mode = pmXor;
     s.Canvas.FillRect(c.Rect);
     const TPixels filled = Where(s.Bitmap, RedPixel);
-    EXPECT_EQ(BoundsOf(filled), c.Bounds) << c.Rect.Left << "," << c.Rect.Top << "," << c.Rect.Right << "," << c.Rect.Bottom;
+    EXPECT_EQ(BoundsOf(filled), c.Bounds)
+        << c.Rect.Left << "," << c.Rect.Top << "," << c.Rect.Right << "," << c.Rect.Bottom;
     EXPECT_EQ(filled.size(), std::size_t(c.Bounds[2] - c.Bounds[0] + 1) * std::size_t(c.Bounds[3] - c.Bounds[1] + 1));
   }
   TScene s(10, 10);

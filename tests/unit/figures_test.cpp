@@ -159,9 +159,21 @@ TEST(Ellipse, OutlineIsConnectedWithoutGapsAtEveryEccentricity) {
 
 TEST(Ellipse, OutlineIsAThinCurve) {
   // Box (10,10,50,40): 96 pixels, the top half row by row (the bottom half mirrors it).
-  const std::vector<std::vector<int>> top = {
-      {25, 26, 27, 28, 29, 30, 31, 32, 33, 34}, {21, 22, 23, 24, 35, 36, 37, 38}, {19, 20, 39, 40}, {17, 18, 41, 42},
-      {16, 43}, {15, 44}, {14, 45}, {13, 46}, {12, 47}, {11, 48}, {11, 48}, {11, 48}, {10, 49}, {10, 49}, {10, 49}};
+  const std::vector<std::vector<int>> top = {{25, 26, 27, 28, 29, 30, 31, 32, 33, 34},
+                                             {21, 22, 23, 24, 35, 36, 37, 38},
+                                             {19, 20, 39, 40},
+                                             {17, 18, 41, 42},
+                                             {16, 43},
+                                             {15, 44},
+                                             {14, 45},
+                                             {13, 46},
+                                             {12, 47},
+                                             {11, 48},
+                                             {11, 48},
+                                             {11, 48},
+                                             {10, 49},
+                                             {10, 49},
+                                             {10, 49}};
   TPixels expected;
   for (int i = 0; i < 15; ++i)
     for (int x : top[i]) expected.insert({x, 10 + i}), expected.insert({x, 39 - i});
@@ -197,7 +209,8 @@ TEST(Ellipse, EverySizeIsSymmetricAndThin) {
       TPixels shape = pen;
       shape.insert(brush.begin(), brush.end());
       const auto edge = [&](int x, int y) {
-        return !shape.count({x - 1, y}) || !shape.count({x + 1, y}) || !shape.count({x, y - 1}) || !shape.count({x, y + 1});
+        return !shape.count({x - 1, y}) || !shape.count({x + 1, y}) || !shape.count({x, y - 1}) ||
+               !shape.count({x, y + 1});
       };
       for (auto [x, y] : pen) ASSERT_TRUE(edge(x, y) || (w <= 4 && h <= 4)) << size << " " << x << "," << y;
       for (auto [x, y] : brush) ASSERT_FALSE(edge(x, y)) << size;
@@ -237,7 +250,8 @@ TEST(RoundRect, CornersFollowTheThinCurve) {
     std::vector<int> Lefts;
   } cases[] = {{12, 8, {3, 2, 1, 0}}, {20, 6, {5, 2, 0}}};
   for (const auto& c : cases)
-    for (const TFigure& f : {TFigure{TKind::Ellipse, 4, 4, 4 + c.CornerW, 4 + c.CornerH}, TFigure{TKind::Rect, 4, 4, 44, 34}}) {
+    for (const TFigure& f :
+         {TFigure{TKind::Ellipse, 4, 4, 4 + c.CornerW, 4 + c.CornerH}, TFigure{TKind::Rect, 4, 4, 44, 34}}) {
       TScene s(60, 50);
       if (f.Kind == TKind::Ellipse)
         DrawFigure(s.Canvas, f);

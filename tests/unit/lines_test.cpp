@@ -144,7 +144,7 @@ TEST(Lines, LevelAndUprightWideLinesAreThePenDiscSweptAlongTheirPixelsEndInclude
 TEST(Lines, SlantedWideLineIsABandWithRoundCaps) {
   // (10,10) -> (50,30) at width 3: rows of 8 where a dragged disc would give 6; 165 pixels.
   TPixels expected;
-  const int rows[][3] = {{9, 10, 12},  {10, 9, 14},  {11, 9, 16},  {29, 45, 50}, {30, 47, 51}, {31, 50, 50}};
+  const int rows[][3] = {{9, 10, 12}, {10, 9, 14}, {11, 9, 16}, {29, 45, 50}, {30, 47, 51}, {31, 50, 50}};
   for (const auto& r : rows)
     for (int x = r[1]; x <= r[2]; ++x) expected.insert({x, r[0]});
   for (int y = 12; y <= 28; ++y)

@@ -64,7 +64,7 @@ std::string Failure(F action) {
   try {
     action();
   } catch (const Exception& e) {
-    return e.Message().toStdString();
+    return e.Message();
   }
   return "(no exception)";
 }

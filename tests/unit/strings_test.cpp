@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "platform/sysutils.h"
+
 namespace {
 
 std::vector<char32_t> Points(std::string_view text) {
@@ -47,4 +49,24 @@ TEST(Strings, LastCodePointGoesWholeAndUtf16RoundTrips) {
   // Lone surrogates from a careless peer become the replacement character, not bad UTF-8.
   EXPECT_EQ(Utf8Of(std::u16string{u'a', char16_t(0xD800), u'b', char16_t(0xDC00)}), "a\uFFFDb\uFFFD");
   EXPECT_EQ(Utf16Of("a\xff"), u"a\uFFFD");
+}
+
+TEST(SysUtils, StrToIntTakesASignAndDigitsOnlyWithinThirtyTwoBitsAndFormatFillsItsPlaces) {
+  EXPECT_EQ(StrToInt("42"), 42);
+  EXPECT_EQ(StrToInt("+7"), 7);
+  EXPECT_EQ(StrToInt("-2147483648"), INT32_MIN);
+  EXPECT_EQ(StrToInt("2147483647"), INT32_MAX);
+  for (const char* bad : {"", "-", "2147483648", "-2147483649", " 3", "3 ", "1e3", "９"}) {
+    try {
+      StrToInt(bad);
+      ADD_FAILURE() << bad;
+    } catch (const EConvertError& e) {
+      EXPECT_EQ(e.Message(), "'" + std::string(bad) + "' is not a valid integer value");
+    }
+  }
+  EXPECT_EQ(Trim("\t 3 \n"), "3");
+  EXPECT_EQ(Trim(" 你好 "), "你好");
+  EXPECT_EQ(Format("Cannot open file \"%1\". %2", {"a.bmp", "No such file"}),
+            "Cannot open file \"a.bmp\". No such file");
+  EXPECT_EQ(Format("%2%1%3 100%", {"a", "b"}), "ba%3 100%");
 }
