@@ -3,12 +3,13 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
-class QLocalServer;
-class QLocalSocket;
 class QLockFile;
+class QSocketNotifier;
 class TWin32InstanceMutex;
 class TWin32MessageWindow;
 
@@ -58,13 +59,17 @@ class TActivationListener : public QObject {
   std::function<void(const QString&)> FHandler;
   bool FQueued = false;
 #else
+  struct TClient;
   void Accept();
-  void Finish(QLocalSocket* socket);
-  void Drop(QLocalSocket* socket);
+  void Read(std::uint64_t serial);
+  void Finish(TClient& client);
+  void Drop(std::uint64_t serial);
 
-  QLocalServer* FServer;
+  int FListener = -1;
+  QSocketNotifier* FAccepting = nullptr;
   std::function<void(const QString&)> FHandler;
-  QList<QLocalSocket*> FClients;  // oldest first
+  std::vector<std::unique_ptr<TClient> > FClients;  // oldest first
+  std::uint64_t FNextSerial = 1;
   QStringList FQueued;
 #endif
 };
