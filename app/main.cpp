@@ -6,6 +6,7 @@
 #include "platform/instance.h"
 #include "platform/qt/qtraster.h"
 #include "platform/screens.h"
+#include "platform/sysutils.h"
 #include "shell/form1.h"
 #include "shell/forms.h"
 #include "surface/fcover.h"
@@ -19,7 +20,7 @@ const QString ActivationMessage = QStringLiteral("KezOnlyOne");
 // Ctrl+F1 is as quick as the later ones: the capture's shared memory, the two screen-sized
 // layers (the background on that shared memory where there is one) and the surface's native
 // window, given its geometry first, and the caption faces. Nothing more stays resident: a
-// snapshot or save buffer is made when a dialog needs one.
+// snapshot or save buffer is made when a dialog needs one, and the font files' pages are let go.
 void PrepareFirstFreeze() {
   // The screen the pointer is on now is the likeliest to be frozen first.
   QScreen* screen = ScreenUnderPointer();
@@ -32,6 +33,9 @@ void PrepareFirstFreeze() {
   }
   FCover->winId();
   FCover->WarmUpCaptions();
+  // The faces are loaded and measured; the pages of their files that this read are not needed
+  // again while idle.
+  ReleaseMappedDataPages();
 }
 
 }  // namespace

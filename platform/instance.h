@@ -1,14 +1,16 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
-class QLocalServer;
-class QLocalSocket;
 class QLockFile;
+class QSocketNotifier;
 
 // The one-copy-per-desktop rule. Acquire tests for a running copy and takes the lock in one
 // atomic step, before the application object exists.
@@ -46,12 +48,17 @@ class TActivationListener : public QObject {
   ~TActivationListener() override;
 
  private:
+  struct TClient;
   void Accept();
-  void Finish(QLocalSocket* socket);
-  void Drop(QLocalSocket* socket);
+  void Read(std::uint64_t serial);
+  void Finish(TClient& client);
+  void Drop(std::uint64_t serial);
 
-  QLocalServer* FServer;
+  int FListener = -1;
+  QByteArray FSocketPath;
+  QSocketNotifier* FAccepting = nullptr;
   std::function<void(const QString&)> FHandler;
-  QList<QLocalSocket*> FClients;  // oldest first
+  std::vector<std::unique_ptr<TClient> > FClients;  // oldest first
+  std::uint64_t FNextSerial = 1;
   QStringList FQueued;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <stdexcept>
@@ -33,6 +34,12 @@ class EOutOfResources : public Exception {
 // Gives the memory the C heap holds freed but unreturned back to the system, where the
 // heap allows it.
 void ReleaseFreeMemory();
+
+// Lets go of the pages of data files mapped for reading (font files, the font configuration's
+// caches, locale tables) that the process holds resident; they are clean, and a later read maps
+// them again from the system's file cache. Program and library images are left alone. Returns
+// the bytes let go (0 where the system has no such mappings to read).
+std::size_t ReleaseMappedDataPages();
 
 // Removes every leading and trailing character whose code is below 33.
 String Trim(std::string_view text);

@@ -324,11 +324,12 @@ void TForm1::StopDrawing() {
       }
       FCover->winId();
       // A resident program keeps while idle only what the next showing needs: the pool keeps
-      // two screen-sized blocks (the snapshot under a dialog and a save buffer), and the heap
-      // gives back what the showing freed. Otherwise both would keep the most a session ever
-      // had at once, and grow with each new size of picture or region over the day.
+      // two screen-sized blocks (the snapshot under a dialog and a save buffer), the heap
+      // gives back what the showing freed, and the font files' pages the captions read go. Otherwise both would keep
+      // the most a session ever had at once, and grow with each new size of picture or region over the day.
       TPixelPool::Trim(IdlePoolBlocks);
       ReleaseFreeMemory();
+      ReleaseMappedDataPages();
     });
   });
 }

@@ -9,11 +9,11 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QLockFile>
+#include <QSocketNotifier>
 #include <QSysInfo>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -69,7 +69,8 @@ struct TPlace {
 std::vector<TPlace> Places() {
   std::vector<TPlace> places;
   const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-  if (!runtime.isEmpty() && PrivateFolder(runtime, /*followLink=*/true, /*tighten=*/false)) places.push_back({runtime, {}, true});
+  if (!runtime.isEmpty() && PrivateFolder(runtime, /*followLink=*/true, /*tighten=*/false))
+    places.push_back({runtime, {}, true});
   const QString user = QString::number(geteuid());
   places.push_back({QDir::tempPath() + QStringLiteral("/quilmar-") + user, {}});
   const QString home = qEnvironmentVariable("HOME");
@@ -168,8 +169,8 @@ std::unique_ptr<TInstanceLock> TInstanceLock::Acquire(const QString& name) {
   return std::unique_ptr<TInstanceLock>(new TInstanceLock(nullptr));
 }
 
-// Plain sockets, not QLocalSocket: the second copy sends before any application object
-// exists. QLocalServer listens on this very path, so the two speak the same stream.
+// Plain sockets on both sides: the second copy sends before any application object exists, and
+// the toolkit's network module would cost the resident copy a dozen libraries for one socket.
 bool SendActivation(const QString& name, const QString& message) {
   const QByteArray path = QFile::encodeName(InstancePath(name, ".socket"));
   sockaddr_un address{};
@@ -188,49 +189,108 @@ bool SendActivation(const QString& name, const QString& message) {
   }
 }
 
+struct TActivationListener::TClient {
+  std::uint64_t Serial = 0;
+  int Fd = -1;
+  QSocketNotifier* Notifier = nullptr;
+  QByteArray Data;
+};
+
+namespace {
+
+bool FillAddress(const QString& path, sockaddr_un& address) {
+  const QByteArray native = QFile::encodeName(path);
+  address = sockaddr_un{};
+  address.sun_family = AF_UNIX;
+  if (native.isEmpty() || native.size() >= qsizetype(sizeof(address.sun_path))) return false;
+  std::memcpy(address.sun_path, native.constData(), native.size());
+  return true;
+}
+
+}  // namespace
+
 TActivationListener::TActivationListener(const QString& name, std::function<void(const QString&)> handler,
                                          QObject* parent)
-    : QObject(parent), FServer(new QLocalServer(this)), FHandler(std::move(handler)) {
-  const QString path = InstancePath(name, ".socket");
-  if (path.isEmpty()) return;  // no private folder: a second start cannot reach us anyway
-  // Only the holder of the instance lock listens, so a socket file already there is a dead
-  // copy's leftover.
-  QLocalServer::removeServer(path);
-  FServer->setSocketOptions(QLocalServer::UserAccessOption);
-  if (!FServer->listen(path)) {
-    qWarning("Activation requests cannot be received: %s", qPrintable(FServer->errorString()));
+    : QObject(parent), FHandler(std::move(handler)) {
+  sockaddr_un address{};
+  // No private folder: a second start cannot reach us anyway.
+  if (!FillAddress(InstancePath(name, ".socket"), address)) return;
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    qWarning("Activation requests cannot be received: %s", std::strerror(errno));
     return;
   }
-  connect(FServer, &QLocalServer::newConnection, this, &TActivationListener::Accept);
+  // Only the holder of the instance lock listens, so a socket file already there is a dead
+  // copy's leftover.
+  unlink(address.sun_path);
+  if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
+      chmod(address.sun_path, 0700) != 0 || listen(fd, MaxClients) != 0) {
+    qWarning("Activation requests cannot be received: %s", std::strerror(errno));
+    close(fd);
+    return;
+  }
+  FListener = fd;
+  FSocketPath = address.sun_path;
+  FAccepting = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+  connect(FAccepting, &QSocketNotifier::activated, this, &TActivationListener::Accept);
 }
 
-TActivationListener::~TActivationListener() = default;
-
-void TActivationListener::Accept() {
-  while (QLocalSocket* socket = FServer->nextPendingConnection()) {
-    // The folder already keeps other users out; the peer's own word is checked as well.
-    if (!SameUser(socket->socketDescriptor())) {
-      socket->abort();
-      socket->deleteLater();
-      continue;
-    }
-    if (FClients.size() >= MaxClients) Drop(FClients.front());
-    FClients.append(socket);
-    // Qt stops reading once this much waits, so a client that sends on and on is dropped at
-    // the limit instead of filling memory.
-    socket->setReadBufferSize(MaxMessageBytes + 1);
-    connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-      if (socket->bytesAvailable() > MaxMessageBytes) Drop(socket);
-    });
-    connect(socket, &QLocalSocket::readChannelFinished, this, [this, socket] { Finish(socket); });
-    QTimer::singleShot(ClientPatienceMs, socket, [this, socket] { Drop(socket); });
+TActivationListener::~TActivationListener() {
+  while (!FClients.empty()) Drop(FClients.front()->Serial);
+  if (FListener >= 0) {
+    delete FAccepting;
+    close(FListener);
+    // The next copy finds the folder as a first start leaves it.
+    unlink(FSocketPath.constData());
   }
 }
 
-void TActivationListener::Finish(QLocalSocket* socket) {
-  if (!FClients.contains(socket)) return;
-  const QByteArray data = socket->readAll();
-  Drop(socket);
+void TActivationListener::Accept() {
+  for (;;) {
+    const int fd = accept4(FListener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) {
+      if (errno == EINTR) continue;
+      return;  // none waiting (or out of descriptors: the next request tries again)
+    }
+    // The folder already keeps other users out; the peer's own word is checked as well.
+    if (!SameUser(fd)) {
+      close(fd);
+      continue;
+    }
+    if (FClients.size() >= std::size_t(MaxClients)) Drop(FClients.front()->Serial);
+    auto client = std::make_unique<TClient>();
+    const std::uint64_t serial = FNextSerial++;
+    client->Serial = serial;
+    client->Fd = fd;
+    client->Notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(client->Notifier, &QSocketNotifier::activated, this, [this, serial] { Read(serial); });
+    // Gone with the notifier: a client dropped earlier is not dropped twice.
+    QTimer::singleShot(ClientPatienceMs, client->Notifier, [this, serial] { Drop(serial); });
+    FClients.push_back(std::move(client));
+  }
+}
+
+void TActivationListener::Read(std::uint64_t serial) {
+  const auto found =
+      std::find_if(FClients.begin(), FClients.end(), [serial](const auto& c) { return c->Serial == serial; });
+  if (found == FClients.end()) return;
+  TClient& client = **found;
+  char buffer[1024];
+  for (;;) {
+    const ssize_t n = recv(client.Fd, buffer, sizeof buffer, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;  // the rest comes later
+    if (n == 0) return Finish(client);
+    // A client that sends more than any message of ours is dropped at the limit instead of
+    // filling memory; so is one whose connection failed.
+    if (n < 0 || client.Data.size() + n > MaxMessageBytes) return Drop(serial);
+    client.Data.append(buffer, n);
+  }
+}
+
+void TActivationListener::Finish(TClient& client) {
+  const QByteArray data = client.Data;
+  Drop(client.Serial);
   if (data.isEmpty() || data.size() > MaxMessageBytes) return;
   const QString message = QString::fromUtf8(data);
   // A flood of requests is handled as one: the same message waits once for the GUI thread.
@@ -242,9 +302,16 @@ void TActivationListener::Finish(QLocalSocket* socket) {
   });
 }
 
-void TActivationListener::Drop(QLocalSocket* socket) {
-  if (!FClients.removeOne(socket)) return;
-  socket->disconnect(this);
-  socket->abort();
-  socket->deleteLater();
+void TActivationListener::Drop(std::uint64_t serial) {
+  const auto found =
+      std::find_if(FClients.begin(), FClients.end(), [serial](const auto& c) { return c->Serial == serial; });
+  if (found == FClients.end()) return;
+  const std::unique_ptr<TClient> client = std::move(*found);
+  FClients.erase(found);
+  // Dropped from its own signal, perhaps: the notifier goes once that has returned, and watches
+  // nothing meanwhile, so the descriptor can be closed now.
+  client->Notifier->setEnabled(false);
+  client->Notifier->disconnect(this);
+  client->Notifier->deleteLater();
+  close(client->Fd);
 }
