@@ -8,9 +8,14 @@
 if(NOT DEFINED ROOT)
   message(FATAL_ERROR "ROOT is not set")
 endif()
-# The layers already free of any toolkit; every one of them stays so.
+# The layers (folders, or single files of a layer on its way) already free of any toolkit; every
+# one of them stays so.
 if(NOT DEFINED FOLDERS)
-  set(FOLDERS platform/raster)
+  set(FOLDERS
+      platform/raster
+      platform/strings.h platform/strings.cpp platform/sysutils.h platform/sysutils.cpp
+      platform/formreader.h platform/formreader.cpp platform/formresources.h
+      platform/menus.h platform/menus.cpp)
 endif()
 
 # <QWidget>, <QtCore/qstring.h>, <qpa/...>, <windows.h> and the rest of the Win32 API, <xcb/...>,
@@ -58,7 +63,14 @@ endfunction()
 set(failures "")
 set(checked 0)
 foreach(folder IN LISTS FOLDERS)
-  file(GLOB_RECURSE sources RELATIVE "${ROOT}" "${ROOT}/${folder}/*.cpp" "${ROOT}/${folder}/*.h")
+  if(NOT IS_DIRECTORY "${ROOT}/${folder}")
+    if(NOT EXISTS "${ROOT}/${folder}")
+      message(FATAL_ERROR "${folder} is not in ${ROOT}")
+    endif()
+    set(sources "${folder}")
+  else()
+    file(GLOB_RECURSE sources RELATIVE "${ROOT}" "${ROOT}/${folder}/*.cpp" "${ROOT}/${folder}/*.h")
+  endif()
   foreach(source IN LISTS sources)
     math(EXPR checked "${checked} + 1")
     find_toolkit("${source}" chain)
@@ -68,9 +80,10 @@ foreach(folder IN LISTS FOLDERS)
   endforeach()
 endforeach()
 if(checked EQUAL 0)
-  message(FATAL_ERROR "no sources found under ${FOLDERS} in ${ROOT}")
+  message(FATAL_ERROR "no sources found in ${FOLDERS} under ${ROOT}")
 endif()
 if(failures)
   message(FATAL_ERROR "These files reach a toolkit or window-system header:\n${failures}")
 endif()
-message(STATUS "${checked} files under ${FOLDERS} reach no toolkit header")
+list(JOIN FOLDERS ", " checkedNames)
+message(STATUS "${checked} files of ${checkedNames} reach no toolkit header")

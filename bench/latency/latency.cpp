@@ -313,7 +313,7 @@ struct TTarget {
 };
 
 struct TRows {
-  TStats Shown, Complete, Gone, FirstShown, FirstComplete, SecondStart, IdleCpu, IdleRss;
+  TStats Shown, Complete, Gone, FirstShown, FirstComplete, SecondStart, IdleCpu, IdleRss, StartUp;
 };
 
 class TBench {
@@ -329,6 +329,7 @@ class TBench {
     for (int run = 0; run < FRuns; ++run) {
       const pid_t pid = Start(target);
       if (pid < 0) break;
+      rows.StartUp.Add(FStartedS);
       const TScreenProbe::TFreeze first = Freeze();
       if (first.Picture) rows.FirstShown.Add(*first.Picture);
       if (first.Complete) rows.FirstComplete.Add(*first.Complete);
@@ -364,6 +365,7 @@ class TBench {
     int out = -1;
     std::vector<std::string> argv{target.Path};
     argv.insert(argv.end(), target.Arguments.begin(), target.Arguments.end());
+    const double spawned = Now();
     const pid_t pid = Spawn(argv, target.IsFloor ? &out : nullptr);
     if (pid < 0) return pid;
     bool ready = false;
@@ -375,9 +377,10 @@ class TBench {
     } else {
       while (!ready && Now() < deadline) {
         ready = FProbe.HasWindow(pid, "KEZ");
-        if (!ready) usleep(20000);
+        if (!ready) usleep(5000);
       }
     }
+    FStartedS = Now() - spawned;
     if (!ready) {
       std::fprintf(stderr, "%s did not become ready\n", target.Path.c_str());
       Stop(pid);
@@ -443,6 +446,7 @@ class TBench {
   TScreenProbe& FProbe;
   int FRuns;
   double FIdleSeconds;
+  double FStartedS = 0;  // spawn to ready, of the last Start
 };
 
 void PrintRow(const char* name, const TStats& app, const TStats& floor, double scale, const char* unit) {
@@ -485,6 +489,7 @@ void PrintTable(const char* title, const TScreenProbe& probe, int runs, double i
   PrintRow("hot key -> surface gone", appRows.Gone, floorRows.Gone, 1e3, "ms");
   PrintRow("first freeze after start", appRows.FirstShown, floorRows.FirstShown, 1e3, "ms");
   PrintRow("first complete freeze", appRows.FirstComplete, floorRows.FirstComplete, 1e3, "ms");
+  PrintRow("start -> marker shown", appRows.StartUp, floorRows.StartUp, 1e3, "ms");
   PrintRow("second start -> exit", appRows.SecondStart, {}, 1e3, "ms");
   PrintRow("idle CPU over the idle time", appRows.IdleCpu, floorRows.IdleCpu, 1, "s");
   PrintRow("idle RSS", appRows.IdleRss, floorRows.IdleRss, 1.0 / (1 << 20), "MB");
