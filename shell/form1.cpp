@@ -31,6 +31,8 @@ namespace {
 
 // Screen-sized blocks the pixel pool keeps while idle (see StopDrawing).
 constexpr int IdlePoolBlocks = 2;
+// How long after the return to idle the mapped data pages are let go (see StopDrawing).
+constexpr int IdleReleaseDelayMs = 3000;
 
 // Closes the pop-up menus that are open; true when there was one.
 bool CloseOpenMenus() {
@@ -325,11 +327,16 @@ void TForm1::StopDrawing() {
       FCover->winId();
       // A resident program keeps while idle only what the next showing needs: the pool keeps
       // two screen-sized blocks (the snapshot under a dialog and a save buffer), the heap
-      // gives back what the showing freed, and the font files' pages the captions read go. Otherwise both would keep
-      // the most a session ever had at once, and grow with each new size of picture or region over the day.
+      // gives back what the showing freed, and the font files' pages the captions read go.
+      // Otherwise it would keep the most a session ever had at once, and grow with each new
+      // size of picture or region over the day.
       TPixelPool::Trim(IdlePoolBlocks);
       ReleaseFreeMemory();
-      ReleaseMappedDataPages();
+      // Finding those pages reads the process's whole memory map (20-60 ms): done once the
+      // desktop has been back a while, so that a Ctrl+F1 pressed again at once never waits.
+      QTimer::singleShot(IdleReleaseDelayMs, FCover, [] {
+        if (!FCover->isVisible()) ReleaseMappedDataPages();
+      });
     });
   });
 }
