@@ -9,24 +9,6 @@ namespace {
 bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
 bool IsIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
 
-void AppendCodePoint(String& out, std::uint32_t c) {
-  if (c < 0x80) {
-    out += char(c);
-  } else if (c < 0x800) {
-    out += char(0xC0 | (c >> 6));
-    out += char(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += char(0xE0 | (c >> 12));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  } else {
-    out += char(0xF0 | (c >> 18));
-    out += char(0x80 | ((c >> 12) & 0x3F));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  }
-}
-
 class TParser {
  public:
   TParser(std::string_view form, std::string_view text) : FForm(form), FText(text) {}
@@ -200,7 +182,7 @@ class TParser {
         const auto read = std::from_chars(FText.data() + start, FText.data() + FAt, code);
         if (start == FAt || read.ec != std::errc() || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
           Fail("a character code in " + property + " is not a character");
-        AppendCodePoint(text, code);
+        AppendUtf8(text, code);
       } else {
         break;
       }

@@ -4,7 +4,9 @@ namespace {
 
 constexpr char32_t Replacement = 0xFFFD;
 
-void Append(String& out, char32_t c) {
+}  // namespace
+
+void AppendUtf8(String& out, char32_t c) {
   if (c < 0x80) {
     out += char(c);
   } else if (c < 0x800) {
@@ -21,8 +23,6 @@ void Append(String& out, char32_t c) {
     out += char(0x80 | (c & 0x3F));
   }
 }
-
-}  // namespace
 
 void TCodePoints::iterator::Decode() {
   FLength = 0;
@@ -93,7 +93,7 @@ String Utf8Of(std::u16string_view text) {
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = Replacement;
     }
-    Append(out, c);
+    AppendUtf8(out, c);
   }
   return out;
 }

@@ -41,6 +41,9 @@ class TCodePoints {
   std::string_view FText;
 };
 
+// Appends code point `c` to `out` in UTF-8.
+void AppendUtf8(String& out, char32_t c);
+
 // The text without its last code point (empty stays empty).
 String WithoutLastCodePoint(std::string_view text);
 
