@@ -57,8 +57,10 @@ class TBuild {
     std::vector<std::unique_ptr<TComponent>> Owned;
   };
   THolder& Owner() {
-    if (FHolder == nullptr) FHolder = new THolder;
-    FHolder->setParent(FForm);
+    if (FHolder == nullptr) {
+      FHolder = new THolder;
+      FHolder->setParent(FForm);
+    }
     return *FHolder;
   }
 
