@@ -2,6 +2,7 @@
 
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <time.h>
 #include <unistd.h>
@@ -182,6 +183,10 @@ bool SendActivation(const QString& name, const QString& message) {
   for (;;) {
     TFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (fd.Get() < 0) return false;
+    // A running copy that is hung with its queue of connections full would hold a blocking
+    // connect or write for ever; the second start gives up after the same patience instead.
+    const timeval patience{ConnectPatienceMs / 1000, (ConnectPatienceMs % 1000) * 1000};
+    setsockopt(fd.Get(), SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
     if (connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0)
       return WriteAll(fd.Get(), message.toUtf8());
     if (MonotonicMs() >= deadline) return false;
