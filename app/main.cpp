@@ -35,7 +35,7 @@ void PrepareFirstFreeze() {
   FCover->WarmUpCaptions();
   // The faces are loaded and measured; the pages of their files that this read are not needed
   // again while idle.
-  ReleaseMappedDataPages();
+  Form1->ReleaseIdlePagesLater();
 }
 
 }  // namespace

@@ -60,13 +60,6 @@ void TCodePoints::iterator::Decode() {
   FValue = value;
 }
 
-String WithoutLastCodePoint(std::string_view text) {
-  std::size_t last = 0;
-  const TCodePoints points(text);
-  for (auto it = points.begin(); it != points.end(); ++it) last = it.Offset();
-  return String(text.substr(0, last));
-}
-
 std::u16string Utf16Of(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());

@@ -44,9 +44,6 @@ class TCodePoints {
 // Appends code point `c` to `out` in UTF-8.
 void AppendUtf8(String& out, char32_t c);
 
-// The text without its last code point (empty stays empty).
-String WithoutLastCodePoint(std::string_view text);
-
 // UTF-8 to UTF-16 and back, for the widgetsets' seams; malformed input becomes U+FFFD.
 std::u16string Utf16Of(std::string_view text);
 String Utf8Of(std::u16string_view text);

@@ -31,7 +31,7 @@ namespace {
 
 // Screen-sized blocks the pixel pool keeps while idle (see StopDrawing).
 constexpr int IdlePoolBlocks = 2;
-// How long after the return to idle the mapped data pages are let go (see StopDrawing).
+// How long after start-up or the return to idle the mapped data pages are let go.
 constexpr int IdleReleaseDelayMs = 3000;
 
 // Closes the pop-up menus that are open; true when there was one.
@@ -267,6 +267,14 @@ void TForm1::WMTrayIcon(TMessage& message) {
 
 bool TForm1::Working() const { return !Nstart->Enabled(); }
 
+void TForm1::ReleaseIdlePagesLater() {
+  // Finding those pages reads the process's whole memory map (20-60 ms): done once the desktop
+  // has been idle a while, so that a Ctrl+F1 pressed at once never waits for it.
+  QTimer::singleShot(IdleReleaseDelayMs, this, [this] {
+    if (!Working()) ReleaseMappedDataPages();
+  });
+}
+
 void TForm1::SetMarkerControlsVisible(bool visible) {
   for (QWidget* control : {static_cast<QWidget*>(Bup), static_cast<QWidget*>(Bdown), static_cast<QWidget*>(Bleft),
                            static_cast<QWidget*>(Bright), static_cast<QWidget*>(Bplay), static_cast<QWidget*>(Image1)})
@@ -332,11 +340,7 @@ void TForm1::StopDrawing() {
       // size of picture or region over the day.
       TPixelPool::Trim(IdlePoolBlocks);
       ReleaseFreeMemory();
-      // Finding those pages reads the process's whole memory map (20-60 ms): done once the
-      // desktop has been back a while, so that a Ctrl+F1 pressed again at once never waits.
-      QTimer::singleShot(IdleReleaseDelayMs, FCover, [] {
-        if (!FCover->isVisible()) ReleaseMappedDataPages();
-      });
+      Form1->ReleaseIdlePagesLater();
     });
   });
 }

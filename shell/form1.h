@@ -105,6 +105,8 @@ class TForm1 : public QWidget {
   void SetMenuImages(const TImageList& images);
 
   bool Working() const;
+  // Lets the pages of the data files read so far go a while from now, if still idle then.
+  void ReleaseIdlePagesLater();
 
  protected:
   void showEvent(QShowEvent* event) override;
