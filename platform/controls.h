@@ -1,8 +1,13 @@
 #pragma once
 
-#include <QCursor>
-#include <QFlags>
-#include <Qt>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/classes.h"
+#include "platform/raster/engines.h"
+#include "platform/raster/rect.h"
+#include "platform/strings.h"
 
 enum TMouseButton { mbLeft = 0, mbRight = 1, mbMiddle = 2 };
 
@@ -16,24 +21,81 @@ enum TShiftFlag : unsigned {
 };
 using TShiftState = unsigned;
 
-TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons);
-// False for buttons the program does not know (back, forward, ...).
-bool MouseButtonOf(Qt::MouseButton qtButton, TMouseButton& button);
-
 using TCursor = int;
 inline constexpr TCursor crDefault = 0;
+// An arrow with a small rectangle below its tail, hot spot at the arrow's tip.
 inline constexpr TCursor crDrag = -12;
 
-// The shape of a cursor identifier: crDrag is an arrow with a small rectangle below its tail,
-// hot spot at the arrow's tip.
-QCursor CursorOf(TCursor cursor);
-
-// Virtual-key codes used by the key handlers.
+// Virtual-key codes used by the key handlers; letters and digits are their upper-case character.
 inline constexpr int VK_BACK = 8;
 inline constexpr int VK_RETURN = 13;
 inline constexpr int VK_ESCAPE = 27;
 inline constexpr int VK_UP = 38;
 inline constexpr int VK_DOWN = 40;
-// The virtual-key code of a Qt key (letters and digits as their upper-case character), 0 when
-// it has none.
-int VirtualKeyOf(int qtKey);
+
+class TControl;
+
+// The widgetset's side of a control: its native object, placed in its parent in the widgetset's
+// logical pixels. A widgetset implements what its native control can show; the defaults ignore
+// what a kind of control has no use for.
+class TWSControl {
+ public:
+  virtual ~TWSControl() = default;
+  virtual TRect BoundsRect() const = 0;
+  virtual void SetBounds(const TRect& bounds) = 0;
+  // The control's own visibility; it shows when its parents do too.
+  virtual bool Visible() const = 0;
+  virtual void SetVisible(bool visible) = 0;
+  virtual bool Enabled() const = 0;
+  virtual void SetEnabled(bool enabled) = 0;
+  virtual void SetHint(const String& hint) = 0;
+  virtual void SetFocus() = 0;
+  virtual bool Focused() const = 0;
+  // The caption or text the control shows.
+  virtual void SetText(const String& text) { (void)text; }
+  // `font.Size` in points, or with `pixels` > 0 that many pixels high.
+  virtual void SetFont(const TFont& font, int pixels) {
+    (void)font;
+    (void)pixels;
+  }
+  // Button-like controls: held down (a checked tool button).
+  virtual bool Down() const { return false; }
+  virtual void SetDown(bool down) { (void)down; }
+};
+
+// A control on a form: the framework keeps what the program relies on (text, enabling, events),
+// the widgetset the native object (Handle()).
+class TControl : public TComponent {
+ public:
+  TControl(String name, TControl* parent);
+  ~TControl() override;
+
+  TControl* Parent() const { return FParent; }
+  TWSControl& Handle() const { return *FHandle; }
+
+  // Place and size in the parent, in the widgetset's logical pixels.
+  TRect BoundsRect() const { return FHandle->BoundsRect(); }
+  int Left() const { return BoundsRect().Left; }
+  int Top() const { return BoundsRect().Top; }
+  void SetBounds(int left, int top, int width, int height);
+  void Move(int left, int top);
+
+  bool Visible() const { return FHandle->Visible(); }
+  void SetVisible(bool visible) { FHandle->SetVisible(visible); }
+  bool Enabled() const { return FHandle->Enabled(); }
+  void SetEnabled(bool enabled) { FHandle->SetEnabled(enabled); }
+  const String& Hint() const { return FHint; }
+  void SetHint(const String& hint);
+  void SetFocus() { FHandle->SetFocus(); }
+  bool Focused() const { return FHandle->Focused(); }
+  void SetFont(const TFont& font, int pixels = 0) { FHandle->SetFont(font, pixels); }
+
+ protected:
+  // Each kind of control makes its native object in its constructor.
+  void SetHandle(std::unique_ptr<TWSControl> handle) { FHandle = std::move(handle); }
+
+ private:
+  TControl* FParent;
+  std::unique_ptr<TWSControl> FHandle;
+  String FHint;
+};

@@ -10,6 +10,7 @@
 #include <QPolygon>
 #include <algorithm>
 
+#include "platform/qt/qtcontrols.h"
 #include "platform/qt/qtraster.h"
 #include "platform/sysutils.h"
 

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/classes.h"
 #include "platform/strings.h"
 
 // Menus: the components keep the state the program relies on (caption, enabling, check mark,
@@ -33,18 +34,6 @@ class TWSPopupMenu {
   // choice made in it is delivered after the caller's handler has finished.
   virtual void Popup(int x, int y) = 0;
   virtual void PopupModal(int x, int y) = 0;
-};
-
-class TComponent {
- public:
-  explicit TComponent(String name) : FName(std::move(name)) {}
-  virtual ~TComponent() = default;
-  TComponent(const TComponent&) = delete;
-  TComponent& operator=(const TComponent&) = delete;
-  const String& Name() const { return FName; }
-
- private:
-  String FName;
 };
 
 class TMenuItem : public TComponent {

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "platform/application.h"
+#include "platform/qt/qtcontrols.h"
 #include "platform/qt/qtraster.h"
 
 // Hands each drawing's changed rectangle to the window system as a repaint of that part only.

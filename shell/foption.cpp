@@ -6,12 +6,8 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QFile>
-#include <QFrame>
 #include <QGuiApplication>
-#include <QLabel>
-#include <QPlainTextEdit>
 #include <QPointer>
-#include <QPushButton>
 #include <QScreen>
 #include <QWindow>
 #include <algorithm>
@@ -34,18 +30,18 @@ namespace {
 
 // The first of `faces` the desktop has, else the face with Chinese glyphs the platform falls back
 // to. The Windows name comes first, then the one a Debian package brings.
-QFont DisplayFont(std::initializer_list<const char*> faces, int pixels) {
-  QString chosen;
+TFont DisplayFont(std::initializer_list<const char*> faces) {
+  TFontEngine& engine = Raster::FontEngine();
+  String chosen;
   for (const char* face : faces) {
-    const QString name = QString::fromLatin1(face);
-    if (ResolveFontFace(name) == name) {
-      chosen = name;
+    if (engine.ResolveFace(face) == face) {
+      chosen = face;
       break;
     }
   }
-  if (chosen.isEmpty()) chosen = ResolveFontFace(QString::fromLatin1(*faces.begin()));
-  QFont font = chosen.isEmpty() ? QFont() : QFont(chosen);
-  font.setPixelSize(pixels);
+  if (chosen.empty()) chosen = engine.ResolveFace(*faces.begin());
+  TFont font;
+  font.Name = chosen;
   return font;
 }
 
@@ -82,12 +78,12 @@ TFOption::TFOption()
   setAutoFillBackground(true);
 
   // Kai (brush) faces: KaiTi on Windows, AR PL UKai from fonts-arphic-ukai on Debian.
-  const QFont title = DisplayFont({"KaiTi", "AR PL UKai CN"}, TitlePixels);
-  Label1->setFont(title);
-  Label2->setFont(title);
+  const TFont title = DisplayFont({"KaiTi", "AR PL UKai CN"});
+  Label1->SetFont(title, TitlePixels);
+  Label2->SetFont(title, TitlePixels);
   // Song/Ming faces for the text.
-  RichEdit1->setFont(DisplayFont({"SimSun", "AR PL UMing CN", "Noto Serif CJK SC"}, TextPixels));
-  RichEdit1->setPlainText(UsageText());
+  RichEdit1->SetFont(DisplayFont({"SimSun", "AR PL UMing CN", "Noto Serif CJK SC"}), TextPixels);
+  RichEdit1->SetText(Str(UsageText()));
   FormCreate();
 }
 

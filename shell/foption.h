@@ -3,10 +3,8 @@
 #include <QDialog>
 #include <QSize>
 
-class QFrame;
-class QLabel;
-class QPlainTextEdit;
-class QPushButton;
+#include "platform/stdctrls.h"
+
 
 // The help window: the program's name and author, the usage text, a button back. Only ever
 // shown modally; closing it hides it, so the text keeps its scroll position and selection.
@@ -21,12 +19,12 @@ class TFOption : public QDialog {
   static constexpr int TextPixels = 16;
 
   // The components of the form's description (resources/FOption.form).
-  QFrame* Panel1 = nullptr;
-  QLabel* Label1 = nullptr;
-  QLabel* Label2 = nullptr;
-  QPlainTextEdit* RichEdit1 = nullptr;
-  QFrame* Panel2 = nullptr;
-  QPushButton* Button1 = nullptr;
+  TPanel* Panel1 = nullptr;
+  TLabel* Label1 = nullptr;
+  TLabel* Label2 = nullptr;
+  TRichEdit* RichEdit1 = nullptr;
+  TPanel* Panel2 = nullptr;
+  TButton* Button1 = nullptr;
 
   TFOption();
   ~TFOption() override;

@@ -15,6 +15,7 @@
 #include "platform/application.h"
 #include "platform/desktop.h"
 #include "platform/image.h"
+#include "platform/qt/qtcontrols.h"
 #include "platform/qt/qtforms.h"
 #include "platform/qt/qtmenus.h"
 #include "platform/qt/qtraster.h"
@@ -131,8 +132,8 @@ TForm1::TForm1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::W
   ::Form1 = this;
   BuildForm();
   Image1->SetPicture(MarkerPicture().toImage());
-  Bplay->setIcon(PlayGlyph());
-  Bplay->setIconSize(QSize(15, 15));
+  QtWidget<QToolButton>(*Bplay)->setIcon(PlayGlyph());
+  QtWidget<QToolButton>(*Bplay)->setIconSize(QSize(15, 15));
   QtAction(*Nstart)->setIcon(QIcon(PlayGlyph()));
   QtAction(*Nexit)->setIcon(QIcon(ExitGlyph()));
 
@@ -276,9 +277,11 @@ void TForm1::ReleaseIdlePagesLater() {
 }
 
 void TForm1::SetMarkerControlsVisible(bool visible) {
-  for (QWidget* control : {static_cast<QWidget*>(Bup), static_cast<QWidget*>(Bdown), static_cast<QWidget*>(Bleft),
-                           static_cast<QWidget*>(Bright), static_cast<QWidget*>(Bplay), static_cast<QWidget*>(Image1)})
-    control->setVisible(visible);
+  for (TControl* control : {static_cast<TControl*>(Bup), static_cast<TControl*>(Bdown),
+                            static_cast<TControl*>(Bleft), static_cast<TControl*>(Bright),
+                            static_cast<TControl*>(Bplay)})
+    control->SetVisible(visible);
+  Image1->setVisible(visible);
 }
 
 void TForm1::StartDrawing() {
@@ -383,7 +386,7 @@ void TForm1::NOpenClick() { FCover->LoadImageFullScreen(); }
 
 void TForm1::NshowtoolsClick() {
   const bool show = !Nshowtools->Checked();
-  FCover->ToolBar1->setVisible(show);
+  FCover->ToolBar1->SetVisible(show);
   Nshowtools->SetChecked(show);
 }
 

@@ -6,11 +6,10 @@
 
 #include "platform/imagelist.h"
 #include "platform/menus.h"
+#include "platform/stdctrls.h"
 #include "platform/sysutils.h"
 
-class QPushButton;
 class QSystemTrayIcon;
-class QToolButton;
 class TBitmap;
 class TImage;
 
@@ -28,11 +27,11 @@ class TForm1 : public QWidget {
 
   // The components of the form's description (resources/Form1.form).
   TImage* Image1 = nullptr;
-  QToolButton* Bplay = nullptr;
-  QPushButton* Bup = nullptr;
-  QPushButton* Bleft = nullptr;
-  QPushButton* Bdown = nullptr;
-  QPushButton* Bright = nullptr;
+  TSpeedButton* Bplay = nullptr;
+  TButton* Bup = nullptr;
+  TButton* Bleft = nullptr;
+  TButton* Bdown = nullptr;
+  TButton* Bright = nullptr;
   // The main menu, shared by the marker's picture, the tray icon and the surface.
   TPopupMenu* PopupMenu1 = nullptr;
   TMenuItem* Nstart = nullptr;

@@ -16,6 +16,7 @@
 #include "platform/desktop.h"
 #include "platform/fontdialog.h"
 #include "platform/image.h"
+#include "platform/qt/qtcontrols.h"
 #include "platform/qt/qtraster.h"
 #include "platform/screens.h"
 #include "shell/form1.h"
@@ -29,7 +30,7 @@ namespace {
 // SyncToolState clears them.
 struct TToolRow {
   TDrawTool Tool;
-  QToolButton* TFCover::*Button;
+  TToolButton* TFCover::*Button;
   TMenuItem* TForm1::*Item;
 };
 
@@ -72,7 +73,7 @@ TFCover::TFCover() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt:
   PaintBox1->Canvas()->Font = TFont{"MS Sans Serif", 8, clWindowText, 0};
   // Nothing is ever drawn under the controls that lie above the paint box.
   PaintBox1->ClipOut(Ed);
-  PaintBox1->ClipOut(ToolBar1);
+  PaintBox1->ClipOut(QtWidget(*ToolBar1));
 
   BuildToolBar();
   BuildRegionMenu();
@@ -239,14 +240,16 @@ void TFCover::FollowScreenSize(int width, int height) {
 }
 
 void TFCover::KeepToolBarInside(QSize old) {
-  QWidget* bar = ToolBar1;
-  int x = bar->x();
-  int y = bar->y();
-  if (x > 0 && x + bar->width() >= old.width()) x = width() - bar->width();
-  if (y > 0 && y + bar->height() >= old.height()) y = height() - bar->height();
-  x = std::clamp(x, 0, std::max(0, width() - bar->width()));
-  y = std::clamp(y, 0, std::max(0, height() - bar->height()));
-  bar->move(x, y);
+  const TRect bar = ToolBar1->BoundsRect();
+  const int barWidth = static_cast<int>(bar.Width());
+  const int barHeight = static_cast<int>(bar.Height());
+  int x = bar.Left;
+  int y = bar.Top;
+  if (x > 0 && x + barWidth >= old.width()) x = width() - barWidth;
+  if (y > 0 && y + barHeight >= old.height()) y = height() - barHeight;
+  x = std::clamp(x, 0, std::max(0, width() - barWidth));
+  y = std::clamp(y, 0, std::max(0, height() - barHeight));
+  ToolBar1->Move(x, y);
 }
 
 void TFCover::Show() {
@@ -303,12 +306,13 @@ void TFCover::showEvent(QShowEvent* event) {
 }
 
 bool TFCover::RenderToolBar() {
-  if (!ToolBar1->isVisibleTo(this)) return false;
+  if (!ToolBar1->Visible()) return false;
+  QWidget* bar = QtWidget(*ToolBar1);
   const qreal ratio = devicePixelRatioF();
-  FBarFrame.SetSize(qCeil(ToolBar1->width() * ratio), qCeil(ToolBar1->height() * ratio));
+  FBarFrame.SetSize(qCeil(bar->width() * ratio), qCeil(bar->height() * ratio));
   QImage view = QtView(FBarFrame);
   view.setDevicePixelRatio(ratio);
-  ToolBar1->render(&view);
+  bar->render(&view);
   return true;
 }
 
@@ -320,8 +324,8 @@ void TFCover::PresetFirstFrame() {
   const bool bar = RenderToolBar();
   // The bar's device position as the paint box's clip has it.
   const qreal ratio = devicePixelRatioF();
-  const int x = static_cast<int>(std::floor(ToolBar1->x() * ratio));
-  const int y = static_cast<int>(std::floor(ToolBar1->y() * ratio));
+  const int x = static_cast<int>(std::floor(ToolBar1->Left() * ratio));
+  const int y = static_cast<int>(std::floor(ToolBar1->Top() * ratio));
   if (Application->Desktop().PresetFirstFrame(window, *Image1->Bitmap(), bar ? FBarFrame : NoBar, x, y))
     FPresetWindow = window;
 }
@@ -385,13 +389,13 @@ void TFCover::FormKeyDown(int& key, TShiftState) {
 
 void TFCover::SyncToolState() {
   PaintBox1->SetCursor(crDefault);
-  for (const TToolRow& row : ToolRows) (this->*row.Button)->setChecked(false);
+  for (const TToolRow& row : ToolRows) (this->*row.Button)->SetDown(false);
   if (Form1) {
     for (const TToolRow& row : ToolRows) (Form1->*row.Item)->SetChecked(false);
   }
   for (const TToolRow& row : ToolRows) {
     if (row.Tool != FTool) continue;
-    (this->*row.Button)->setChecked(true);
+    (this->*row.Button)->SetDown(true);
     if (Form1) (Form1->*row.Item)->SetChecked(true);
   }
   if (FTool == dtEraser) PaintBox1->SetCursor(crDrag);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QPointer>
-#include <QToolButton>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -17,9 +16,9 @@
 #include "platform/raster/canvas.h"
 #include "platform/raster/rect.h"
 #include "platform/screens.h"
+#include "platform/stdctrls.h"
 
 class QScreen;
-class QToolButton;
 class TFontDialog;
 
 // The current drawing tool; the values are fixed.
@@ -49,30 +48,30 @@ class TFCover : public QWidget {
   TImage* Image1 = nullptr;
   TPaintBox* PaintBox1 = nullptr;
   TEdit* Ed = nullptr;
-  QWidget* ToolBar1 = nullptr;
-  QToolButton* TBstop = nullptr;
-  QToolButton* ToolButton1 = nullptr;
-  QToolButton* TBpen = nullptr;
-  QToolButton* TBline = nullptr;
-  QToolButton* TBcircle = nullptr;
-  QToolButton* TBrect = nullptr;
-  QToolButton* TBroundrect = nullptr;
-  QToolButton* TBdiamond = nullptr;
-  QToolButton* TBselect = nullptr;
-  QToolButton* TBeraser = nullptr;
-  QToolButton* TBrefresh = nullptr;
-  QToolButton* TBwhite = nullptr;
-  QToolButton* TBsave = nullptr;
-  QToolButton* TBopen = nullptr;
-  QToolButton* TBFont = nullptr;
+  TToolBar* ToolBar1 = nullptr;
+  TToolButton* TBstop = nullptr;
+  TToolButton* ToolButton1 = nullptr;
+  TToolButton* TBpen = nullptr;
+  TToolButton* TBline = nullptr;
+  TToolButton* TBcircle = nullptr;
+  TToolButton* TBrect = nullptr;
+  TToolButton* TBroundrect = nullptr;
+  TToolButton* TBdiamond = nullptr;
+  TToolButton* TBselect = nullptr;
+  TToolButton* TBeraser = nullptr;
+  TToolButton* TBrefresh = nullptr;
+  TToolButton* TBwhite = nullptr;
+  TToolButton* TBsave = nullptr;
+  TToolButton* TBopen = nullptr;
+  TToolButton* TBFont = nullptr;
   TMaskEdit* MElinewidth = nullptr;
   TUpDown* UpDown1 = nullptr;
   TColorBox* CBColor = nullptr;
-  QToolButton* TBhelp = nullptr;
-  QToolButton* ToolButton3 = nullptr;
-  QToolButton* ToolButton4 = nullptr;
-  QToolButton* ToolButton5 = nullptr;
-  QToolButton* ToolButton6 = nullptr;
+  TToolButton* TBhelp = nullptr;
+  TToolButton* ToolButton3 = nullptr;
+  TToolButton* ToolButton4 = nullptr;
+  TToolButton* ToolButton5 = nullptr;
+  TToolButton* ToolButton6 = nullptr;
   // Region menu, opened at the end of a selection.
   TPopupMenu* PopupMenu1 = nullptr;
   TMenuItem* N4 = nullptr;

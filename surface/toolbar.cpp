@@ -2,6 +2,9 @@
 
 #include "platform/application.h"
 #include "platform/image.h"
+#include <QToolButton>
+
+#include "platform/qt/qtcontrols.h"
 #include "platform/qt/qtforms.h"
 #include "platform/qt/qtmenus.h"
 #include "platform/qt/qtraster.h"
@@ -21,7 +24,7 @@ struct TMember {
   T* TFCover::*Member;
 };
 
-constexpr TMember<QToolButton> ToolButtons[] = {
+constexpr TMember<TToolButton> ToolButtons[] = {
     {"TBstop", &TFCover::TBstop},
     {"ToolButton1", &TFCover::ToolButton1},
     {"TBpen", &TFCover::TBpen},
@@ -134,10 +137,10 @@ void TFCover::BuildForm() {
 
 void TFCover::BuildToolBar() {
   for (const auto& row : ToolButtons) {
-    QToolButton* button = this->*row.Member;
-    button->setIcon(ImageList1.Icon(TQtFormBuilder::ImageIndex(button)));
+    const TToolButton* button = this->*row.Member;
+    QtWidget<QToolButton>(*button)->setIcon(ImageList1.Icon(button->ImageIndex()));
   }
-  TBstop->setToolTip(TitleAndCredit);
+  TBstop->SetHint(Str(TitleAndCredit));
 
   MElinewidth->SetText(QStringLiteral(" 3"));
   UpDown1->SetRange(1, 20);
@@ -169,10 +172,14 @@ void TFCover::ToolButton1Click() {
   if (Form1) Form1->StopDrawing();
 }
 
-void TFCover::ToolButton3Click() { ToolBar1->move(ToolBar1->x(), 0); }
-void TFCover::ToolButton4Click() { ToolBar1->move(ToolBar1->x(), height() - ToolBar1->height()); }
-void TFCover::ToolButton5Click() { ToolBar1->move(0, ToolBar1->y()); }
-void TFCover::ToolButton6Click() { ToolBar1->move(width() - ToolBar1->width(), ToolBar1->y()); }
+void TFCover::ToolButton3Click() { ToolBar1->Move(ToolBar1->Left(), 0); }
+void TFCover::ToolButton4Click() {
+  ToolBar1->Move(ToolBar1->Left(), height() - static_cast<int>(ToolBar1->BoundsRect().Height()));
+}
+void TFCover::ToolButton5Click() { ToolBar1->Move(0, ToolBar1->Top()); }
+void TFCover::ToolButton6Click() {
+  ToolBar1->Move(width() - static_cast<int>(ToolBar1->BoundsRect().Width()), ToolBar1->Top());
+}
 
 void TFCover::TBstopClick() { Close(); }
 

@@ -2,12 +2,7 @@
 
 #include <QAction>
 #include <QCursor>
-#include <QFrame>
-#include <QLabel>
 #include <QMenu>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QToolButton>
 #include <QVBoxLayout>
 #include <map>
 
@@ -17,12 +12,12 @@
 #include "platform/formresources.h"
 #include "platform/image.h"
 #include "platform/paintbox.h"
+#include "platform/stdctrls.h"
+#include "platform/qt/qtcontrols.h"
 #include "platform/qt/qtmenus.h"
 #include "platform/qt/qtraster.h"
 
 namespace {
-
-constexpr const char* ImageIndexProperty = "ImageIndex";
 
 class TBuild {
  public:
@@ -46,7 +41,7 @@ class TBuild {
     // Menus first: controls name them.
     for (const TFormObject& child : root.Children)
       if (child.ClassName == "TPopupMenu") Menu(child);
-    Children(root, FForm);
+    Children(root, Host());
   }
 
   std::map<String, TQtFormBuilder::TMade> Created;
@@ -54,8 +49,35 @@ class TBuild {
  private:
   // The components the form's widget does not own as Qt objects (menus) live as long as it.
   struct THolder : QObject {
+    // The last made first: a control goes before the one holding it.
+    ~THolder() override {
+      while (!Owned.empty()) Owned.pop_back();
+    }
     std::vector<std::unique_ptr<TComponent>> Owned;
   };
+  // Stands for the form, still a widget of its own, as the parent of its controls.
+  class TFormHost final : public TControl {
+   public:
+    TFormHost(const String& name, QWidget* form) : TControl(name, nullptr) {
+      SetHandle(std::make_unique<TQtControl>(form, false));
+    }
+  };
+  TControl* Host() {
+    if (FHost == nullptr) {
+      auto host = std::make_unique<TFormHost>(FName, FForm);
+      FHost = host.get();
+      Owner().Owned.push_back(std::move(host));
+    }
+    return FHost;
+  }
+  // A framework control of class C made on `parent`, owned with the form.
+  template <class C, class... A>
+  C* Own(const TFormObject& object, TControl* parent, A&&... args) {
+    auto owned = std::make_unique<C>(object.Name, parent, std::forward<A>(args)...);
+    C* made = owned.get();
+    Owner().Owned.push_back(std::move(owned));
+    return made;
+  }
   THolder& Owner() {
     if (FHolder == nullptr) {
       FHolder = new THolder;
@@ -114,92 +136,66 @@ class TBuild {
   enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 
   // Makes the control; returns how it is aligned in its parent.
-  TAlign Control(const TFormObject& object, QWidget* parent) {
+  TAlign Control(const TFormObject& object, TControl* parentControl) {
     TPropertyReader r(FName, object);
+    TControl* parent = parentControl;
+    QWidget* const parentWidget = QtWidget(*parent);
     QWidget* widget = nullptr;
+    TControl* control = nullptr;
     if (object.ClassName == "TImage") {
-      auto* image = new TImage(parent);
+      auto* image = new TImage(parentWidget);
       if (r.Has("Stretch")) image->SetStretch(r.Boolean("Stretch"));
       widget = image;
     } else if (object.ClassName == "TSpeedButton") {
-      auto* button = new QToolButton(parent);
-      // A speed button never takes the focus from the window it is on.
-      button->setFocusPolicy(Qt::NoFocus);
-      if (r.Has("Flat")) button->setAutoRaise(r.Boolean("Flat"));
-      if (r.Has("OnClick")) QObject::connect(button, &QToolButton::clicked, FForm, Handler(r, "OnClick"));
-      widget = button;
+      auto* button = Own<TSpeedButton>(object, parent, r.Has("Flat") && r.Boolean("Flat"));
+      if (r.Has("OnClick")) button->OnClick = Handler(r, "OnClick");
+      control = button;
     } else if (object.ClassName == "TButton") {
-      auto* button = new QPushButton(parent);
-      if (r.Has("Caption")) button->setText(QStr(r.Text("Caption")));
-      if (r.Has("TabStop") && !r.Boolean("TabStop")) button->setFocusPolicy(Qt::NoFocus);
-      if (r.Has("OnClick")) QObject::connect(button, &QPushButton::clicked, FForm, Handler(r, "OnClick"));
-      widget = button;
+      auto* button = Own<TButton>(object, parent, !r.Has("TabStop") || r.Boolean("TabStop"));
+      if (r.Has("Caption")) button->SetCaption(r.Text("Caption"));
+      if (r.Has("OnClick")) button->OnClick = Handler(r, "OnClick");
+      control = button;
     } else if (object.ClassName == "TToolButton") {
-      auto* button = new QToolButton(parent);
-      button->setFocusPolicy(Qt::NoFocus);
-      button->setAutoRaise(true);
-      // The tool bar's pictures are 16 x 16.
-      button->setIconSize(QSize(16, 16));
-      if (r.Has("Style")) button->setCheckable(r.Choice("Style", {"tbsButton", "tbsCheck"}) == 1);
-      button->setProperty(ImageIndexProperty, r.Has("ImageIndex") ? r.Integer("ImageIndex") : -1);
-      if (r.Has("OnClick")) QObject::connect(button, &QToolButton::clicked, FForm, Handler(r, "OnClick"));
-      widget = button;
+      const auto style = r.Has("Style") ? TToolButtonStyle(r.Choice("Style", {"tbsButton", "tbsCheck"})) : tbsButton;
+      auto* button = Own<TToolButton>(object, parent, style, r.Has("ImageIndex") ? r.Integer("ImageIndex") : -1);
+      if (r.Has("OnClick")) button->OnClick = Handler(r, "OnClick");
+      control = button;
     } else if (object.ClassName == "TToolBar") {
-      widget = new QWidget(parent);
-      if (r.Has("Color")) {
-        const TColor rgb = ColorToRGB(Color(r, "Color"));
-        QPalette palette = widget->palette();
-        palette.setColor(QPalette::Window, QColor(int(rgb & 0xFF), int((rgb >> 8) & 0xFF), int((rgb >> 16) & 0xFF)));
-        widget->setPalette(palette);
-        widget->setAutoFillBackground(true);
-      }
+      control = Own<TToolBar>(object, parent, r.Has("Color") ? Color(r, "Color") : clBtnFace);
     } else if (object.ClassName == "TPaintBox") {
-      widget = new TPaintBox(parent);
+      widget = new TPaintBox(parentWidget);
     } else if (object.ClassName == "TEdit") {
-      auto* edit = new TEdit(parent);
+      auto* edit = new TEdit(parentWidget);
       if (r.Has("BorderStyle")) edit->setFrame(r.Choice("BorderStyle", {"bsNone", "bsSingle"}) == 1);
       widget = edit;
     } else if (object.ClassName == "TMaskEdit") {
-      widget = new TMaskEdit(parent);
+      widget = new TMaskEdit(parentWidget);
     } else if (object.ClassName == "TUpDown") {
-      widget = new TUpDown(parent);
+      widget = new TUpDown(parentWidget);
     } else if (object.ClassName == "TColorBox") {
-      auto* box = new TColorBox(parent);
+      auto* box = new TColorBox(parentWidget);
       if (r.Has("TabStop") && !r.Boolean("TabStop")) box->setFocusPolicy(Qt::NoFocus);
       widget = box;
     } else if (object.ClassName == "TPanel") {
-      auto* panel = new QFrame(parent);
-      panel->setFrameShape(QFrame::Panel);
-      panel->setFrameShadow(QFrame::Raised);
-      widget = panel;
+      control = Own<TPanel>(object, parent);
     } else if (object.ClassName == "TLabel") {
-      auto* label = new QLabel(QStr(r.Text("Caption")), parent);
-      if (r.Has("Alignment")) {
-        static constexpr Qt::Alignment Alignments[] = {Qt::AlignLeft | Qt::AlignVCenter,
-                                                       Qt::AlignRight | Qt::AlignVCenter, Qt::AlignCenter};
-        label->setAlignment(Alignments[r.Choice("Alignment", {"taLeftJustify", "taRightJustify", "taCenter"})]);
-      }
-      widget = label;
+      const auto alignment = r.Has("Alignment") ? TAlignment(r.Choice("Alignment", {"taLeftJustify", "taRightJustify",
+                                                                                     "taCenter"}))
+                                                : taLeftJustify;
+      control = Own<TLabel>(object, parent, r.Text("Caption"), alignment);
     } else if (object.ClassName == "TRichEdit") {
-      auto* edit = new QPlainTextEdit(parent);
-      edit->setUndoRedoEnabled(false);
-      if (r.Has("WordWrap") && !r.Boolean("WordWrap")) edit->setLineWrapMode(QPlainTextEdit::NoWrap);
-      if (r.Has("ReadOnly") && r.Boolean("ReadOnly")) {
-        edit->setReadOnly(true);
-        // Read-only text can still be selected and copied, with the mouse and the keys.
-        edit->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
-      }
-      if (r.Has("ScrollBars")) {
-        const int bars = r.Choice("ScrollBars", {"ssNone", "ssHorizontal", "ssVertical", "ssBoth"});
-        edit->setHorizontalScrollBarPolicy(bars & 1 ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-        edit->setVerticalScrollBarPolicy(bars & 2 ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-      }
-      widget = edit;
+      const bool readOnly = r.Has("ReadOnly") && r.Boolean("ReadOnly");
+      const bool wordWrap = !r.Has("WordWrap") || r.Boolean("WordWrap");
+      const auto bars =
+          r.Has("ScrollBars") ? TScrollStyle(r.Choice("ScrollBars", {"ssNone", "ssHorizontal", "ssVertical", "ssBoth"}))
+                              : ssNone;
+      control = Own<TRichEdit>(object, parent, readOnly, wordWrap, bars);
     } else {
       throw EFormError("form " + FName + ", line " + std::to_string(object.Line) + ": " + object.Name +
                        " is of the class " + object.ClassName + ", which this form cannot hold");
     }
-    Register(object, {widget, nullptr});
+    if (control != nullptr) widget = QtWidget(*control);
+    Register(object, {widget, control});
     TAlign align = alNone;
     if (r.Has("Align"))
       align = TAlign(r.Choice("Align", {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"}));
@@ -209,7 +205,12 @@ class TBuild {
       widget->setGeometry(r.Integer("Left"), r.Integer("Top"), r.Integer("Width"), r.Integer("Height"));
     else if (align != alClient)
       widget->setFixedHeight(r.Integer("Height"));
-    if (r.Has("Hint")) widget->setToolTip(QStr(r.Text("Hint")));
+    if (r.Has("Hint")) {
+      if (control)
+        control->SetHint(r.Text("Hint"));
+      else
+        widget->setToolTip(QStr(r.Text("Hint")));
+    }
     if (r.Has("Enabled")) widget->setEnabled(r.Boolean("Enabled"));
     if (r.Has("PopupMenu")) {
       const String name = r.Reference("PopupMenu");
@@ -222,17 +223,22 @@ class TBuild {
       });
     }
     r.Finish();
-    Children(object, widget);
+    if (control != nullptr)
+      Children(object, control);
+    else if (!object.Children.empty())
+      throw EFormError("form " + FName + ", line " + std::to_string(object.Line) + ": " + object.Name + " (" +
+                       object.ClassName + ") cannot hold other controls");
     return align;
   }
 
   // The controls `object` holds, made on `widget`; those aligned to its edges are stacked top to
   // bottom, the client one between, without margins.
-  void Children(const TFormObject& object, QWidget* widget) {
+  void Children(const TFormObject& object, TControl* parent) {
+    QWidget* const widget = QtWidget(*parent);
     std::vector<QWidget*> top, client, bottom;
     for (const TFormObject& child : object.Children) {
       if (child.ClassName == "TPopupMenu") continue;
-      const TAlign align = Control(child, widget);
+      const TAlign align = Control(child, parent);
       QWidget* made = static_cast<QWidget*>(Created[child.Name].Object);
       if (align == alTop) top.push_back(made);
       if (align == alClient) client.push_back(made);
@@ -255,6 +261,7 @@ class TBuild {
   String FName;
   const THandlers& FHandlers;
   THolder* FHolder = nullptr;
+  TControl* FHost = nullptr;
 };
 
 }  // namespace
@@ -287,9 +294,4 @@ void TQtFormBuilder::Build(std::string_view text) {
 
 void TQtFormBuilder::WrongClass(const String& name) const {
   throw EFormError("form " + FName + ": the component " + name + " is of a class its member cannot hold");
-}
-
-int TQtFormBuilder::ImageIndex(const QObject* component) {
-  const QVariant index = component->property(ImageIndexProperty);
-  return index.isValid() ? index.toInt() : -1;
 }

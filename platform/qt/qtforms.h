@@ -49,9 +49,6 @@ class TQtFormBuilder {
   // The same from a given text instead of the form's built-in description (for tests).
   void Build(std::string_view text);
 
-  // The index a tool button's picture has in the glyph list (ImageIndex), or -1.
-  static int ImageIndex(const QObject* component);
-
  private:
   struct TBinding {
     String Name;

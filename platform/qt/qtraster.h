@@ -33,6 +33,7 @@ class TQtFontEngine final : public TFontEngine {
   TMetrics Measure(const TFont& font, const TBitmap* target, std::string_view text) override;
   void Draw(TBitmap& target, std::span<const TRect> excluded, const TFont& font, int x, int y, std::string_view text,
             std::optional<TColor> background) override;
+  String ResolveFace(const String& name) override { return Str(ResolveFontFace(QStr(name))); }
 };
 
 class TQtImageScaler final : public TImageScaler {

@@ -40,6 +40,9 @@ class TFontEngine {
   // outside the bitmap or inside the excluded rectangles (which lie within the bitmap).
   virtual void Draw(TBitmap& target, std::span<const TRect> excluded, const TFont& font, int x, int y,
                     std::string_view text, std::optional<TColor> background) = 0;
+  // The face text in `name` is drawn with: `name` itself where the desktop has it, else the
+  // face with Chinese glyphs the platform falls back to; empty when there is none.
+  virtual String ResolveFace(const String& name) = 0;
 };
 
 // Smooth (averaging when shrinking, interpolating when enlarging) scaling of pictures.

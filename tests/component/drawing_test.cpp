@@ -55,8 +55,8 @@ class DrawingTest : public ::testing::Test {
     for (int y = 0; y < background.Height(); ++y)
       std::memcpy(expected.ScanLine(y), background.ScanLine(y), sizeof(std::uint32_t) * background.Width());
     TCanvas canvas(&expected);
-    const QRect bar = FCover->ToolBar1->geometry();
-    if (FCover->ToolBar1->isVisible())
+    const QRect bar = QtOf(FCover->ToolBar1)->geometry();
+    if (QtOf(FCover->ToolBar1)->isVisible())
       canvas.ExcludeClipRect(TRect{bar.x(), bar.y(), bar.x() + bar.width(), bar.y() + bar.height()});
     canvas.Pen.Color = clRed;
     canvas.Pen.Width = 3;
@@ -354,7 +354,7 @@ TEST_F(DrawingTest, AMiddleClickDuringALeftDragDoesNotEndIt) {
 
 TEST_F(DrawingTest, ADragOverTheToolBarGoesOnAndNeverPaintsOnIt) {
   FCover->TBpenClick();
-  const QRect bar = FCover->ToolBar1->geometry();
+  const QRect bar = QtOf(FCover->ToolBar1)->geometry();
   Press(QPoint(100, 100));
   Move(QPoint(bar.center().x(), 5));
   Move(QPoint(790, 60));

@@ -7,7 +7,9 @@
 
 #include "platform/formresources.h"
 #include "platform/image.h"
+#include "platform/qt/qtcontrols.h"
 #include "platform/qt/qtforms.h"
+#include "platform/stdctrls.h"
 #include "platform/qt/qtmenus.h"
 
 namespace {
@@ -16,8 +18,8 @@ namespace {
 struct TSampleForm {
   QWidget Window;
   TImage* Image1 = nullptr;
-  QToolButton* Bplay = nullptr;
-  QPushButton* Bup = nullptr;
+  TSpeedButton* Bplay = nullptr;
+  TButton* Bup = nullptr;
   TPopupMenu* PopupMenu1 = nullptr;
   TMenuItem* Nstart = nullptr;
   int Clicks = 0;
@@ -104,17 +106,17 @@ TEST(FormBuilder, BuildsEachComponentWithItsPropertiesAndEvents) {
   EXPECT_EQ(form.Image1->geometry(), QRect(0, 0, 36, 36));
   EXPECT_EQ(form.Image1->toolTip(), QStringLiteral("单击右键弹出菜单"));
   EXPECT_EQ(form.Image1->contextMenuPolicy(), Qt::CustomContextMenu);
-  EXPECT_TRUE(form.Bplay->autoRaise());
-  EXPECT_EQ(form.Bplay->focusPolicy(), Qt::NoFocus);
-  EXPECT_FALSE(form.Bup->isEnabled());
-  EXPECT_EQ(form.Bup->focusPolicy(), Qt::NoFocus);
+  EXPECT_TRUE(QtOf(form.Bplay)->autoRaise());
+  EXPECT_EQ(QtOf(form.Bplay)->focusPolicy(), Qt::NoFocus);
+  EXPECT_FALSE(QtOf(form.Bup)->isEnabled());
+  EXPECT_EQ(QtOf(form.Bup)->focusPolicy(), Qt::NoFocus);
   ASSERT_EQ(form.PopupMenu1->Items().size(), 1u);
   EXPECT_EQ(form.PopupMenu1->Items()[0].get(), form.Nstart);
   EXPECT_EQ(form.Nstart->Caption(), "开始绘图");
   EXPECT_EQ(form.Nstart->ImageIndex, 7);
   EXPECT_EQ(QtMenu(*form.PopupMenu1)->actions(), QList<QAction*>{QtAction(*form.Nstart)});
   EXPECT_EQ(QtAction(*form.Nstart)->text(), QStringLiteral("开始绘图"));
-  form.Bplay->click();
+  QtOf(form.Bplay)->click();
   // The menu does not toggle a checked item: its handler decides the mark.
   QtAction(*form.Nstart)->trigger();
   EXPECT_EQ(form.Clicks, 2);

@@ -1,6 +1,11 @@
 #pragma once
 
+#include <QFrame>
 #include <QImage>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QToolButton>
 #include <QPoint>
 #include <QPointer>
 #include <QString>
@@ -10,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/qt/qtcontrols.h"
 #include "platform/desktop.h"
 #include "platform/raster/bitmap.h"
 

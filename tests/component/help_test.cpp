@@ -31,9 +31,9 @@ class HelpTest : public ::testing::Test {
   void TearDown() override {
     FOption->hide();
     FOption->resize(TFOption::OuterSize);
-    FOption->RichEdit1->moveCursor(QTextCursor::Start);
-    FOption->RichEdit1->verticalScrollBar()->setValue(0);
-    FOption->RichEdit1->horizontalScrollBar()->setValue(0);
+    QtOf(FOption->RichEdit1)->moveCursor(QTextCursor::Start);
+    QtOf(FOption->RichEdit1)->verticalScrollBar()->setValue(0);
+    QtOf(FOption->RichEdit1)->horizontalScrollBar()->setValue(0);
     ResetToIdle();
   }
 
@@ -51,7 +51,7 @@ class HelpTest : public ::testing::Test {
     AnswerNextModal([&](QWidget* open) {
       ASSERT_EQ(open, FOption);
       whileShown();
-      QTest::mouseClick(FOption->Button1, Qt::LeftButton);
+      QTest::mouseClick(QtOf(FOption->Button1), Qt::LeftButton);
       closedByButton = !FOption->isVisible();
     });
     QTimer rescue;
@@ -66,7 +66,7 @@ class HelpTest : public ::testing::Test {
 
 // What a user selects, with the editor's paragraph separators as newlines.
 QString Selected() {
-  return FOption->RichEdit1->textCursor().selectedText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  return QtOf(FOption->RichEdit1)->textCursor().selectedText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
 }
 
 }  // namespace
@@ -88,19 +88,19 @@ TEST_F(HelpTest, PanelsKeepToTheEdgesAndTheTextTakesTheRest) {
     ShowAt(size.width(), size.height());
     const int w = size.width(), h = size.height();
     ASSERT_EQ(FOption->size(), size);
-    EXPECT_EQ(FOption->Panel1->geometry(), QRect(0, 0, w, 121)) << w << "x" << h;
-    EXPECT_EQ(FOption->Panel2->geometry(), QRect(0, h - 55, w, 55)) << w << "x" << h;
-    EXPECT_EQ(FOption->RichEdit1->geometry(), QRect(0, 121, w, h - 121 - 55)) << w << "x" << h;
-    EXPECT_EQ(FOption->Button1->parentWidget(), FOption->Panel2);
-    EXPECT_EQ(FOption->Button1->geometry(), QRect(304, 16, 129, 33));
-    EXPECT_EQ(FOption->Label1->parentWidget(), FOption->Panel1);
-    EXPECT_EQ(FOption->Label1->geometry(), QRect(184, 16, 306, 33));
-    EXPECT_EQ(FOption->Label2->parentWidget(), FOption->Panel1);
-    EXPECT_EQ(FOption->Label2->geometry(), QRect(64, 72, 566, 33));
+    EXPECT_EQ(QtOf(FOption->Panel1)->geometry(), QRect(0, 0, w, 121)) << w << "x" << h;
+    EXPECT_EQ(QtOf(FOption->Panel2)->geometry(), QRect(0, h - 55, w, 55)) << w << "x" << h;
+    EXPECT_EQ(QtOf(FOption->RichEdit1)->geometry(), QRect(0, 121, w, h - 121 - 55)) << w << "x" << h;
+    EXPECT_EQ(QtOf(FOption->Button1)->parentWidget(), QtOf(FOption->Panel2));
+    EXPECT_EQ(QtOf(FOption->Button1)->geometry(), QRect(304, 16, 129, 33));
+    EXPECT_EQ(QtOf(FOption->Label1)->parentWidget(), QtOf(FOption->Panel1));
+    EXPECT_EQ(QtOf(FOption->Label1)->geometry(), QRect(184, 16, 306, 33));
+    EXPECT_EQ(QtOf(FOption->Label2)->parentWidget(), QtOf(FOption->Panel1));
+    EXPECT_EQ(QtOf(FOption->Label2)->geometry(), QRect(64, 72, 566, 33));
   }
 
   // The title lines in the display face: Chinese glyphs and not cut off by their labels.
-  for (QLabel* label : {FOption->Label1, FOption->Label2}) {
+  for (QLabel* label : {QtOf(FOption->Label1), QtOf(FOption->Label2)}) {
     const QFont font = label->font();
     EXPECT_EQ(font.pixelSize(), TFOption::TitlePixels);
     EXPECT_TRUE(QRawFont::fromFont(font).supportsCharacter(U'版')) << font.family().toStdString();
@@ -108,14 +108,14 @@ TEST_F(HelpTest, PanelsKeepToTheEdgesAndTheTextTakesTheRest) {
     EXPECT_LE(ink.width(), label->width()) << label->text().toStdString();
     EXPECT_LE(ink.height(), label->height()) << label->text().toStdString();
   }
-  EXPECT_EQ(FOption->Label1->text(), QStringLiteral("Quilmar程序,版本1.0"));
-  EXPECT_TRUE(FOption->Label2->text().startsWith(QStringLiteral("作者:")));
-  EXPECT_EQ(FOption->RichEdit1->font().pixelSize(), TFOption::TextPixels);
-  EXPECT_TRUE(QRawFont::fromFont(FOption->RichEdit1->font()).supportsCharacter(U'说'));
+  EXPECT_EQ(QtOf(FOption->Label1)->text(), QStringLiteral("Quilmar程序,版本1.0"));
+  EXPECT_TRUE(QtOf(FOption->Label2)->text().startsWith(QStringLiteral("作者:")));
+  EXPECT_EQ(QtOf(FOption->RichEdit1)->font().pixelSize(), TFOption::TextPixels);
+  EXPECT_TRUE(QRawFont::fromFont(QtOf(FOption->RichEdit1)->font()).supportsCharacter(U'说'));
 }
 
 TEST_F(HelpTest, TheTextIsReadOnlySelectableScrollableAndKeptBetweenShowings) {
-  QPlainTextEdit* text = FOption->RichEdit1;
+  QPlainTextEdit* text = QtOf(FOption->RichEdit1);
   const QString all = text->toPlainText();
   EXPECT_EQ(all.split(QLatin1Char('\n')).size(), 58);
   EXPECT_EQ(text->blockCount(), 58);

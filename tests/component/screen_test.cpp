@@ -45,8 +45,8 @@ TEST_F(ScreenSizeTest, AShownSurfaceFollowsTheScreenKeepingTheDrawingAndTheBarOn
   ASSERT_TRUE(FCover->Dragging());
   // The bar docked at the right edge.
   FCover->ToolButton6Click();
-  const int barWidth = FCover->ToolBar1->width();
-  ASSERT_EQ(FCover->ToolBar1->x() + barWidth, 800);
+  const int barWidth = QtOf(FCover->ToolBar1)->width();
+  ASSERT_EQ(QtOf(FCover->ToolBar1)->x() + barWidth, 800);
 
   FCover->FollowScreenSize(1000, 900);
   ASSERT_EQ(FCover->Width(), 1000);
@@ -61,7 +61,7 @@ TEST_F(ScreenSizeTest, AShownSurfaceFollowsTheScreenKeepingTheDrawingAndTheBarOn
   EXPECT_EQ(changed, 0);
   EXPECT_EQ(NonWhite(800, 0, 1000, 900), 0);
   EXPECT_EQ(NonWhite(0, 800, 800, 900), 0);
-  EXPECT_EQ(FCover->ToolBar1->x() + barWidth, 1000) << "the bar left the right edge";
+  EXPECT_EQ(QtOf(FCover->ToolBar1)->x() + barWidth, 1000) << "the bar left the right edge";
 
   // The drag goes on over the new area and commits exactly one rectangle.
   QTest::mouseMove(Box(), QPoint(950, 850));
@@ -74,8 +74,8 @@ TEST_F(ScreenSizeTest, AShownSurfaceFollowsTheScreenKeepingTheDrawingAndTheBarOn
   // Smaller and turned on its side: the bar comes back inside, the drawing stays where it fits.
   FCover->FollowScreenSize(600, 1000);
   ASSERT_EQ(FCover->Width(), 600);
-  EXPECT_LE(FCover->ToolBar1->x() + barWidth, 600);
-  EXPECT_GE(FCover->ToolBar1->x(), 0);
+  EXPECT_LE(QtOf(FCover->ToolBar1)->x() + barWidth, 600);
+  EXPECT_GE(QtOf(FCover->ToolBar1)->x(), 0);
   changed = 0;
   for (int y = 0; y < 400; ++y)
     for (int x = 0; x < 400; ++x)

@@ -106,11 +106,11 @@ TEST_F(StateTest, EnableTablesFollowTheState) {
 
 TEST_F(StateTest, MarkerControlsHideWhileWorking) {
   StartWorking();
-  EXPECT_FALSE(Form1->Bplay->isVisible());
+  EXPECT_FALSE(QtOf(Form1->Bplay)->isVisible());
   EXPECT_FALSE(Form1->Image1->isVisible());
   Form1->StopDrawing();
-  EXPECT_TRUE(Form1->Bplay->isVisible());
-  EXPECT_TRUE(Form1->Bup->isVisible());
+  EXPECT_TRUE(QtOf(Form1->Bplay)->isVisible());
+  EXPECT_TRUE(QtOf(Form1->Bup)->isVisible());
   EXPECT_TRUE(Form1->Image1->isVisible());
 }
 
@@ -190,8 +190,8 @@ TEST_F(StateTest, EachStartBeginsWithThePen) {
   EXPECT_EQ(FCover->Tool(), dtPen);
   EXPECT_TRUE(QtAction(*Form1->NPen)->isChecked());
   EXPECT_FALSE(QtAction(*Form1->NLine)->isChecked());
-  EXPECT_TRUE(FCover->TBpen->isChecked());
-  EXPECT_FALSE(FCover->TBeraser->isChecked());
+  EXPECT_TRUE(QtOf(FCover->TBpen)->isChecked());
+  EXPECT_FALSE(QtOf(FCover->TBeraser)->isChecked());
   EXPECT_EQ(FCover->PaintBox1->Cursor(), crDefault);
 }
 
@@ -199,7 +199,7 @@ TEST_F(StateTest, MenuToolItemsMoveCheckMarkAndButtonTogether) {
   StartWorking();
   struct TCase {
     TMenuItem* TForm1::*Item;
-    QToolButton* TFCover::*Button;
+    TToolButton* TFCover::*Button;
     TDrawTool Tool;
   };
   const TCase cases[] = {
@@ -215,29 +215,29 @@ TEST_F(StateTest, MenuToolItemsMoveCheckMarkAndButtonTogether) {
       const bool on = &other == &chosen;
       EXPECT_EQ(QtAction(*(Form1->*other.Item))->isChecked(), on)
           << QtAction(*(Form1->*other.Item))->text().toStdString();
-      EXPECT_EQ((FCover->*other.Button)->isChecked(), on) << QtAction(*(Form1->*other.Item))->text().toStdString();
+      EXPECT_EQ(QtOf(FCover->*other.Button)->isChecked(), on) << QtAction(*(Form1->*other.Item))->text().toStdString();
     }
     EXPECT_EQ(FCover->PaintBox1->Cursor(), chosen.Tool == dtEraser ? crDrag : crDefault);
   }
   // A second choice of the checked item keeps it checked.
   QtAction(*Form1->NPen)->trigger();
   EXPECT_TRUE(QtAction(*Form1->NPen)->isChecked());
-  EXPECT_TRUE(FCover->TBpen->isChecked());
+  EXPECT_TRUE(QtOf(FCover->TBpen)->isChecked());
 }
 
 TEST_F(StateTest, ShowToolsTogglesBarAndCheck) {
   StartWorking();
   ASSERT_TRUE(QtAction(*Form1->Nshowtools)->isChecked());
   QtAction(*Form1->Nshowtools)->trigger();
-  EXPECT_FALSE(FCover->ToolBar1->isVisible());
+  EXPECT_FALSE(QtOf(FCover->ToolBar1)->isVisible());
   EXPECT_FALSE(QtAction(*Form1->Nshowtools)->isChecked());
   // Hidden it stays across leaving and entering the working state.
   Form1->StopDrawing();
   StartWorking();
-  EXPECT_FALSE(FCover->ToolBar1->isVisible());
+  EXPECT_FALSE(QtOf(FCover->ToolBar1)->isVisible());
   EXPECT_FALSE(QtAction(*Form1->Nshowtools)->isChecked());
   QtAction(*Form1->Nshowtools)->trigger();
-  EXPECT_TRUE(FCover->ToolBar1->isVisible());
+  EXPECT_TRUE(QtOf(FCover->ToolBar1)->isVisible());
   EXPECT_TRUE(QtAction(*Form1->Nshowtools)->isChecked());
 }
 
@@ -258,7 +258,7 @@ TEST_F(StateTest, EscClosesOnlyWhileTheSurfaceItselfHasTheFocus) {
   // The idle menu is in force, but the marker stays empty until the next start and stop.
   EXPECT_TRUE(QtAction(*Form1->Nstart)->isEnabled());
   EXPECT_TRUE(QtAction(*Form1->Nexit)->isEnabled());
-  EXPECT_FALSE(Form1->Bplay->isVisible());
+  EXPECT_FALSE(QtOf(Form1->Bplay)->isVisible());
 }
 
 TEST_F(StateTest, ActivationConsumesOnlyItsMessage) {

@@ -124,7 +124,7 @@ TEST_F(SurfaceTest, SnapshotThenRestoreIsExact) {
 }
 
 TEST_F(SurfaceTest, NothingIsDrawnUnderTheToolBar) {
-  const QRect bar = FCover->ToolBar1->geometry();
+  const QRect bar = QtOf(FCover->ToolBar1)->geometry();
   TCanvas* c = FCover->PaintBox1->Canvas();
   c->Brush.Color = clBlue;
   c->FillRect(TRect{0, 0, FCover->Width(), 200});
@@ -174,11 +174,11 @@ TEST_F(SurfaceTest, TheFirstFrameHandedAheadIsWhatTheWindowPaints) {
       for (int x = 0; x < painted.width(); ++x)
         differ += Rgb(painted.pixel(x, y)) != Rgb(Desktop().FirstFrame.pixel(x, y));
     EXPECT_EQ(differ, 0) << c.Name;
-    const QRect bar = FCover->ToolBar1->geometry();
+    const QRect bar = QtOf(FCover->ToolBar1)->geometry();
     EXPECT_EQ(Rgb(Desktop().FirstFrame.pixel(bar.right() - 1, bar.bottom() - 1)) == 0x800080u, c.BarShown) << c.Name;
     // Once the window has painted, it lets the frame go: a later exposure waits for its paint.
     EXPECT_TRUE(QTest::qWaitFor([] { return Desktop().FirstFrameWindow == 0; }, 2000)) << c.Name;
   }
   QtAction(*Form1->Nshowtools)->trigger();
-  FCover->ToolBar1->move(216, 0);
+  QtOf(FCover->ToolBar1)->move(216, 0);
 }

@@ -23,7 +23,7 @@ class ToolBarTest : public ::testing::Test {
   }
   void TearDown() override {
     FCover->MElinewidth->SetText(QStringLiteral(" 3"));
-    FCover->ToolBar1->move(216, 0);
+    QtOf(FCover->ToolBar1)->move(216, 0);
     ResetToIdle();
   }
 
@@ -50,28 +50,28 @@ TEST_F(ToolBarTest, ControlsStandInOrderWithTheirHints) {
     const char* Hint;
   };
   const TControl controls[] = {
-      {FCover->ToolButton1, 23, 23, "停止"},
-      {FCover->TBpen, 46, 23, "自由画图"},
-      {FCover->TBline, 69, 23, "直线"},
-      {FCover->TBcircle, 92, 23, "画圆"},
-      {FCover->TBrect, 115, 23, "矩形"},
-      {FCover->TBroundrect, 138, 23, "圆角矩形"},
-      {FCover->TBdiamond, 161, 23, "菱形"},
-      {FCover->TBselect, 184, 23, "选取"},
-      {FCover->TBeraser, 207, 23, "橡皮"},
-      {FCover->TBrefresh, 230, 23, "刷新"},
-      {FCover->TBwhite, 253, 23, "屏幕变白板"},
-      {FCover->TBsave, 276, 23, "保存全屏至文件"},
-      {FCover->TBopen, 299, 23, "打开文件图覆盖全屏"},
-      {FCover->TBFont, 322, 23, "设置字体"},
+      {QtOf(FCover->ToolButton1), 23, 23, "停止"},
+      {QtOf(FCover->TBpen), 46, 23, "自由画图"},
+      {QtOf(FCover->TBline), 69, 23, "直线"},
+      {QtOf(FCover->TBcircle), 92, 23, "画圆"},
+      {QtOf(FCover->TBrect), 115, 23, "矩形"},
+      {QtOf(FCover->TBroundrect), 138, 23, "圆角矩形"},
+      {QtOf(FCover->TBdiamond), 161, 23, "菱形"},
+      {QtOf(FCover->TBselect), 184, 23, "选取"},
+      {QtOf(FCover->TBeraser), 207, 23, "橡皮"},
+      {QtOf(FCover->TBrefresh), 230, 23, "刷新"},
+      {QtOf(FCover->TBwhite), 253, 23, "屏幕变白板"},
+      {QtOf(FCover->TBsave), 276, 23, "保存全屏至文件"},
+      {QtOf(FCover->TBopen), 299, 23, "打开文件图覆盖全屏"},
+      {QtOf(FCover->TBFont), 322, 23, "设置字体"},
       {FCover->MElinewidth, 345, 21, "设置线宽"},
       {FCover->UpDown1, 366, 15, ""},
       {FCover->CBColor, 381, 41, "设置颜色"},
-      {FCover->TBhelp, 422, 23, "使用说明"},
-      {FCover->ToolButton3, 445, 23, "工具上移"},
-      {FCover->ToolButton4, 468, 23, "工具下移"},
-      {FCover->ToolButton5, 491, 23, "工具左移"},
-      {FCover->ToolButton6, 514, 23, "工具右移"},
+      {QtOf(FCover->TBhelp), 422, 23, "使用说明"},
+      {QtOf(FCover->ToolButton3), 445, 23, "工具上移"},
+      {QtOf(FCover->ToolButton4), 468, 23, "工具下移"},
+      {QtOf(FCover->ToolButton5), 491, 23, "工具左移"},
+      {QtOf(FCover->ToolButton6), 514, 23, "工具右移"},
   };
   for (const TControl& c : controls) {
     QWidget* w = c.Control;
@@ -81,11 +81,11 @@ TEST_F(ToolBarTest, ControlsStandInOrderWithTheirHints) {
       EXPECT_FALSE(button->icon().isNull()) << c.Hint;
     }
   }
-  EXPECT_EQ(FCover->TBstop->geometry(), QRect(0, 2, 23, 22));
-  EXPECT_FALSE(FCover->TBstop->isEnabled());
-  EXPECT_FALSE(FCover->TBstop->toolTip().isEmpty());
-  EXPECT_EQ(FCover->ToolBar1->geometry(), QRect(216, 0, 540, 28));
-  EXPECT_EQ(FCover->ToolBar1->palette().color(QPalette::Window), QColor(0x80, 0x00, 0x80));
+  EXPECT_EQ(QtOf(FCover->TBstop)->geometry(), QRect(0, 2, 23, 22));
+  EXPECT_FALSE(QtOf(FCover->TBstop)->isEnabled());
+  EXPECT_FALSE(QtOf(FCover->TBstop)->toolTip().isEmpty());
+  EXPECT_EQ(QtOf(FCover->ToolBar1)->geometry(), QRect(216, 0, 540, 28));
+  EXPECT_EQ(QtOf(FCover->ToolBar1)->palette().color(QPalette::Window), QColor(0x80, 0x00, 0x80));
   EXPECT_EQ(FCover->ImageList1.Count(), 21);
 }
 
@@ -208,14 +208,14 @@ TEST_F(ToolBarTest, TheColourListHoldsTheFiftyNamedColours) {
 
 TEST_F(ToolBarTest, MoveButtonsPutTheBarAtEachEdge) {
   const int w = FCover->width(), h = FCover->height();
-  FCover->ToolButton4->click();
-  EXPECT_EQ(FCover->ToolBar1->pos(), QPoint(216, h - 28));
-  FCover->ToolButton6->click();
-  EXPECT_EQ(FCover->ToolBar1->pos(), QPoint(w - 540, h - 28));
-  FCover->ToolButton3->click();
-  EXPECT_EQ(FCover->ToolBar1->pos(), QPoint(w - 540, 0));
-  FCover->ToolButton5->click();
-  EXPECT_EQ(FCover->ToolBar1->pos(), QPoint(0, 0));
+  QtOf(FCover->ToolButton4)->click();
+  EXPECT_EQ(QtOf(FCover->ToolBar1)->pos(), QPoint(216, h - 28));
+  QtOf(FCover->ToolButton6)->click();
+  EXPECT_EQ(QtOf(FCover->ToolBar1)->pos(), QPoint(w - 540, h - 28));
+  QtOf(FCover->ToolButton3)->click();
+  EXPECT_EQ(QtOf(FCover->ToolBar1)->pos(), QPoint(w - 540, 0));
+  QtOf(FCover->ToolButton5)->click();
+  EXPECT_EQ(QtOf(FCover->ToolBar1)->pos(), QPoint(0, 0));
 }
 
 TEST_F(ToolBarTest, TheAreaTheBarLeavesShowsTheBackground) {
@@ -224,28 +224,28 @@ TEST_F(ToolBarTest, TheAreaTheBarLeavesShowsTheBackground) {
   c->Brush.Color = clLime;
   c->FillRect(TRect{0, 0, 800, 120});
   c->Brush = TBrush{};
-  FCover->ToolButton4->click();
+  QtOf(FCover->ToolButton4)->click();
   EXPECT_EQ(DiffCount(216, 0, 756, 28), 0);
   EXPECT_EQ(SurfacePixel(100, 100), 0x00FF00u);
 }
 
 TEST_F(ToolBarTest, StopButtonLeavesTheWorkingState) {
-  FCover->ToolButton1->click();
+  QtOf(FCover->ToolButton1)->click();
   EXPECT_FALSE(Form1->Working());
   EXPECT_FALSE(FCover->isVisible());
-  EXPECT_TRUE(Form1->Bplay->isVisible());
+  EXPECT_TRUE(QtOf(Form1->Bplay)->isVisible());
 }
 
 TEST_F(ToolBarTest, SettingsCarryOverBetweenWorkingStates) {
   Type(QStringLiteral("11"));
   FCover->CBColor->setCurrentIndex(3);
   emit FCover->CBColor->activated(3);
-  FCover->ToolButton4->click();
+  QtOf(FCover->ToolButton4)->click();
   Form1->StopDrawing();
   StartWorking();
   EXPECT_EQ(FCover->PenWidth(), 11);
   EXPECT_EQ(FCover->PenColor(), clOlive);
-  EXPECT_EQ(FCover->ToolBar1->y(), FCover->height() - 28);
+  EXPECT_EQ(QtOf(FCover->ToolBar1)->y(), FCover->height() - 28);
   FCover->CBColor->Select(clRed);
   FCover->CBColorChange();
 }

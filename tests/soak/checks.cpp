@@ -4,7 +4,7 @@
 #include <QToolButton>
 #include <cstring>
 
-#include "platform/controls.h"
+#include "platform/qt/qtcontrols.h"
 #include "platform/image.h"
 #include "platform/paintbox.h"
 #include "platform/qt/qtmenus.h"
@@ -17,7 +17,7 @@ constexpr std::uint32_t RgbMask = 0x00FFFFFFu;
 // Each tool with its button and its menu item.
 struct TToolRow {
   TDrawTool Tool;
-  QToolButton* TFCover::*Button;
+  TToolButton* TFCover::*Button;
   TMenuItem* TForm1::*Item;
   const char* Name;
 };
@@ -71,7 +71,7 @@ std::string ToolDisagreement() {
   std::string problems;
   for (const TToolRow& row : ToolRows) {
     const bool current = row.Tool == tool;
-    if ((FCover->*row.Button)->isChecked() != current)
+    if (QtOf(FCover->*row.Button)->isChecked() != current)
       problems += std::string(" the ") + row.Name + " button is " + (current ? "up" : "down") + ";";
     if (QtAction(*(Form1->*row.Item))->isChecked() != current)
       problems += std::string(" the ") + row.Name + " menu item is " + (current ? "unchecked" : "checked") + ";";
@@ -88,7 +88,7 @@ std::string LeftOverAfterDrag(const TPixels& atPress, TDrawTool tool, TColor col
   const TBitmap& now = FCover->PaintBox1->Pixels();
   const TBitmap& background = *FCover->Image1->Bitmap();
   if (now.Width() != atPress.Width || now.Height() != atPress.Height) return "the surface changed size during a drag";
-  const TRect toolBar = Area(FCover->ToolBar1);
+  const TRect toolBar = Area(QtOf(FCover->ToolBar1));
   const TRect caption = Area(FCover->Ed);
   const std::uint32_t pen = ColorToPixel(color) & RgbMask;
   int wrong = 0;
@@ -128,7 +128,7 @@ std::string LeftOverAfterDrag(const TPixels& atPress, TDrawTool tool, TColor col
 std::string ChangedOutsideFrame(const TPixels& before, const TRect* frame) {
   const TBitmap& now = FCover->PaintBox1->Pixels();
   if (now.Width() != before.Width || now.Height() != before.Height) return {};
-  const TRect toolBar = Area(FCover->ToolBar1);
+  const TRect toolBar = Area(QtOf(FCover->ToolBar1));
   const TRect caption = Area(FCover->Ed);
   int wrong = 0;
   std::string first;

@@ -44,6 +44,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/qt/qtcontrols.h"
 #include "platform/application.h"
 #include "platform/colorbox.h"
 #include "platform/edits.h"
@@ -265,13 +266,13 @@ void TSoak::StepIdle() {
     HotKey();
   } else if (r < 60) {
     Note("marker play button");
-    Form1->Bplay->click();
+    QtOf(Form1->Bplay)->click();
   } else if (r < 75) {
     Note("marker menu");
     QtMenu(*Form1->PopupMenu1)->popup(QPoint(100, 100));
   } else if (r < 85) {
     Note("marker moves");
-    QPushButton* buttons[] = {Form1->Bleft, Form1->Bright, Form1->Bup, Form1->Bdown};
+    QPushButton* buttons[] = {QtOf(Form1->Bleft), QtOf(Form1->Bright), QtOf(Form1->Bup), QtOf(Form1->Bdown)};
     buttons[Below(4)]->click();
   } else {
     Note("help while idle");
@@ -325,7 +326,7 @@ void TSoak::StepWorking() {
     Note("left press");
     FPointer = RandomPoint(false);
     // Presses where the tool bar lies go to the tool bar, not the surface.
-    if (FCover->ToolBar1->isVisible() && FCover->ToolBar1->geometry().contains(FPointer)) return;
+    if (QtOf(FCover->ToolBar1)->isVisible() && QtOf(FCover->ToolBar1)->geometry().contains(FPointer)) return;
     if (FCover->Tool() == dtSelect) FFrameShown = FFrameUnknown = false;
     MouseEvent(QEvent::MouseButtonPress, Qt::LeftButton);
     Application->ProcessMessages();
@@ -352,13 +353,13 @@ void TSoak::StepWorking() {
     HotKey();
   } else if (r < 900) {
     Note("selection tool");
-    FCover->TBselect->click();
+    QtOf(FCover->TBselect)->click();
   } else {
     // Selections get their share, so the region menu is exercised.
     Note("select tool and press");
-    FCover->TBselect->click();
+    QtOf(FCover->TBselect)->click();
     FPointer = RandomPoint(false);
-    if (FCover->ToolBar1->isVisible() && FCover->ToolBar1->geometry().contains(FPointer)) return;
+    if (QtOf(FCover->ToolBar1)->isVisible() && QtOf(FCover->ToolBar1)->geometry().contains(FPointer)) return;
     // The press erases the frame of the last selection if it is still on the surface, and
     // changes nothing else.
     Copy(FCover->PaintBox1->Pixels(), FBefore);
@@ -376,11 +377,11 @@ void TSoak::StepWorking() {
 }
 
 void TSoak::ClickToolButton() {
-  QToolButton* buttons[] = {FCover->TBpen,       FCover->TBline,      FCover->TBcircle,    FCover->TBrect,
-                            FCover->TBroundrect, FCover->TBdiamond,   FCover->TBselect,    FCover->TBeraser,
-                            FCover->TBrefresh,   FCover->TBwhite,     FCover->TBsave,      FCover->TBopen,
-                            FCover->TBFont,      FCover->TBhelp,      FCover->ToolButton3, FCover->ToolButton4,
-                            FCover->ToolButton5, FCover->ToolButton6, FCover->TBstop,      FCover->ToolButton1};
+  QToolButton* buttons[] = {QtOf(FCover->TBpen),       QtOf(FCover->TBline),      QtOf(FCover->TBcircle),    QtOf(FCover->TBrect),
+                            QtOf(FCover->TBroundrect), QtOf(FCover->TBdiamond),   QtOf(FCover->TBselect),    QtOf(FCover->TBeraser),
+                            QtOf(FCover->TBrefresh),   QtOf(FCover->TBwhite),     QtOf(FCover->TBsave),      QtOf(FCover->TBopen),
+                            QtOf(FCover->TBFont),      QtOf(FCover->TBhelp),      QtOf(FCover->ToolButton3), QtOf(FCover->ToolButton4),
+                            QtOf(FCover->ToolButton5), QtOf(FCover->ToolButton6), QtOf(FCover->TBstop),      QtOf(FCover->ToolButton1)};
   // Tools are chosen often; the rest rarely, the state switches least.
   int pick = Below(100);
   int i = pick < 60   ? Below(8)
@@ -388,11 +389,11 @@ void TSoak::ClickToolButton() {
           : pick < 95 ? 14 + Below(4)
           : pick < 98 ? 10 + Below(4)
                       : 18 + Below(2);
-  if (!FCover->ToolBar1->isVisible()) return;
+  if (!QtOf(FCover->ToolBar1)->isVisible()) return;
   static thread_local char name[64];
   std::snprintf(name, sizeof name, "tool bar %s", buttons[i]->objectName().toLatin1().constData());
   Note(name);
-  if (buttons[i] == FCover->TBwhite) FBackgroundMayChange = true;
+  if (buttons[i] == QtOf(FCover->TBwhite)) FBackgroundMayChange = true;
   buttons[i]->click();
 }
 
@@ -646,12 +647,12 @@ int TSoak::Run() {
   const auto frameGone = [this] { FFrameShown = false; };
   for (TMenuItem* item : {Form1->Nrefresh, Form1->NWhite, FCover->N3, FCover->Nrectwhite})
     QObject::connect(QtAction(*item), &QAction::triggered, frameGone);
-  for (QToolButton* button : {FCover->TBrefresh, FCover->TBwhite})
+  for (QToolButton* button : {QtOf(FCover->TBrefresh), QtOf(FCover->TBwhite)})
     QObject::connect(button, &QToolButton::clicked, frameGone);
   // A load covers the frame if it succeeds and keeps it if it is cancelled or fails.
   const auto frameUnknown = [this] { FFrameUnknown = true; };
   QObject::connect(QtAction(*Form1->NOpen), &QAction::triggered, frameUnknown);
-  QObject::connect(FCover->TBopen, &QToolButton::clicked, frameUnknown);
+  QObject::connect(QtOf(FCover->TBopen), &QToolButton::clicked, frameUnknown);
   QTimer answerer;
   answerer.setInterval(0);
   QObject::connect(&answerer, &QTimer::timeout, [this] { Answer(); });

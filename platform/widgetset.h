@@ -1,0 +1,35 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/controls.h"
+#include "platform/raster/colors.h"
+
+class TButton;
+class TLabel;
+class TPanel;
+class TRichEdit;
+class TToolBar;
+class TToolButton;
+
+// What a platform supplies under the framework: the native object of each kind of control.
+// Each makes the native control as a child of its parent's (control.Parent()), hands the
+// user's actions back to the control (a click calls Click()), and lives as long as the control.
+// One widgetset is installed at start-up (Qt on Linux, Win32 on Windows).
+class TWidgetSet {
+ public:
+  virtual ~TWidgetSet() = default;
+  virtual std::unique_ptr<TWSControl> CreateButton(TButton& button, bool tabStop) = 0;
+  virtual std::unique_ptr<TWSControl> CreateSpeedButton(TButton& button, bool flat) = 0;
+  virtual std::unique_ptr<TWSControl> CreateToolBar(TToolBar& bar, TColor color) = 0;
+  virtual std::unique_ptr<TWSControl> CreateToolButton(TToolButton& button, bool check) = 0;
+  virtual std::unique_ptr<TWSControl> CreatePanel(TPanel& panel) = 0;
+  virtual std::unique_ptr<TWSControl> CreateLabel(TLabel& label, const String& caption, int alignment) = 0;
+  virtual std::unique_ptr<TWSControl> CreateRichEdit(TRichEdit& edit, bool readOnly, bool wordWrap,
+                                                     int scrollBars) = 0;
+};
+
+// The widgetset in use; it outlives every control. Using one before it is installed is a
+// programming error and throws std::logic_error.
+TWidgetSet& WidgetSet();
+void InstallWidgetSet(TWidgetSet* widgetSet);
