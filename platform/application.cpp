@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "platform/desktop.h"
+#include "platform/qt/qtpictures.h"
 #include "platform/qt/qtraster.h"
 
 TApplication* Application = nullptr;
@@ -15,6 +16,7 @@ TApplication* Application = nullptr;
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   Application = this;
   InstallQtRasterEngines();
+  InstallQtPictureRenderer();
   // Qt's dialogs, standard buttons and edit menus speak the program's language, whatever the
   // desktop's locale.
   auto* qtTexts = new QTranslator(this);

@@ -4,6 +4,7 @@
 #include "platform/image.h"
 #include "platform/qt/qtforms.h"
 #include "platform/qt/qtmenus.h"
+#include "platform/qt/qtpictures.h"
 #include "platform/qt/qtraster.h"
 #include "platform/sysutils.h"
 #include "shell/foption.h"
@@ -135,7 +136,7 @@ void TFCover::BuildForm() {
 void TFCover::BuildToolBar() {
   for (const auto& row : ToolButtons) {
     QToolButton* button = this->*row.Member;
-    button->setIcon(ImageList1.Icon(TQtFormBuilder::ImageIndex(button)));
+    button->setIcon(QtIcon(ImageList1, TQtFormBuilder::ImageIndex(button)));
   }
   TBstop->setToolTip(TitleAndCredit);
 
@@ -149,13 +150,13 @@ void TFCover::BuildToolBar() {
 }
 
 void TFCover::BuildRegionMenu() {
-  QtAction(*N4)->setIcon(RegionSaveGlyph());
-  QtAction(*N1)->setIcon(RegionSaveGlyph());
-  QtAction(*N5)->setIcon(RegionCopyGlyph());
-  QtAction(*N2)->setIcon(RegionCopyGlyph());
-  QtAction(*Npaste)->setIcon(RegionPasteGlyph());
+  QtAction(*N4)->setIcon(QtIcon(RegionSaveGlyph()));
+  QtAction(*N1)->setIcon(QtIcon(RegionSaveGlyph()));
+  QtAction(*N5)->setIcon(QtIcon(RegionCopyGlyph()));
+  QtAction(*N2)->setIcon(QtIcon(RegionCopyGlyph()));
+  QtAction(*Npaste)->setIcon(QtIcon(RegionPasteGlyph()));
   for (const auto& item : PopupMenu1->Items())
-    if (item->ImageIndex >= 0) QtAction(*item)->setIcon(ImageList1.Icon(item->ImageIndex));
+    if (item->ImageIndex >= 0) QtAction(*item)->setIcon(QtIcon(ImageList1, item->ImageIndex));
 }
 
 void TFCover::MElinewidthChange() {
