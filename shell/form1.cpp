@@ -16,7 +16,6 @@
 #include "platform/desktop.h"
 #include "platform/image.h"
 #include "platform/qt/qtforms.h"
-#include "platform/qt/qtmenus.h"
 #include "platform/qt/qtpictures.h"
 #include "platform/qt/qtraster.h"
 #include "platform/raster/pixelpool.h"
@@ -134,8 +133,8 @@ TForm1::TForm1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::W
   Image1->SetPicture(QtImage(MarkerPicture()));
   Bplay->setIcon(QtIcon(PlayGlyph()));
   Bplay->setIconSize(QSize(15, 15));
-  QtAction(*Nstart)->setIcon(QtIcon(PlayGlyph()));
-  QtAction(*Nexit)->setIcon(QtIcon(ExitGlyph()));
+  Nstart->SetPicture(PlayGlyph());
+  Nexit->SetPicture(ExitGlyph());
 
   ImageList1.Add(TrayPicture());
   FTrayIcon = QtIcon(ImageList1, 0);
@@ -187,7 +186,7 @@ void TForm1::BuildForm() {
 
 void TForm1::SetMenuImages(const TImageList& images) {
   for (const auto& item : PopupMenu1->Items())
-    if (item->ImageIndex >= 0) QtAction(*item)->setIcon(QtIcon(images, item->ImageIndex));
+    if (item->ImageIndex >= 0) item->SetPicture(images, item->ImageIndex);
 }
 
 void TForm1::FormCreate() {

@@ -3,7 +3,6 @@
 #include "platform/application.h"
 #include "platform/image.h"
 #include "platform/qt/qtforms.h"
-#include "platform/qt/qtmenus.h"
 #include "platform/qt/qtpictures.h"
 #include "platform/qt/qtraster.h"
 #include "platform/sysutils.h"
@@ -150,13 +149,13 @@ void TFCover::BuildToolBar() {
 }
 
 void TFCover::BuildRegionMenu() {
-  QtAction(*N4)->setIcon(QtIcon(RegionSaveGlyph()));
-  QtAction(*N1)->setIcon(QtIcon(RegionSaveGlyph()));
-  QtAction(*N5)->setIcon(QtIcon(RegionCopyGlyph()));
-  QtAction(*N2)->setIcon(QtIcon(RegionCopyGlyph()));
-  QtAction(*Npaste)->setIcon(QtIcon(RegionPasteGlyph()));
+  N4->SetPicture(RegionSaveGlyph());
+  N1->SetPicture(RegionSaveGlyph());
+  N5->SetPicture(RegionCopyGlyph());
+  N2->SetPicture(RegionCopyGlyph());
+  Npaste->SetPicture(RegionPasteGlyph());
   for (const auto& item : PopupMenu1->Items())
-    if (item->ImageIndex >= 0) QtAction(*item)->setIcon(QtIcon(ImageList1, item->ImageIndex));
+    if (item->ImageIndex >= 0) item->SetPicture(ImageList1, item->ImageIndex);
 }
 
 void TFCover::MElinewidthChange() {
