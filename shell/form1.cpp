@@ -143,7 +143,7 @@ TForm1::TForm1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::W
     RunHandler([&] { Dispatch(message); });
   };
   // The platform's own icon where it has one (Windows: callback message 1136), Qt's otherwise.
-  if (!Application->Desktop().ShowTrayIcon(QtImage(ImageList1.Picture(0)), TrayTip, trayMouse)) {
+  if (!Application->Desktop().ShowTrayIcon(ImageList1.Picture(0), Str(TrayTip), trayMouse)) {
     FTray = new QSystemTrayIcon(FTrayIcon, this);
     FTray->setToolTip(TrayTip);
     connect(FTray, &QSystemTrayIcon::activated, this, [trayMouse](QSystemTrayIcon::ActivationReason reason) {
@@ -210,7 +210,7 @@ void TForm1::FormCreate() {
     if (FTray)
       FTray->setToolTip(tip);
     else
-      Application->Desktop().SetTrayTip(tip);
+      Application->Desktop().SetTrayTip(Str(tip));
   }
 }
 
