@@ -113,8 +113,9 @@ class TPainter {
   // counter-clockwise for positive spans; not filled.
   virtual void DrawArc(const TRectF& box, double startDegrees, double spanDegrees) = 0;
   virtual void DrawPath(const TPath& path) = 0;
-  // UTF-8 text in the pen's colour, centred in `box`.
-  virtual void DrawText(const TRectF& box, std::string_view text) = 0;
+  // UTF-8 text in the pen's colour, centred in `box`. (Not DrawText: <windows.h> takes that name
+  // for a macro.)
+  virtual void DrawCentredText(const TRectF& box, std::string_view text) = 0;
 };
 
 // The pixels of a picture: width x height, rows packed, each 0xAARRGGBB with the colour

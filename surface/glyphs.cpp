@@ -164,9 +164,9 @@ void DrawToolGlyphs(TImageList& list) {
       [](TPainter& p) {
         p.SetFont(14, true);
         p.SetPen(TDrawPen{White});
-        p.DrawText({1, 1, 16, 16}, "A");
+        p.DrawCentredText({1, 1, 16, 16}, "A");
         p.SetPen(TDrawPen{Ink});
-        p.DrawText({0, 0, 16, 16}, "A");
+        p.DrawCentredText({0, 0, 16, 16}, "A");
       },
       // 20 help
       [](TPainter& p) {
@@ -174,7 +174,7 @@ void DrawToolGlyphs(TImageList& list) {
         p.SetBrush(TRGBA{0xE0, 0xE8, 0xFF});
         p.DrawEllipse({1.5, 1.5, 13, 13});
         p.SetFont(11, true);
-        p.DrawText({0, 0, 16, 16}, "?");
+        p.DrawCentredText({0, 0, 16, 16}, "?");
       },
   };
   // Kept as drawings: on a scaled screen each is drawn at the screen's own ratio, not stretched.

@@ -100,7 +100,7 @@ class TQtPainter final : public TPainter {
       outline.cubicTo(QPointOf(cubic.Control1), QPointOf(cubic.Control2), QPointOf(cubic.End));
     FPainter.drawPath(outline);
   }
-  void DrawText(const TRectF& box, std::string_view text) override {
+  void DrawCentredText(const TRectF& box, std::string_view text) override {
     FPainter.drawText(QRectOf(box), Qt::AlignCenter, QStr(text));
   }
 

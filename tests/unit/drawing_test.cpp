@@ -52,7 +52,7 @@ void DrawEverything(TPainter& p) {
   p.SetAntialiasing(false);
   p.DrawLine({2.5, 20.5}, {21.5, 2.5});
   p.SetFont(11, true);
-  p.DrawText({4, 4, 16, 16}, "A?");
+  p.DrawCentredText({4, 4, 16, 16}, "A?");
 }
 
 void DrawEverythingWithQt(QPainter& p) {
