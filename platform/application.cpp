@@ -9,6 +9,7 @@
 
 #include "platform/desktop.h"
 #include "platform/qt/qtcontrols.h"
+#include "platform/qt/qtpictures.h"
 #include "platform/qt/qtraster.h"
 
 TApplication* Application = nullptr;
@@ -17,6 +18,7 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   Application = this;
   InstallQtRasterEngines();
   InstallQtWidgetSet();
+  InstallQtPictureRenderer();
   // Qt's dialogs, standard buttons and edit menus speak the program's language, whatever the
   // desktop's locale.
   auto* qtTexts = new QTranslator(this);

@@ -5,10 +5,10 @@
 #include <memory>
 
 #include "platform/raster/pixelpool.h"
+#include "platform/strings.h"
 
-class QImage;
-class QString;
 class TBitmap;
+class TPicture;
 
 // Desktop services the program needs from the window system, one implementation per platform
 // and a plain-Qt one where no native service exists (the offscreen platform of the tests).
@@ -66,11 +66,11 @@ class TDesktopServices {
   // A notification-area icon of the platform's own, whose mouse messages (WM_RBUTTONDOWN,
   // WM_LBUTTONDBLCLK, …) reach `handler`. False where there is none: Qt's tray icon serves then.
   using TTrayHandler = std::function<void(std::intptr_t mouseMessage)>;
-  virtual bool ShowTrayIcon(const QImage& picture, const QString& tip, TTrayHandler handler) {
+  virtual bool ShowTrayIcon(const TPicture& picture, const String& tip, TTrayHandler handler) {
     (void)picture, (void)tip, (void)handler;
     return false;
   }
-  virtual void SetTrayTip(const QString& tip) { (void)tip; }
+  virtual void SetTrayTip(const String& tip) { (void)tip; }
 
   // The pointer's input inside (x, y, width, height), device pixels of the native window
   // `window`, goes through the window to whatever lies beneath it, while the window still shows

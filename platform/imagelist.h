@@ -1,22 +1,11 @@
 #pragma once
 
-#include <QIcon>
-#include <QPixmap>
-#include <functional>
-#include <memory>
 #include <vector>
 
-class QPainter;
+#include "platform/drawing.h"
 
-// Draws one picture into the list's box of width x height logical pixels; the painter is scaled
-// for the device the picture is made for.
-using TPictureDrawing = std::function<void(QPainter&)>;
-
-// An icon of a width x height picture kept as its drawing, drawn at the device ratio of the screen
-// it shows on (exactly the plain picture at ratio 1).
-QIcon DrawnIcon(int width, int height, TPictureDrawing draw);
-
-// Pictures of one size with transparency, shared by tool bars and menus by index.
+// Pictures of one size with transparency, shared by tool bars and menus by index. Wherever they
+// show, a disabled control keeps their full colours.
 class TImageList {
  public:
   TImageList(int width, int height) : FWidth(width), FHeight(height) {}
@@ -24,18 +13,20 @@ class TImageList {
   int Width() const { return FWidth; }
   int Height() const { return FHeight; }
   int Count() const { return static_cast<int>(FImages.size()); }
-  void Add(const QPixmap& pixmap);
-  // A picture kept as its drawing: its icon is drawn anew at the device ratio of the screen it
-  // shows on (crisp at 1.25, 1.5 or 2), and at ratio 1 is exactly Pixmap(index).
+  // A fixed picture, smoothly scaled to the list's size when it has another.
+  void Add(const TPicture& picture);
+  // A picture kept as its drawing: it is drawn anew at the device ratio of the screen it shows
+  // on (crisp at 1.25, 1.5 or 2), and at ratio 1 is exactly Picture(index).
   void Add(TPictureDrawing draw);
-  // Null pixmap / icon for an index outside the list.
-  QPixmap Pixmap(int index) const;
-  QIcon Icon(int index) const;
+  // At ratio 1; empty for an index outside the list.
+  TPicture Picture(int index) const;
+  // The drawing of a picture added as one; none for a fixed picture or an index outside the list.
+  const TDrawnPicture* Drawing(int index) const;
 
  private:
   struct TEntry {
-    QPixmap Pixmap;  // at ratio 1
-    std::shared_ptr<const TPictureDrawing> Draw;
+    TPicture Fixed;
+    TDrawnPicture Drawn;
   };
   int FWidth;
   int FHeight;

@@ -15,6 +15,18 @@ void TMenuItem::SetChecked(bool checked) {
   if (FHandle) FHandle->SetChecked(checked);
 }
 
+void TMenuItem::SetPicture(const TPicture& picture) {
+  if (FHandle) FHandle->SetPicture(picture);
+}
+
+void TMenuItem::SetPicture(const TDrawnPicture& picture) {
+  if (FHandle) FHandle->SetPicture(picture);
+}
+
+void TMenuItem::SetPicture(const TImageList& images, int index) {
+  if (FHandle) FHandle->SetPicture(images, index);
+}
+
 void TMenuItem::Click() {
   if (FEnabled && OnClick) OnClick();
 }

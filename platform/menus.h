@@ -12,6 +12,9 @@
 // keeps them in step and reports the user's choice (TWSPopupMenu, TWSMenuItem).
 
 class TMenuItem;
+class TPicture;
+class TDrawnPicture;
+class TImageList;
 
 // The widgetset's side of one menu item.
 class TWSMenuItem {
@@ -21,6 +24,14 @@ class TWSMenuItem {
   virtual void SetEnabled(bool enabled) = 0;
   // Shows the check mark, or the empty place of one.
   virtual void SetChecked(bool checked) = 0;
+  // Shows `picture` beside the caption, in the platform's disabled look while the item is
+  // disabled; an empty picture shows none.
+  virtual void SetPicture(const TPicture& picture) = 0;
+  // Shows a picture drawn for the device ratio of the screen the menu opens on, in its full
+  // colours whether the item is enabled or not.
+  virtual void SetPicture(const TDrawnPicture& picture) = 0;
+  // Shows the list's picture `index` the same way; none for an index outside the list.
+  virtual void SetPicture(const TImageList& images, int index) = 0;
 };
 
 // The widgetset's side of a pop-up menu.
@@ -46,6 +57,10 @@ class TMenuItem : public TComponent {
   void SetEnabled(bool enabled);
   bool Checked() const { return FChecked; }
   void SetChecked(bool checked);
+  // The picture beside the caption (see TWSMenuItem::SetPicture).
+  void SetPicture(const TPicture& picture);
+  void SetPicture(const TDrawnPicture& picture);
+  void SetPicture(const TImageList& images, int index);
   // The item's picture in the list of glyphs its form shows; -1 for none from the list.
   int ImageIndex = -1;
   std::function<void()> OnClick;

@@ -17,7 +17,7 @@
 #include "platform/image.h"
 #include "platform/qt/qtcontrols.h"
 #include "platform/qt/qtforms.h"
-#include "platform/qt/qtmenus.h"
+#include "platform/qt/qtpictures.h"
 #include "platform/qt/qtraster.h"
 #include "platform/raster/pixelpool.h"
 #include "platform/screens.h"
@@ -131,20 +131,20 @@ int ParkingLeft() {
 TForm1::TForm1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
   ::Form1 = this;
   BuildForm();
-  Image1->SetPicture(MarkerPicture().toImage());
-  QtWidget<QToolButton>(*Bplay)->setIcon(PlayGlyph());
+  Image1->SetPicture(QtImage(MarkerPicture()));
+  QtWidget<QToolButton>(*Bplay)->setIcon(QtIcon(PlayGlyph()));
   QtWidget<QToolButton>(*Bplay)->setIconSize(QSize(15, 15));
-  QtAction(*Nstart)->setIcon(QIcon(PlayGlyph()));
-  QtAction(*Nexit)->setIcon(QIcon(ExitGlyph()));
+  Nstart->SetPicture(PlayGlyph());
+  Nexit->SetPicture(ExitGlyph());
 
   ImageList1.Add(TrayPicture());
-  FTrayIcon = ImageList1.Icon(0);
+  FTrayIcon = QtIcon(ImageList1, 0);
   const auto trayMouse = [this](std::intptr_t mouse) {
     TMessage message{WM_TRAYICON, 112, mouse, 0};
     RunHandler([&] { Dispatch(message); });
   };
   // The platform's own icon where it has one (Windows: callback message 1136), Qt's otherwise.
-  if (!Application->Desktop().ShowTrayIcon(ImageList1.Pixmap(0).toImage(), TrayTip, trayMouse)) {
+  if (!Application->Desktop().ShowTrayIcon(ImageList1.Picture(0), Str(TrayTip), trayMouse)) {
     FTray = new QSystemTrayIcon(FTrayIcon, this);
     FTray->setToolTip(TrayTip);
     connect(FTray, &QSystemTrayIcon::activated, this, [trayMouse](QSystemTrayIcon::ActivationReason reason) {
@@ -187,7 +187,7 @@ void TForm1::BuildForm() {
 
 void TForm1::SetMenuImages(const TImageList& images) {
   for (const auto& item : PopupMenu1->Items())
-    if (item->ImageIndex >= 0) QtAction(*item)->setIcon(images.Icon(item->ImageIndex));
+    if (item->ImageIndex >= 0) item->SetPicture(images, item->ImageIndex);
 }
 
 void TForm1::FormCreate() {
@@ -211,7 +211,7 @@ void TForm1::FormCreate() {
     if (FTray)
       FTray->setToolTip(tip);
     else
-      Application->Desktop().SetTrayTip(tip);
+      Application->Desktop().SetTrayTip(Str(tip));
   }
 }
 

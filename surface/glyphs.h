@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/drawing.h"
+
 class TImageList;
 
 // Fills the list with the tool bar's 21 glyphs of 16x16 pixels, by index:
@@ -8,10 +10,8 @@ class TImageList;
 // 16 save, 17 open, 18 unused, 19 font, 20 help.
 void DrawToolGlyphs(TImageList& list);
 
-class QIcon;
-
 // The region menu's own pictures, 24-bit with no transparency, at their own sizes: save the
 // region (18x18, also for its background), copy it (19x17, likewise), paste into it (20x18).
-QIcon RegionSaveGlyph();
-QIcon RegionCopyGlyph();
-QIcon RegionPasteGlyph();
+TDrawnPicture RegionSaveGlyph();
+TDrawnPicture RegionCopyGlyph();
+TDrawnPicture RegionPasteGlyph();

@@ -6,7 +6,7 @@
 
 #include "platform/qt/qtcontrols.h"
 #include "platform/qt/qtforms.h"
-#include "platform/qt/qtmenus.h"
+#include "platform/qt/qtpictures.h"
 #include "platform/qt/qtraster.h"
 #include "platform/sysutils.h"
 #include "shell/foption.h"
@@ -138,7 +138,7 @@ void TFCover::BuildForm() {
 void TFCover::BuildToolBar() {
   for (const auto& row : ToolButtons) {
     const TToolButton* button = this->*row.Member;
-    QtWidget<QToolButton>(*button)->setIcon(ImageList1.Icon(button->ImageIndex()));
+    QtWidget<QToolButton>(*button)->setIcon(QtIcon(ImageList1, button->ImageIndex()));
   }
   TBstop->SetHint(Str(TitleAndCredit));
 
@@ -152,13 +152,13 @@ void TFCover::BuildToolBar() {
 }
 
 void TFCover::BuildRegionMenu() {
-  QtAction(*N4)->setIcon(RegionSaveGlyph());
-  QtAction(*N1)->setIcon(RegionSaveGlyph());
-  QtAction(*N5)->setIcon(RegionCopyGlyph());
-  QtAction(*N2)->setIcon(RegionCopyGlyph());
-  QtAction(*Npaste)->setIcon(RegionPasteGlyph());
+  N4->SetPicture(RegionSaveGlyph());
+  N1->SetPicture(RegionSaveGlyph());
+  N5->SetPicture(RegionCopyGlyph());
+  N2->SetPicture(RegionCopyGlyph());
+  Npaste->SetPicture(RegionPasteGlyph());
   for (const auto& item : PopupMenu1->Items())
-    if (item->ImageIndex >= 0) QtAction(*item)->setIcon(ImageList1.Icon(item->ImageIndex));
+    if (item->ImageIndex >= 0) item->SetPicture(ImageList1, item->ImageIndex);
 }
 
 void TFCover::MElinewidthChange() {

@@ -1,6 +1,7 @@
 #include "platform/qt/qtmenus.h"
 
 #include "platform/application.h"
+#include "platform/qt/qtpictures.h"
 #include "platform/qt/qtraster.h"
 
 namespace {
@@ -23,6 +24,18 @@ void TQtMenuItem::SetChecked(bool checked) {
   if (!FAction) return;
   FAction->setCheckable(true);
   FAction->setChecked(checked);
+}
+
+void TQtMenuItem::SetPicture(const TPicture& picture) {
+  if (FAction) FAction->setIcon(QtIcon(picture));
+}
+
+void TQtMenuItem::SetPicture(const TDrawnPicture& picture) {
+  if (FAction) FAction->setIcon(QtIcon(picture));
+}
+
+void TQtMenuItem::SetPicture(const TImageList& images, int index) {
+  if (FAction) FAction->setIcon(QtIcon(images, index));
 }
 
 TQtPopupMenu::TQtPopupMenu(QWidget* owner, const String& name) : FOwner(owner), FMenu(new QMenu(owner)) {

@@ -14,6 +14,9 @@ class TQtMenuItem final : public TWSMenuItem {
   void SetCaption(const String& caption) override;
   void SetEnabled(bool enabled) override;
   void SetChecked(bool checked) override;
+  void SetPicture(const TPicture& picture) override;
+  void SetPicture(const TDrawnPicture& picture) override;
+  void SetPicture(const TImageList& images, int index) override;
   QAction* Action() const { return FAction; }
 
  private:
@@ -36,7 +39,7 @@ class TQtPopupMenu final : public TWSPopupMenu {
 };
 
 // The native objects behind the components, for what the Qt widgetset still does itself
-// (pictures, the tests' driving of the open menu).
+// (the tests' driving of the open menu).
 QMenu* QtMenu(const TPopupMenu& menu);
 QAction* QtAction(const TMenuItem& item);
 // The item an action of ours stands for, or none.

@@ -89,6 +89,14 @@ TEST_F(StateTest, MainMenuHasEighteenItemsInOrder) {
   for (int i = 0; i < captions.size(); ++i) EXPECT_EQ(items[i]->text(), captions[i]) << i;
   // Items with a picture: all but "显示工具栏", "显示浮动图标" and "系统说明".
   for (int i = 0; i < items.size(); ++i) EXPECT_EQ(items[i]->icon().isNull(), i == 12 || i == 15 || i == 16) << i;
+  // A glyph of the list keeps its colours on a disabled item; the start item's own picture takes
+  // the style's disabled look.
+  const auto keepsColours = [](const QAction* item) {
+    const QIcon icon = item->icon();
+    return icon.pixmap(QSize(16, 16), QIcon::Disabled).toImage() == icon.pixmap(QSize(16, 16)).toImage();
+  };
+  EXPECT_FALSE(keepsColours(items[0]));  // 开始绘图
+  EXPECT_TRUE(keepsColours(items[2]));   // 自由绘制
 }
 
 TEST_F(StateTest, EnableTablesFollowTheState) {

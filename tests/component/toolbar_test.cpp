@@ -8,6 +8,7 @@
 
 #include "platform/application.h"
 #include "platform/qt/qtmenus.h"
+#include "platform/qt/qtpictures.h"
 #include "platform/raster/colors.h"
 #include "shell/form1.h"
 #include "surface/fcover.h"
@@ -94,9 +95,9 @@ TEST_F(ToolBarTest, ControlsStandInOrderWithTheirHints) {
 TEST(ToolBarGlyphs, AreDrawnAtTheDeviceRatioNotStretched) {
   for (int index = 0; index < FCover->ImageList1.Count(); ++index) {
     SCOPED_TRACE(index);
-    const QIcon icon = FCover->ImageList1.Icon(index);
+    const QIcon icon = QtIcon(FCover->ImageList1, index);
     const QImage plain =
-        FCover->ImageList1.Pixmap(index).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QtImage(FCover->ImageList1.Picture(index)).convertToFormat(QImage::Format_ARGB32_Premultiplied);
     EXPECT_EQ(icon.pixmap(QSize(16, 16), 1.0).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied), plain);
     bool blank = true;  // the unused place of the list
     for (int y = 0; y < plain.height(); ++y)
