@@ -15,7 +15,8 @@ if(NOT DEFINED FOLDERS)
       platform/raster
       platform/strings.h platform/strings.cpp platform/sysutils.h platform/sysutils.cpp
       platform/formreader.h platform/formreader.cpp platform/formresources.h
-      platform/menus.h platform/menus.cpp)
+      platform/menus.h platform/menus.cpp
+      surface/history.h surface/history.cpp)
 endif()
 
 # <QWidget>, <QtCore/qstring.h>, <qpa/...>, <windows.h> and the rest of the Win32 API, <xcb/...>,
