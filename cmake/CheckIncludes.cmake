@@ -18,7 +18,8 @@ if(NOT DEFINED FOLDERS)
       platform/menus.h platform/menus.cpp platform/classes.h platform/controls.h platform/controls.cpp
       platform/stdctrls.h platform/widgetset.h
       platform/drawing.h platform/drawing.cpp platform/imagelist.h platform/imagelist.cpp platform/desktop.h
-      surface/glyphs.h surface/glyphs.cpp shell/pictures.h shell/pictures.cpp)
+      surface/glyphs.h surface/glyphs.cpp shell/pictures.h shell/pictures.cpp
+      surface/history.h surface/history.cpp)
 endif()
 
 # <QWidget>, <QtCore/qstring.h>, <qpa/...>, <windows.h> and the rest of the Win32 API, <xcb/...>,

@@ -32,6 +32,8 @@ inline constexpr int VK_RETURN = 13;
 inline constexpr int VK_ESCAPE = 27;
 inline constexpr int VK_UP = 38;
 inline constexpr int VK_DOWN = 40;
+inline constexpr int VK_Y = 0x59;
+inline constexpr int VK_Z = 0x5A;
 
 class TControl;
 

@@ -22,6 +22,7 @@ void TFCover::EdChange() {
   const TBrushStyle keptStyle = canvas->Brush.Style;
   canvas->Brush.Style = bsClear;
   const String text = Str(Ed->text());
+  if (!text.empty()) BeginCaptionStep();
   // The whole line is drawn again from its origin: what is already there is drawn over itself.
   if (FTextFont == nullptr) {
     const int keptSize = canvas->Font.Size;
@@ -41,7 +42,12 @@ void TFCover::EdChange() {
   UpdateCaretRect();
 }
 
-void TFCover::EdKeyDown(int& key, TShiftState) {
+void TFCover::EdKeyDown(int& key, TShiftState shift) {
+  // Taken before the box sees them: its own undo would change the line behind the drawing.
+  if (HistoryKey(key, shift)) {
+    key = 0;
+    return;
+  }
   if (key == VK_BACK) {
     if (FTextLen <= 0) {
       FTextLen = 0;
@@ -49,6 +55,7 @@ void TFCover::EdKeyDown(int& key, TShiftState) {
     }
     // The background comes back over the line's box, taking the line and anything drawn in it;
     // the edit then deletes the character and the shortened line is drawn again.
+    BeginCaptionStep();
     const std::int32_t s = FTextSize;
     const TRect box{FTextX, FTextY - s / 2, FTextX + FTextLen * s, FTextY + s + s / 4};
     TCanvas* canvas = PaintBox1->Canvas();
@@ -59,6 +66,7 @@ void TFCover::EdKeyDown(int& key, TShiftState) {
     canvas->CopyRect(drawn, *Image1->Canvas(), drawn);
     FTextLen -= 1;
   } else if (key == VK_RETURN) {
+    EndCaptionStep();
     Ed->setText(QString());
     FTextY += FTextSize + FTextSize / 3;
     UpdateCaretRect();

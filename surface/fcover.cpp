@@ -231,6 +231,8 @@ void TFCover::FollowScreenSize(int width, int height) {
     ShowMessage(this, ScreenTooLarge);
     return;
   }
+  // The steps were kept on layers of the old size.
+  StopHistory();
   const QSize old = size();
   SetDeviceGeometry(origin, width, height);
   LayoutLayers();
@@ -344,6 +346,8 @@ void TFCover::FormShow() {
 void TFCover::closeEvent(QCloseEvent* event) {
   // Closed before its first paint, the window is let go of its preset frame while it exists.
   ForgetFirstFrame();
+  // The drawings go with the working state, and so does what could undo them.
+  StopHistory();
   FormClose();
   // A button held while the window goes (the hot key during a drag) is released where the
   // surface no longer sees it: the drag ends here, or the next showing would go on drawing it
@@ -383,7 +387,8 @@ bool TFCover::event(QEvent* event) {
   return QWidget::event(event);
 }
 
-void TFCover::FormKeyDown(int& key, TShiftState) {
+void TFCover::FormKeyDown(int& key, TShiftState shift) {
+  if (HistoryKey(key, shift)) key = 0;
   if (key == VK_ESCAPE) Close();
 }
 
@@ -424,17 +429,27 @@ TImage* TFCover::SnapshotSurface() {
 void TFCover::RestoreSurface(TImage* snapshot) {
   if (!snapshot) return;
   const TRect whole{0, 0, Width(), Height()};
+  // The pixels the window showed before the modal window: nothing to undo.
+  const TUndoHistory::TPause pause(FHistory);
   PaintBox1->Canvas()->CopyRect(whole, *snapshot->Canvas(), whole);
   delete snapshot;
 }
 
 void TFCover::TBrefreshClick() {
+  // The drawings the refresh wipes are one step; it ends the caption line.
+  BeginStep();
+  FHistory.Keep(hlWindow, TRect{0, 0, Width(), Height()});
   PaintBox1->Invalidate();
   Ed->setText(QString());
   FSelActive = false;
+  EndStep();
 }
 
 void TFCover::TBwhiteClick() {
+  // Both layers are one step: undone, the frozen picture comes back with the drawings.
+  BeginStep();
+  FHistory.Keep(hlBackground, TRect{0, 0, Image1->Width(), Image1->Height()});
+  FHistory.Keep(hlWindow, TRect{0, 0, Width(), Height()});
   TCanvas* canvas = Image1->Canvas();
   const TColor kept = canvas->Brush.Color;
   canvas->Brush.Color = clWhite;
@@ -445,4 +460,5 @@ void TFCover::TBwhiteClick() {
   FSelActive = false;
   // A new background repaints the whole window, which wipes the drawings.
   PaintBox1->Invalidate();
+  EndStep();
 }

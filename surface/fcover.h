@@ -17,6 +17,7 @@
 #include "platform/raster/rect.h"
 #include "platform/screens.h"
 #include "platform/stdctrls.h"
+#include "surface/history.h"
 
 class QScreen;
 class TFontDialog;
@@ -110,6 +111,11 @@ class TFCover : public QWidget {
   void FormShow();
   void FormClose();
   void FormKeyDown(int& key, TShiftState shift);
+
+  // Undo and redo of the drawing steps of this showing (Ctrl+Z; Ctrl+Y and Ctrl+Shift+Z).
+  void Undo();
+  void Redo();
+  const TUndoHistory& History() const { return FHistory; }
 
   // Pointer handling.
   void PaintBox1MouseDown(TMouseButton button, TShiftState shift, int x, int y);
@@ -277,6 +283,20 @@ class TFCover : public QWidget {
   void SaveWithDialog(const TBitmap* picture);
   // Tells the input method where the line goes on.
   void UpdateCaretRect();
+  // A drawing step: what it changes between the two calls can be undone. A step begun while a
+  // caption line is open ends the line's step first.
+  void BeginStep();
+  void EndStep();
+  // The caption line being typed is one step, from its first character on.
+  void BeginCaptionStep();
+  void EndCaptionStep();
+  // Takes Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z; true when `key` was one of them.
+  bool HistoryKey(int key, TShiftState shift);
+  // Takes the selection frame off the window and ends the selection.
+  void EraseSelectionFrame();
+  // Draws (or takes off) a selection frame with these corners, in XOR.
+  void XorFrame(const TRect& corners);
+  void StopHistory();
 
   bool FDragging = false;
   std::optional<bool> FMergedMoves;  // the platform's setting while a stroke keeps every move
@@ -304,6 +324,8 @@ class TFCover : public QWidget {
   std::uintptr_t FPresetWindow = 0;  // the native window given a first frame, until it paints
   QRect FHoleArea;                   // where the pointer goes through, logical desktop pixels
   bool FHoleUnseen = false;          // shown, not painted yet: the hole is handed over again
+  TUndoHistory FHistory;             // the drawing steps of this showing
+  bool FCaptionStep = false;         // the caption line's step is open
 };
 
 extern TFCover* FCover;

@@ -34,8 +34,11 @@ void TFCover::Track(TFigure figure, TBand band, int x, int y, bool final, bool c
   } else {
     FBandShown = false;
     if (band != bandFrame && commit) {
+      // The preview is off: the committed figure alone is the step.
+      BeginStep();
       canvas->Pen.Mode = pmCopy;
       (this->*figure)(x, y);
+      EndStep();
     }
   }
 

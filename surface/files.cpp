@@ -92,8 +92,10 @@ void TFCover::LoadImageIntoRect(int left, int top, int right, int bottom) {
     LoadBitmapFromFile(*picture->Bitmap(), name);
     Application->ProcessMessages();
     const TBitmap& bitmap = *picture->Bitmap();
+    BeginStep();
     PaintBox1->Canvas()->CopyRect(TRect{left, top, right, bottom}, *picture->Canvas(),
                                   TRect{0, 0, bitmap.Width(), bitmap.Height()});
+    EndStep();
     delete snapshot;
   } catch (...) {
     ShowMessage(this, QStringLiteral("打开文件错误"));

@@ -5,6 +5,8 @@
 #include "surface/fcover.h"
 
 void TFCover::PaintBox1MouseDown(TMouseButton button, TShiftState, int x, int y) {
+  // A press ends the caption line being typed: what the drag draws is not part of it.
+  EndCaptionStep();
   // Typing after any press goes to the caption box.
   Ed->setFocus();
   // Erased with the corners of the old selection, before the press point replaces them.
@@ -25,6 +27,8 @@ void TFCover::PaintBox1MouseDown(TMouseButton button, TShiftState, int x, int y)
   FLastX = x;
   FStartY = y;
   FLastY = y;
+  // A stroke or an eraser sweep is one step from press to release.
+  if (FTool == dtPen || FTool == dtEraser) BeginStep();
 }
 
 void TFCover::PaintBox1MouseMove(TShiftState, int x, int y) {
@@ -55,10 +59,12 @@ void TFCover::PaintBox1MouseUp(TMouseButton button, TShiftState, int x, int y) {
         case dtDiamond: TrackDiamond(x, y, true); break;
       }
     }
+    if (FHistory.InStep()) EndStep();
     FDragging = false;
     KeepEveryMove(false);
   }
   // Every release moves the caption origin: the next typed character starts a new caption here.
+  EndCaptionStep();
   FTextX = x;
   FTextY = y;
   Ed->setText(QString());

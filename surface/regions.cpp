@@ -64,7 +64,9 @@ void TFCover::PasteIntoSelection() {
   if (interior.IsEmpty()) return;
   TBitmap picture;
   if (!Clipboard().GetBitmap(picture)) return;
+  BeginStep();
   PaintBox1->Canvas()->StretchDraw(interior, picture);
+  EndStep();
 }
 
 void TFCover::NloadtorectClick() {
@@ -74,13 +76,16 @@ void TFCover::NloadtorectClick() {
 }
 
 void TFCover::ClearSelection() {
+  BeginStep();
   TrackSelectFrame(0, 0, true);
   // The whole rectangle, outline included, shows the background again.
   PaintBox1->Canvas()->CopyRect(FSelRect, *Image1->Canvas(), FSelRect);
   FSelActive = false;
+  EndStep();
 }
 
 void TFCover::NrectwhiteClick() {
+  BeginStep();
   TrackSelectFrame(0, 0, true);
   TCanvas* canvas = PaintBox1->Canvas();
   const TColor kept = canvas->Brush.Color;
@@ -90,4 +95,5 @@ void TFCover::NrectwhiteClick() {
   if (const TRect interior = SelInterior(); !interior.IsEmpty()) canvas->FillRect(interior);
   canvas->Brush.Color = kept;
   FSelActive = false;
+  EndStep();
 }

@@ -49,6 +49,7 @@ void TCanvas::Draw(TPenMode mode, bool oneRect, TBuild&& build) {
   Raster::TSpanList& spans = ThreadSpans();
   spans.Reset(FTarget->Width(), FTarget->Height());
   build(spans);
+  if (FChange != nullptr) TellChanging(spans.Spans());
   std::array<TRect, MaxExcluded> excluded;
   const std::span<const TRect> clip{excluded.data(), std::size_t(VisibleExcluded(excluded))};
   const TRect bounds = Raster::ApplySpans(*FTarget, spans.Spans(), mode, clip);
@@ -76,6 +77,31 @@ int TCanvas::VisibleExcluded(std::array<TRect, MaxExcluded>& out) const {
 
 void TCanvas::Damaged(const TRect& rect) {
   if (FDamage != nullptr && !rect.IsEmpty()) FDamage->Damaged(rect);
+}
+
+void TCanvas::TellChanging(std::span<const Raster::TSpan> spans) {
+  TRect bounds{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+  for (const Raster::TSpan& span : spans) {
+    if (span.X1 <= span.X0) continue;
+    bounds = TRect{std::min(bounds.Left, span.X0), std::min(bounds.Top, span.Y), std::max(bounds.Right, span.X1),
+                   std::max(bounds.Bottom, span.Y + 1)};
+  }
+  if (bounds.IsEmpty()) return;
+  // A small figure (a stroke's segment) is told as its bounds, in one call; a large one row by
+  // row, so that a hollow screen-sized figure is not told as the whole screen.
+  constexpr std::int64_t OneCall = 128 * 128;
+  if (bounds.Width() * bounds.Height() <= OneCall) {
+    FChange->Changing(bounds);
+    return;
+  }
+  for (const Raster::TSpan& span : spans)
+    if (span.X1 > span.X0) FChange->Changing(TRect{span.X0, span.Y, span.X1, span.Y + 1});
+}
+
+void TCanvas::Changing(const TRect& rect) {
+  if (FChange == nullptr) return;
+  const TRect within = Intersect(rect, TRect{0, 0, FTarget->Width(), FTarget->Height()});
+  if (!within.IsEmpty()) FChange->Changing(within);
 }
 
 void TCanvas::ExcludeClipRect(const TRect& rect) {
@@ -149,6 +175,7 @@ void TCanvas::CopyFrom(const TRect& dest, const TBitmap& source, const TRect& sr
   std::array<TRect, MaxExcluded> excluded;
   const std::span<const TRect> clip{excluded.data(), std::size_t(VisibleExcluded(excluded))};
   const bool sameSize = dest.Width() == src.Width() && dest.Height() == src.Height();
+  Changing(dest);
   Damaged(sameSize ? Raster::CopyPixels(*FTarget, dest, source, src, clip)
                    : Raster::StretchPixels(*FTarget, dest, source, src, clip));
 }
@@ -211,6 +238,7 @@ void TCanvas::TextOut(int x, int y, std::string_view text) {
   const std::span<const TRect> clip{excluded.data(), std::size_t(VisibleExcluded(excluded))};
   std::optional<TColor> background;
   if (Brush.Style != bsClear) background = Brush.Color;
+  Changing(visible);
   engine.Draw(*FTarget, clip, Font, x, y, text, background);
   Damaged(visible);
 }

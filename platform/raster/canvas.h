@@ -2,12 +2,17 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "platform/raster/bitmap.h"
 #include "platform/raster/colors.h"
 #include "platform/raster/engines.h"
 #include "platform/raster/rect.h"
+
+namespace Raster {
+struct TSpan;
+}
 
 enum TPenMode { pmCopy, pmXor };
 enum TPenStyle { psSolid, psDot };
@@ -35,6 +40,15 @@ class TDamageSink {
   virtual void Damaged(const TRect& rect) = 0;
 };
 
+// Told, before a drawing call changes the target, rectangles within the target that together
+// cover every pixel the call may change (the clip not taken out), so that what is there can be
+// kept. Told while the call is running: it must not draw.
+class TChangeSink {
+ public:
+  virtual ~TChangeSink() = default;
+  virtual void Changing(const TRect& rect) = 0;
+};
+
 // Draws on a TBitmap following the classic raster rules: every primitive is turned into spans in
 // which each pixel occurs once, then the pen mode is applied, so an XOR figure drawn twice
 // restores every pixel. Drawing is clipped to the bitmap minus the excluded rectangles.
@@ -58,6 +72,7 @@ class TCanvas {
   // The device surface, for block transfers.
   TBitmap* Handle() const { return FTarget; }
   void SetDamageSink(TDamageSink* sink) { FDamage = sink; }
+  void SetChangeSink(TChangeSink* sink) { FChange = sink; }
 
   // Clip: the bitmap's bounds minus these rectangles (at most MaxExcluded; more are ignored).
   void ExcludeClipRect(const TRect& rect);
@@ -99,9 +114,12 @@ class TCanvas {
   // The excluded rectangles' parts within the target; returns how many there are.
   int VisibleExcluded(std::array<TRect, MaxExcluded>& out) const;
   void Damaged(const TRect& rect);
+  void Changing(const TRect& rect);
+  void TellChanging(std::span<const Raster::TSpan> spans);
 
   TBitmap* FTarget = nullptr;
   TDamageSink* FDamage = nullptr;
+  TChangeSink* FChange = nullptr;
   std::array<TRect, MaxExcluded> FExcluded{};
   int FExcludedCount = 0;
 };

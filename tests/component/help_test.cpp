@@ -117,9 +117,10 @@ TEST_F(HelpTest, PanelsKeepToTheEdgesAndTheTextTakesTheRest) {
 TEST_F(HelpTest, TheTextIsReadOnlySelectableScrollableAndKeptBetweenShowings) {
   QPlainTextEdit* text = QtOf(FOption->RichEdit1);
   const QString all = text->toPlainText();
-  EXPECT_EQ(all.split(QLatin1Char('\n')).size(), 58);
-  EXPECT_EQ(text->blockCount(), 58);
-  for (const char* caption : {"开始绘图", "停止绘图", "退出", "Ctrl+F1", "自由画图", "橡皮", "选取", "显示工具栏"})
+  EXPECT_EQ(all.split(QLatin1Char('\n')).size(), 59);
+  EXPECT_EQ(text->blockCount(), 59);
+  for (const char* caption :
+       {"开始绘图", "停止绘图", "退出", "Ctrl+F1", "自由画图", "橡皮", "选取", "显示工具栏", "Ctrl+Z", "Ctrl+Y"})
     EXPECT_TRUE(all.contains(QString::fromUtf8(caption))) << caption;
 
   ShowAt(420, 330);

@@ -1,6 +1,7 @@
 // Drawing on the frozen screen with the real mouse: figures, strokes, the eraser and the tool
 // bar, at 1024x768.
 #include <cmath>
+#include <functional>
 
 #include "tests/e2e/app_fixture.h"
 
@@ -194,6 +195,55 @@ TEST_F(TDrawingTest, AHiddenBarStaysHiddenAcrossWorkingStates) {
   // The item is unchecked: choosing it again shows the bar.
   chooseShowTools();
   EXPECT_TRUE(WaitUntil([&] { return ToolBarAt(QPoint(216, 0)); }));
+}
+
+TEST_F(TDrawingTest, CtrlZUndoesStepByStepAndCtrlYRedoes) {
+  // Pixels that differ between two screens, the tool bar left out.
+  const auto differing = [&](const QImage& a, const QImage& b) {
+    int count = 0;
+    for (int y = 0; y < a.height(); ++y)
+      for (int x = 0; x < a.width(); ++x) count += !ToolBar.contains(x, y) && a.pixel(x, y) != b.pixel(x, y);
+    return count;
+  };
+  const auto shows = [&](const QImage& expected) {
+    return WaitUntil([&] { return differing(X().GrabScreen(), expected) == 0; }, LoadedMs);
+  };
+  // The screen once `drawn` holds and two grabs in a row agree: the repaint is complete.
+  const auto settled = [&](const std::function<bool(const QImage&)>& drawn) {
+    QImage last;
+    const bool ok = WaitUntil(
+        [&] {
+          const QImage now = X().GrabScreen();
+          const bool same = !last.isNull() && drawn(now) && differing(now, last) == 0;
+          last = now;
+          return same;
+        },
+        LoadedMs, 100);
+    return ok ? last : QImage();
+  };
+  ASSERT_TRUE(ClickBar(46));  // freehand
+  Drag({{120, 500}, {260, 560}, {420, 470}, {600, 620}});
+  const QImage stroked = settled([&](const QImage& now) { return !Changed(now).empty(); });
+  ASSERT_FALSE(stroked.isNull()) << "no stroke";
+  ASSERT_TRUE(ClickBar(115));  // rectangle, across the stroke
+  Drag({{150, 200}, {400, 600}, {700, 580}});
+  const QImage framed = settled([&](const QImage& now) { return differing(now, stroked) > 0; });
+  ASSERT_FALSE(framed.isNull()) << "no rectangle";
+  // "刷新" is the ninth enabled item of the main menu while working.
+  ASSERT_TRUE(RightClickMenu(*App_, QPoint(900, 700)));
+  for (int i = 0; i < 9; ++i) ASSERT_TRUE(Xdo().Key("Down"));
+  ASSERT_TRUE(Xdo().Key("Return"));
+  ASSERT_TRUE(WaitUntil([&] { return !OpenMenu(*App_); }));
+  ASSERT_TRUE(shows(Frozen)) << "the refresh did not wipe the drawings";
+
+  ASSERT_TRUE(Xdo().Key("ctrl+z"));
+  EXPECT_TRUE(shows(framed)) << "undoing the refresh";
+  ASSERT_TRUE(Xdo().Key("ctrl+z"));
+  EXPECT_TRUE(shows(stroked)) << "undoing the rectangle";
+  ASSERT_TRUE(Xdo().Key("ctrl+z"));
+  EXPECT_TRUE(shows(Frozen)) << "undoing the stroke";
+  ASSERT_TRUE(Xdo().Key("ctrl+y"));
+  EXPECT_TRUE(shows(stroked)) << "redoing the stroke";
 }
 
 }  // namespace
