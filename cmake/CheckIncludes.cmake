@@ -16,7 +16,7 @@ if(NOT DEFINED FOLDERS)
       platform/strings.h platform/strings.cpp platform/sysutils.h platform/sysutils.cpp
       platform/formreader.h platform/formreader.cpp platform/formresources.h
       platform/menus.h platform/menus.cpp platform/classes.h platform/controls.h platform/controls.cpp
-      platform/stdctrls.h platform/widgetset.h
+      platform/stdctrls.h platform/widgetset.h platform/image.h platform/image.cpp
       platform/drawing.h platform/drawing.cpp platform/imagelist.h platform/imagelist.cpp platform/desktop.h
       surface/glyphs.h surface/glyphs.cpp shell/pictures.h shell/pictures.cpp
       surface/history.h surface/history.cpp)

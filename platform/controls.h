@@ -63,6 +63,24 @@ class TWSControl {
   // Button-like controls: held down (a checked tool button).
   virtual bool Down() const { return false; }
   virtual void SetDown(bool down) { (void)down; }
+
+  // Controls that show device pixels (images, paint boxes): their size in device pixels, which
+  // on a scaled screen is not the logical size times the ratio rounded (see screens.h).
+  virtual int DeviceWidth() const { return static_cast<int>(BoundsRect().Width()); }
+  virtual int DeviceHeight() const { return static_cast<int>(BoundsRect().Height()); }
+  // Keeps the corner, shows width x height device pixels.
+  virtual void SetDeviceSize(int width, int height) {
+    const TRect r = BoundsRect();
+    SetBounds(TRect{r.Left, r.Top, r.Left + width, r.Top + height});
+  }
+  // Places the control at `logical`, which shows width x height device pixels.
+  virtual void SetDeviceBounds(const TRect& logical, int width, int height) {
+    (void)width;
+    (void)height;
+    SetBounds(logical);
+  }
+  // Paints the control anew, if shown.
+  virtual void Repaint() {}
 };
 
 // A control on a form: the framework keeps what the program relies on (text, enabling, events),

@@ -1,42 +1,25 @@
 #include "platform/image.h"
 
-#include <QPaintEvent>
-#include <QPainter>
-
-#include "platform/qt/qtraster.h"
+#include "platform/drawing.h"
+#include "platform/widgetset.h"
 
 // Changes to the picture repaint the control when it is shown.
 class TImage::TRepaintSink : public TDamageSink {
  public:
   explicit TRepaintSink(TImage* owner) : FOwner(owner) {}
-  void Damaged(const TRect&) override {
-    if (FOwner->isVisible()) FOwner->update();
-  }
+  void Damaged(const TRect&) override { FOwner->Handle().Repaint(); }
 
  private:
   TImage* FOwner;
 };
 
-TImage::TImage(QWidget* parent) : QWidget(parent), FSink(std::make_unique<TRepaintSink>(this)) {
+TImage::TImage(String name, TControl* parent)
+    : TControl(std::move(name), parent), FSink(std::make_unique<TRepaintSink>(this)) {
+  SetHandle(WidgetSet().CreateImage(*this));
   FCanvas.SetDamageSink(FSink.get());
 }
 
 TImage::~TImage() = default;
-
-int TImage::Width() const { return FDeviceSize.Of(size(), devicePixelRatioF()).width(); }
-int TImage::Height() const { return FDeviceSize.Of(size(), devicePixelRatioF()).height(); }
-
-void TImage::SetSize(int width, int height) {
-  const qreal ratio = devicePixelRatioF();
-  const QSize logical = LogicalSizeOf(QSize(width, height), ratio);
-  FDeviceSize.Set(QSize(width, height), logical, ratio);
-  resize(logical);
-}
-
-void TImage::SetDeviceGeometry(const QRect& logical, QSize device) {
-  FDeviceSize.Set(device, logical.size(), devicePixelRatioF());
-  setGeometry(logical);
-}
 
 TCanvas* TImage::Canvas() {
   if (!FBitmap) {
@@ -62,32 +45,22 @@ void TImage::ReleaseBitmap() {
   FBitmap.reset();
 }
 
-void TImage::SetPicture(const QImage& image) {
+void TImage::SetPicture(const TPicture& picture) {
   if (!FBitmap) {
     FBitmap = std::make_unique<TBitmap>();
     FCanvas.SetTarget(FBitmap.get());
   }
-  AssignImage(*FBitmap, image);
-  update();
+  FBitmap->SetSize(picture.Width(), picture.Height());
+  // An opaque picture's premultiplied colours are its colours.
+  for (int y = 0; y < picture.Height(); ++y) {
+    const std::uint32_t* from = picture.ScanLine(y);
+    std::uint32_t* to = FBitmap->ScanLine(y);
+    for (int x = 0; x < picture.Width(); ++x) to[x] = from[x] & 0x00FFFFFFu;
+  }
+  Handle().Repaint();
 }
 
 void TImage::SetStretch(bool stretch) {
   FStretch = stretch;
-  update();
-}
-
-void TImage::paintEvent(QPaintEvent* event) {
-  if (!FBitmap || FBitmap->Empty()) return;
-  QPainter painter(this);
-  QImage view = QtView(*FBitmap);
-  if (FStretch) {
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(rect(), view);
-    return;
-  }
-  // Device pixels 1:1: a view tagged with the screen's ratio paints unscaled.
-  const qreal ratio = devicePixelRatioF();
-  view.setDevicePixelRatio(ratio);
-  const QRect r = event->rect();
-  painter.drawImage(r.topLeft(), view, QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio));
+  Handle().Repaint();
 }

@@ -1,20 +1,19 @@
 #pragma once
 
-#include <QWidget>
 #include <memory>
 
+#include "platform/controls.h"
 #include "platform/raster/bitmap.h"
 #include "platform/raster/canvas.h"
-#include "platform/screens.h"
+
+class TPicture;
 
 // An image control holding a bitmap. The bitmap is made on the first access to the canvas,
 // at the size (in device pixels) the control has at that moment, and keeps that size.
 // Hidden images serve as off-screen buffers.
-class TImage : public QWidget {
-  Q_OBJECT
-  Q_PROPERTY(bool Stretch READ Stretch WRITE SetStretch)
+class TImage : public TControl {
  public:
-  explicit TImage(QWidget* parent = nullptr);
+  TImage(String name, TControl* parent);
   ~TImage() override;
 
   TCanvas* Canvas();
@@ -25,22 +24,22 @@ class TImage : public QWidget {
   TBitmap* Bitmap() const { return FBitmap.get(); }
   // Lets the bitmap and its memory go; the next use makes one at the control's size.
   void ReleaseBitmap();
-  // Replaces the picture by a copy of `image` (at its own size).
-  void SetPicture(const QImage& image);
+  // Replaces the picture by a copy of the opaque `picture` (at its own size).
+  void SetPicture(const TPicture& picture);
 
-  // Size in device pixels: the one last given while the control keeps the logical size it was
-  // given for.
-  int Width() const;
-  int Height() const;
-  void SetSize(int width, int height);  // device pixels
-  // Places the control at `logical`, which shows `device` pixels.
-  void SetDeviceGeometry(const QRect& logical, QSize device);
+  // Size in device pixels.
+  int Width() const { return Handle().DeviceWidth(); }
+  int Height() const { return Handle().DeviceHeight(); }
+  void SetSize(int width, int height) { Handle().SetDeviceSize(width, height); }
+  // Places the control at `logical`, which shows width x height device pixels.
+  void SetDeviceGeometry(const TRect& logical, int width, int height) {
+    Handle().SetDeviceBounds(logical, width, height);
+  }
 
+  // A stretched picture fills the control, smoothly scaled; otherwise it shows 1:1 from the
+  // top-left corner.
   bool Stretch() const { return FStretch; }
   void SetStretch(bool stretch);
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
 
  private:
   class TRepaintSink;
@@ -48,5 +47,4 @@ class TImage : public QWidget {
   TCanvas FCanvas;
   std::unique_ptr<TRepaintSink> FSink;
   bool FStretch = false;
-  TDeviceSize FDeviceSize;
 };

@@ -6,6 +6,7 @@
 #include "platform/raster/colors.h"
 
 class TButton;
+class TImage;
 class TLabel;
 class TPanel;
 class TRichEdit;
@@ -27,6 +28,8 @@ class TWidgetSet {
   virtual std::unique_ptr<TWSControl> CreateLabel(TLabel& label, const String& caption, int alignment) = 0;
   virtual std::unique_ptr<TWSControl> CreateRichEdit(TRichEdit& edit, bool readOnly, bool wordWrap,
                                                      int scrollBars) = 0;
+  // Paints image.Bitmap() (stretched or 1:1 as image.Stretch() says) whenever asked to.
+  virtual std::unique_ptr<TWSControl> CreateImage(TImage& image) = 0;
 };
 
 // The widgetset in use; it outlives every control. Using one before it is installed is a

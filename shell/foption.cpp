@@ -70,7 +70,7 @@ TFOption::TFOption()
       .Component("Panel2", Panel2)
       .Component("Button1", Button1)
       .Handler("Button1Click", [this] { Button1Click(); });
-  form.Build();
+  FormControl = form.Build();
 
   QPalette face = palette();
   face.setColor(QPalette::Window, face.color(QPalette::Button));

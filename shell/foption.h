@@ -19,6 +19,8 @@ class TFOption : public QDialog {
   static constexpr int TextPixels = 16;
 
   // The components of the form's description (resources/FOption.form).
+  // Stands for the form as the parent of its controls and of the hidden images it makes.
+  TControl* FormControl = nullptr;
   TPanel* Panel1 = nullptr;
   TLabel* Label1 = nullptr;
   TLabel* Label2 = nullptr;

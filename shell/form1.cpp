@@ -131,7 +131,7 @@ int ParkingLeft() {
 TForm1::TForm1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
   ::Form1 = this;
   BuildForm();
-  Image1->SetPicture(QtImage(MarkerPicture()));
+  Image1->SetPicture(MarkerPicture());
   QtWidget<QToolButton>(*Bplay)->setIcon(QtIcon(PlayGlyph()));
   QtWidget<QToolButton>(*Bplay)->setIconSize(QSize(15, 15));
   Nstart->SetPicture(PlayGlyph());
@@ -182,7 +182,7 @@ void TForm1::BuildForm() {
   for (const TMenuMember& item : MenuMembers) form.Component(item.Name, this->*item.Item);
   for (const THandlerName& handler : Handlers)
     form.Handler(handler.Name, [this, click = handler.Click] { (this->*click)(); });
-  form.Build();
+  FormControl = form.Build();
 }
 
 void TForm1::SetMenuImages(const TImageList& images) {
@@ -281,7 +281,7 @@ void TForm1::SetMarkerControlsVisible(bool visible) {
                             static_cast<TControl*>(Bleft), static_cast<TControl*>(Bright),
                             static_cast<TControl*>(Bplay)})
     control->SetVisible(visible);
-  Image1->setVisible(visible);
+  Image1->SetVisible(visible);
 }
 
 void TForm1::StartDrawing() {

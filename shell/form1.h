@@ -26,6 +26,8 @@ class TForm1 : public QWidget {
   ~TForm1() override;
 
   // The components of the form's description (resources/Form1.form).
+  // Stands for the form as the parent of its controls and of the hidden images it makes.
+  TControl* FormControl = nullptr;
   TImage* Image1 = nullptr;
   TSpeedButton* Bplay = nullptr;
   TButton* Bup = nullptr;

@@ -130,7 +130,7 @@ void TFCover::resizeEvent(QResizeEvent* event) {
 void TFCover::LayoutLayers() {
   // Both layers fill the window, in the window's device pixels.
   const QSize device(Width(), Height());
-  Image1->SetDeviceGeometry(rect(), device);
+  Image1->SetDeviceGeometry(TRect{0, 0, width(), height()}, device.width(), device.height());
   PaintBox1->SetDeviceGeometry(rect(), device);
 }
 
@@ -412,8 +412,8 @@ void TFCover::ChooseTool(TDrawTool tool) {
 }
 
 std::unique_ptr<TImage> TFCover::HiddenImage(std::int64_t width, std::int64_t height) {
-  auto image = std::make_unique<TImage>(this);
-  image->setVisible(false);
+  auto image = std::make_unique<TImage>(String(), FormControl);
+  image->SetVisible(false);
   image->SetSize(int(std::min<std::int64_t>(width, INT32_MAX)), int(std::min<std::int64_t>(height, INT32_MAX)));
   return image;
 }

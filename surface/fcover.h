@@ -47,6 +47,8 @@ class TFCover : public QWidget {
 
   // The components of the form's description (resources/FCover.form).
   TImage* Image1 = nullptr;
+  // Stands for the form as the parent of its controls and of the hidden images it makes.
+  TControl* FormControl = nullptr;
   TPaintBox* PaintBox1 = nullptr;
   TEdit* Ed = nullptr;
   TToolBar* ToolBar1 = nullptr;

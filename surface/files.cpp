@@ -78,8 +78,8 @@ void TFCover::SaveWithDialog(const TBitmap* picture) {
 void TFCover::LoadImageFullScreen() { LoadImageIntoRect(0, 0, Width(), Height()); }
 
 void TFCover::LoadImageIntoRect(int left, int top, int right, int bottom) {
-  std::unique_ptr<TImage> picture(new TImage(this));
-  picture->setVisible(false);
+  auto picture = std::make_unique<TImage>(String(), FormControl);
+  picture->SetVisible(false);
   TImage* snapshot = SnapshotSurface();
   const QString name = RunFileDialog(this, QFileDialog::AcceptOpen, LastOpenName);
   if (name.isEmpty()) {

@@ -132,7 +132,7 @@ void TFCover::BuildForm() {
           },
           Qt::QueuedConnection);
     });
-  form.Build();
+  FormControl = form.Build();
 }
 
 void TFCover::BuildToolBar() {

@@ -244,3 +244,7 @@ QToolButton* QtOf(const TToolButton* button) { return QtWidget<QToolButton>(*but
 QFrame* QtOf(const TPanel* panel) { return QtWidget<QFrame>(*panel); }
 QLabel* QtOf(const TLabel* label) { return QtWidget<QLabel>(*label); }
 QPlainTextEdit* QtOf(const TRichEdit* edit) { return QtWidget<QPlainTextEdit>(*edit); }
+
+void TQtControl::Repaint() {
+  if (FWidget && FWidget->isVisible()) FWidget->update();
+}

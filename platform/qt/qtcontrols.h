@@ -38,6 +38,7 @@ class TQtControl : public TWSControl {
   void SetFont(const TFont& font, int pixels) override;
   bool Down() const override;
   void SetDown(bool down) override;
+  void Repaint() override;
 
  private:
   QPointer<QWidget> FWidget;
@@ -62,6 +63,7 @@ class TQtWidgetSet final : public TWidgetSet {
   std::unique_ptr<TWSControl> CreatePanel(TPanel& panel) override;
   std::unique_ptr<TWSControl> CreateLabel(TLabel& label, const String& caption, int alignment) override;
   std::unique_ptr<TWSControl> CreateRichEdit(TRichEdit& edit, bool readOnly, bool wordWrap, int scrollBars) override;
+  std::unique_ptr<TWSControl> CreateImage(TImage& image) override;
 };
 
 // Installs the Qt widgetset (once; the TApplication constructor does it).
@@ -73,6 +75,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QToolButton;
 class TButton;
+class TImage;
 class TLabel;
 class TPanel;
 class TRichEdit;
@@ -87,3 +90,4 @@ QToolButton* QtOf(const TToolButton* button);
 QFrame* QtOf(const TPanel* panel);
 QLabel* QtOf(const TLabel* label);
 QPlainTextEdit* QtOf(const TRichEdit* edit);
+QWidget* QtOf(const TImage* image);

@@ -62,6 +62,7 @@ class TBuild {
       SetHandle(std::make_unique<TQtControl>(form, false));
     }
   };
+ public:
   TControl* Host() {
     if (FHost == nullptr) {
       auto host = std::make_unique<TFormHost>(FName, FForm);
@@ -70,6 +71,8 @@ class TBuild {
     }
     return FHost;
   }
+
+ private:
   // A framework control of class C made on `parent`, owned with the form.
   template <class C, class... A>
   C* Own(const TFormObject& object, TControl* parent, A&&... args) {
@@ -143,9 +146,9 @@ class TBuild {
     QWidget* widget = nullptr;
     TControl* control = nullptr;
     if (object.ClassName == "TImage") {
-      auto* image = new TImage(parentWidget);
+      auto* image = Own<TImage>(object, parent);
       if (r.Has("Stretch")) image->SetStretch(r.Boolean("Stretch"));
-      widget = image;
+      control = image;
     } else if (object.ClassName == "TSpeedButton") {
       auto* button = Own<TSpeedButton>(object, parent, r.Has("Flat") && r.Boolean("Flat"));
       if (r.Has("OnClick")) button->OnClick = Handler(r, "OnClick");
@@ -273,9 +276,9 @@ TQtFormBuilder& TQtFormBuilder::Handler(std::string_view name, std::function<voi
   return *this;
 }
 
-void TQtFormBuilder::Build() { Build(FormDescription(FName)); }
+TControl* TQtFormBuilder::Build() { return Build(FormDescription(FName)); }
 
-void TQtFormBuilder::Build(std::string_view text) {
+TControl* TQtFormBuilder::Build(std::string_view text) {
   const TFormObject root = ReadForm(FName, text);
   TBuild build(FForm, FName, FHandlers);
   build.Form(root);
@@ -290,6 +293,7 @@ void TQtFormBuilder::Build(std::string_view text) {
     for (const TBinding& binding : FBindings) bound = bound || binding.Name == name;
     if (!bound) throw EFormError("form " + FName + ": the component " + name + " has no member in the form's class");
   }
+  return build.Host();
 }
 
 void TQtFormBuilder::WrongClass(const String& name) const {

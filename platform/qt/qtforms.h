@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/formreader.h"
+#include "platform/controls.h"
 #include "platform/menus.h"
 
 // Builds a form's components from its description (platform/formresources.h) as Qt widgets and
@@ -45,9 +46,10 @@ class TQtFormBuilder {
   // The handler that events naming `name` run.
   TQtFormBuilder& Handler(std::string_view name, std::function<void()> handler);
 
-  void Build();
+  // Returns the control standing for the form, parent of its controls, owned by the form.
+  TControl* Build();
   // The same from a given text instead of the form's built-in description (for tests).
-  void Build(std::string_view text);
+  TControl* Build(std::string_view text);
 
  private:
   struct TBinding {

@@ -103,9 +103,9 @@ TEST(FormBuilder, BuildsEachComponentWithItsPropertiesAndEvents) {
   ASSERT_TRUE(form.Image1 && form.Bplay && form.Bup && form.PopupMenu1 && form.Nstart);
   EXPECT_EQ(form.Window.windowTitle(), QStringLiteral("KEZ"));
   EXPECT_TRUE(form.Window.windowFlags() & Qt::FramelessWindowHint);
-  EXPECT_EQ(form.Image1->geometry(), QRect(0, 0, 36, 36));
-  EXPECT_EQ(form.Image1->toolTip(), QStringLiteral("单击右键弹出菜单"));
-  EXPECT_EQ(form.Image1->contextMenuPolicy(), Qt::CustomContextMenu);
+  EXPECT_EQ(QtOf(form.Image1)->geometry(), QRect(0, 0, 36, 36));
+  EXPECT_EQ(QtOf(form.Image1)->toolTip(), QStringLiteral("单击右键弹出菜单"));
+  EXPECT_EQ(QtOf(form.Image1)->contextMenuPolicy(), Qt::CustomContextMenu);
   EXPECT_TRUE(QtOf(form.Bplay)->autoRaise());
   EXPECT_EQ(QtOf(form.Bplay)->focusPolicy(), Qt::NoFocus);
   EXPECT_FALSE(QtOf(form.Bup)->isEnabled());

@@ -115,11 +115,11 @@ TEST_F(StateTest, EnableTablesFollowTheState) {
 TEST_F(StateTest, MarkerControlsHideWhileWorking) {
   StartWorking();
   EXPECT_FALSE(QtOf(Form1->Bplay)->isVisible());
-  EXPECT_FALSE(Form1->Image1->isVisible());
+  EXPECT_FALSE(QtOf(Form1->Image1)->isVisible());
   Form1->StopDrawing();
   EXPECT_TRUE(QtOf(Form1->Bplay)->isVisible());
   EXPECT_TRUE(QtOf(Form1->Bup)->isVisible());
-  EXPECT_TRUE(Form1->Image1->isVisible());
+  EXPECT_TRUE(QtOf(Form1->Image1)->isVisible());
 }
 
 TEST_F(StateTest, OnlyExactlyCtrlF1SwitchesStates) {
@@ -346,7 +346,7 @@ TEST_F(StateTest, ASecondHelpRequestIsRefusedAndItsSnapshotLetGoAtOnce) {
   QTest::mouseMove(FCover->PaintBox1, {500, 320});
   QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, {100, 300});
   const std::vector<std::uint32_t> drawn = SurfaceCopy();
-  const auto buffers = [] { return FCover->findChildren<TImage*>().size(); };
+  const auto buffers = [] { return FCover->findChildren<TQtImageWidget*>().size(); };
   const auto before = buffers();
   QString refused;
   qsizetype during = 0;

@@ -115,7 +115,7 @@ TEST_F(SurfaceTest, SnapshotThenRestoreIsExact) {
   Scribble(clFuchsia);
   const std::vector<std::uint32_t> before = SurfaceCopy();
   TImage* snapshot = FCover->SnapshotSurface();
-  EXPECT_FALSE(snapshot->isVisible());
+  EXPECT_FALSE(QtOf(snapshot)->isVisible());
   EXPECT_EQ(snapshot->Bitmap()->Width(), FCover->Width());
   FCover->TBrefreshClick();
   Scribble(clYellow);
