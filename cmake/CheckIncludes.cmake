@@ -15,7 +15,9 @@ if(NOT DEFINED FOLDERS)
       platform/raster
       platform/strings.h platform/strings.cpp platform/sysutils.h platform/sysutils.cpp
       platform/formreader.h platform/formreader.cpp platform/formresources.h
-      platform/menus.h platform/menus.cpp)
+      platform/menus.h platform/menus.cpp
+      platform/dialogs.h platform/dialogs.cpp platform/fontdialog.h platform/picture.h platform/clipboard.h
+      platform/instance.h platform/ending.h platform/timers.h platform/textresources.h)
 endif()
 
 # <QWidget>, <QtCore/qstring.h>, <qpa/...>, <windows.h> and the rest of the Win32 API, <xcb/...>,
