@@ -1,20 +1,18 @@
-#include <QTimer>
-
 #include "platform/application.h"
 #include "platform/desktop.h"
 #include "platform/ending.h"
 #include "platform/instance.h"
-#include "platform/qt/qtraster.h"
 #include "platform/screens.h"
 #include "platform/sysutils.h"
+#include "platform/timers.h"
 #include "shell/form1.h"
 #include "shell/forms.h"
 #include "surface/fcover.h"
 
 namespace {
 
-const QString InstanceName = QStringLiteral("OneInstanceAllowed");
-const QString ActivationMessage = QStringLiteral("KezOnlyOne");
+const String InstanceName = "OneInstanceAllowed";
+const String ActivationMessage = "KezOnlyOne";
 
 // Everything the first freeze needs, made while idle right after start-up, so that the first
 // Ctrl+F1 is as quick as the later ones: the capture's shared memory, the two screen-sized
@@ -60,13 +58,13 @@ int main(int argc, char** argv) {
   const TTerminationSignals termination([&app] { app.Terminate(); });
   try {
     CreateForms(app);
-    listener = std::make_unique<TActivationListener>(InstanceName, [](const QString& message) {
+    listener = std::make_unique<TActivationListener>(InstanceName, [](const String& message) {
       // Anything else a local client sends is not a request of ours.
       if (message != ActivationMessage) return;
-      TMessage activation{RegisterWindowMessage(Str(message)), 0, 0, 0};
+      TMessage activation{RegisterWindowMessage(message), 0, 0, 0};
       Application->DeliverToMainWindow(activation);
     });
-    QTimer::singleShot(0, &app, [] { RunHandler(PrepareFirstFreeze); });
+    QueueCall([] { RunHandler(PrepareFirstFreeze); });
     app.Run();
   } catch (const Exception& e) {
     app.ShowException(e.Message());

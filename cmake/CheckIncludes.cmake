@@ -19,7 +19,9 @@ if(NOT DEFINED FOLDERS)
       platform/stdctrls.h platform/widgetset.h platform/image.h platform/image.cpp
       platform/drawing.h platform/drawing.cpp platform/imagelist.h platform/imagelist.cpp platform/desktop.h
       surface/glyphs.h surface/glyphs.cpp shell/pictures.h shell/pictures.cpp
-      surface/history.h surface/history.cpp)
+      surface/history.h surface/history.cpp
+      platform/dialogs.h platform/dialogs.cpp platform/fontdialog.h platform/picture.h platform/clipboard.h
+      platform/instance.h platform/ending.h platform/timers.h platform/textresources.h)
 endif()
 
 # <QWidget>, <QtCore/qstring.h>, <qpa/...>, <windows.h> and the rest of the Win32 API, <xcb/...>,

@@ -181,12 +181,6 @@ static QSize ScreenDeviceSize() {
 int ScreenWidth() { return ScreenDeviceSize().width(); }
 int ScreenHeight() { return ScreenDeviceSize().height(); }
 
-void ShowMessage(QWidget* parent, const QString& text) {
-  QMessageBox box(QMessageBox::NoIcon, Application ? Application->Title : QString(), text, QMessageBox::Ok,
-                  parent ? parent : (Application ? Application->DialogParent() : nullptr));
-  box.exec();
-}
-
 std::uint16_t GlobalAddAtom(std::string_view name) {
   // Atoms share the registered messages' range; only their identity matters here.
   return static_cast<std::uint16_t>(RegisterWindowMessage("atom:" + String(name)));

@@ -96,9 +96,6 @@ extern TApplication* Application;
 // classic one.
 std::array<TColor, SystemColorCount> DesktopColorScheme(const QPalette& palette);
 
-// A modal message box with an OK button, above `parent`.
-void ShowMessage(QWidget* parent, const QString& text);
-
 // A process-wide atom for `name` (non-zero), the same for every call with it.
 std::uint16_t GlobalAddAtom(std::string_view name);
 void GlobalDeleteAtom(std::uint16_t atom);

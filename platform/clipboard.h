@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QImage>
-
 class TBitmap;
 
 // The standard bitmap clipboard format: any picture on the desktop's clipboard.

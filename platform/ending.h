@@ -1,27 +1,24 @@
 #pragma once
 
-#include <QObject>
 #include <functional>
 #include <memory>
 
-class QSocketNotifier;
+#include "platform/strings.h"
 
 // SIGTERM and SIGINT (on Windows: WM_CLOSE to the program's windows, as a polite "end task"
 // sends) end the program the way its exit command does: `terminate` is called on
 // the GUI thread, from the message loop, never from the signal handler itself. Signals that
 // arrive while the program is already ending are let go.
-class TTerminationSignals : public QObject {
-  Q_OBJECT
+class TTerminationSignals {
  public:
-  explicit TTerminationSignals(std::function<void()> terminate, QObject* parent = nullptr);
-  ~TTerminationSignals() override;
+  explicit TTerminationSignals(std::function<void()> terminate);
+  ~TTerminationSignals();
+  TTerminationSignals(const TTerminationSignals&) = delete;
+  TTerminationSignals& operator=(const TTerminationSignals&) = delete;
 
  private:
-  void Receive();
-
-  QSocketNotifier* FNotifier = nullptr;
-  std::function<void()> FTerminate;
-  bool FTerminating = false;
+  class TImpl;
+  std::unique_ptr<TImpl> FImpl;
 };
 
 // While one exists, losing the connection to the display ends the program at once: `release`
@@ -36,6 +33,6 @@ class TLostDisplayGuard {
   TLostDisplayGuard(const TLostDisplayGuard&) = delete;
   TLostDisplayGuard& operator=(const TLostDisplayGuard&) = delete;
 
-  // The line written when the display is lost.
-  static QByteArray Message(const QByteArray& display);
+  // The line written when the display (its name, as in DISPLAY) is lost.
+  static String Message(const String& display);
 };

@@ -5,7 +5,6 @@
 #include <QCursor>
 #include <QEvent>
 #include <QEventLoop>
-#include <QFile>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
@@ -19,12 +18,10 @@
 #include "platform/raster/canvas.h"
 #include "platform/screens.h"
 #include "platform/sysutils.h"
+#include "platform/textresources.h"
 #include "surface/fcover.h"
 
 TFOption* FOption = nullptr;
-
-// The resources are built into the forms' static library, which the linker would drop unreferenced.
-static void InitResources() { Q_INIT_RESOURCE(quilmar); }
 
 namespace {
 
@@ -46,13 +43,10 @@ TFont DisplayFont(std::initializer_list<const char*> faces) {
 }
 
 QString UsageText() {
-  QFile file(QStringLiteral(":/help.txt"));
-  if (!file.open(QIODevice::ReadOnly))
-    throw Exception(Str(QStringLiteral("The usage text is missing from the program")));
-  QString text = QString::fromUtf8(file.readAll());
+  std::string_view text = TextResource("help.txt");
   // The file's last newline ends its last line; it does not start an empty one.
-  if (text.endsWith(QLatin1Char('\n'))) text.chop(1);
-  return text;
+  if (text.ends_with('\n')) text.remove_suffix(1);
+  return QStr(text);
 }
 
 }  // namespace
@@ -61,7 +55,6 @@ TFOption::TFOption()
     : QDialog(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
                            Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint) {
   ::FOption = this;
-  InitResources();
   TQtFormBuilder form(this, "FOption");
   form.Component("Panel1", Panel1)
       .Component("Label1", Label1)

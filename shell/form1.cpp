@@ -14,6 +14,7 @@
 
 #include "platform/application.h"
 #include "platform/desktop.h"
+#include "platform/dialogs.h"
 #include "platform/image.h"
 #include "platform/qt/qtcontrols.h"
 #include "platform/qt/qtforms.h"
@@ -298,7 +299,7 @@ void TForm1::StartDrawing() {
     // Nothing is frozen: the program stays idle, as it was, and says why.
     DisableWorkingMenu();
     SetMarkerControlsVisible(true);
-    ShowMessage(Application->DialogParent(), QStr(e.Message()));
+    ShowMessage(e.Message());
     return;
   }
   Application->ProcessMessages();

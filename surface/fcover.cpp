@@ -14,6 +14,7 @@
 
 #include "platform/application.h"
 #include "platform/desktop.h"
+#include "platform/dialogs.h"
 #include "platform/fontdialog.h"
 #include "platform/image.h"
 #include "platform/qt/qtcontrols.h"
@@ -68,7 +69,7 @@ TFCover::TFCover() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt:
   };
   Ed->OnChange = Handler(this, &TFCover::EdChange);
   Ed->OnKeyDown = [this](int& key, TShiftState shift) { RunHandler([&] { EdKeyDown(key, shift); }); };
-  FontDialog1 = new TFontDialog(this);
+  FontDialog1 = std::make_unique<TFontDialog>();
   // The window's own font, which captions use until a font is chosen.
   PaintBox1->Canvas()->Font = TFont{"MS Sans Serif", 8, clWindowText, 0};
   // Nothing is ever drawn under the controls that lie above the paint box.
@@ -228,7 +229,7 @@ void TFCover::FollowScreenSize(int width, int height) {
   } catch (const std::exception&) {
     // Both layers are as they were (or the background is larger, white where it grew): the
     // surface stays at its size with every drawing.
-    ShowMessage(this, ScreenTooLarge);
+    ShowMessage(Str(ScreenTooLarge));
     return;
   }
   // The steps were kept on layers of the old size.

@@ -88,7 +88,7 @@ class TFCover : public QWidget {
   // The 21 glyphs of the tool bar, shared with the main and region menus.
   TImageList ImageList1{16, 16};
   // Chooses the caption font; once confirmed, its font is the caption font.
-  TFontDialog* FontDialog1 = nullptr;
+  std::unique_ptr<TFontDialog> FontDialog1;
 
   void Show();
   void Close();

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QObject>
 #include <QSocketNotifier>
 #include <QThread>
 #include <cerrno>
@@ -32,14 +33,31 @@ extern "C" void OnTerminationSignal(int) {
 
 }  // namespace
 
-TTerminationSignals::TTerminationSignals(std::function<void()> terminate, QObject* parent)
-    : QObject(parent), FTerminate(std::move(terminate)) {
+class TTerminationSignals::TImpl : public QObject {
+ public:
+  explicit TImpl(std::function<void()> terminate);
+
+ private:
+  void Receive();
+
+  QSocketNotifier* FNotifier = nullptr;
+  std::function<void()> FTerminate;
+  bool FTerminating = false;
+};
+
+TTerminationSignals::TTerminationSignals(std::function<void()> terminate)
+    : FImpl(std::make_unique<TImpl>(std::move(terminate))) {}
+
+// The handlers stay installed: they only write into the pipe, which outlives this object.
+TTerminationSignals::~TTerminationSignals() = default;
+
+TTerminationSignals::TImpl::TImpl(std::function<void()> terminate) : FTerminate(std::move(terminate)) {
   if (SignalPipe[0] < 0 && pipe2(SignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
     qWarning("SIGTERM and SIGINT will end the program without clean-up: %s", std::strerror(errno));
     return;
   }
   FNotifier = new QSocketNotifier(SignalPipe[0], QSocketNotifier::Read, this);
-  connect(FNotifier, &QSocketNotifier::activated, this, &TTerminationSignals::Receive);
+  connect(FNotifier, &QSocketNotifier::activated, this, &TImpl::Receive);
   struct sigaction action {};
   action.sa_handler = OnTerminationSignal;
   sigemptyset(&action.sa_mask);
@@ -49,10 +67,7 @@ TTerminationSignals::TTerminationSignals(std::function<void()> terminate, QObjec
   sigaction(SIGINT, &action, nullptr);
 }
 
-// The handlers stay installed: they only write into the pipe, which outlives this object.
-TTerminationSignals::~TTerminationSignals() = default;
-
-void TTerminationSignals::Receive() {
+void TTerminationSignals::TImpl::Receive() {
   char drained[64];
   while (read(SignalPipe[0], drained, sizeof drained) > 0) {
   }
@@ -79,8 +94,8 @@ bool OnGuiThread() {
 [[noreturn]] void EndForLostDisplay() {
   // The release runs once even if it should itself report something through the handler.
   if (std::function<void()>* release = std::exchange(LostDisplayRelease, nullptr)) (*release)();
-  const QByteArray line = TLostDisplayGuard::Message(qgetenv("DISPLAY"));
-  [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, line.constData(), size_t(line.size()));
+  const String line = TLostDisplayGuard::Message(qgetenv("DISPLAY").toStdString());
+  [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, line.data(), line.size());
   _exit(1);
 }
 
@@ -116,7 +131,7 @@ TLostDisplayGuard::~TLostDisplayGuard() {
   WatchedConnection = nullptr;
 }
 
-QByteArray TLostDisplayGuard::Message(const QByteArray& display) {
-  return "Quilmar: the connection to the X server " + (display.isEmpty() ? QByteArray("of this desktop") : display) +
+String TLostDisplayGuard::Message(const String& display) {
+  return "Quilmar: the connection to the X server " + (display.empty() ? String("of this desktop") : display) +
          " was lost; ending.\n";
 }

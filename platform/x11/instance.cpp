@@ -11,13 +11,17 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QObject>
 #include <QSocketNotifier>
+#include <QStringList>
 #include <QSysInfo>
 #include <QTimer>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
+
+#include "platform/qt/qtraster.h"
 
 namespace {
 
@@ -143,11 +147,17 @@ bool WriteAll(int fd, const QByteArray& data) {
 
 }  // namespace
 
-TInstanceLock::TInstanceLock(std::unique_ptr<QLockFile> lock) : FLock(std::move(lock)) {}
+// The lock file; none when no private folder could be had.
+struct TInstanceLock::THeld {
+  std::unique_ptr<QLockFile> Lock;
+};
+
+TInstanceLock::TInstanceLock(std::unique_ptr<THeld> held) : FHeld(std::move(held)) {}
 
 TInstanceLock::~TInstanceLock() = default;
 
-std::unique_ptr<TInstanceLock> TInstanceLock::Acquire(const QString& name) {
+std::unique_ptr<TInstanceLock> TInstanceLock::Acquire(const String& lockName) {
+  const QString name = QStr(lockName);
   for (const TPlace& place : Places()) {
     if (!MakePlace(place)) continue;
     auto lock = std::make_unique<QLockFile>(InstancePath(place, name, ".lock"));
@@ -157,7 +167,7 @@ std::unique_ptr<TInstanceLock> TInstanceLock::Acquire(const QString& name) {
     // tryLock creates the file exclusively: the test and the taking are one step.
     if (lock->tryLock(0)) {
       InstanceFolder() = place.Folder;
-      return std::unique_ptr<TInstanceLock>(new TInstanceLock(std::move(lock)));
+      return std::unique_ptr<TInstanceLock>(new TInstanceLock(std::make_unique<THeld>(THeld{std::move(lock)})));
     }
     if (lock->error() == QLockFile::LockFailedError) {
       InstanceFolder() = place.Folder;
@@ -167,13 +177,13 @@ std::unique_ptr<TInstanceLock> TInstanceLock::Acquire(const QString& name) {
   }
   qWarning("No private folder for the one-copy lock was found; running without it.");
   InstanceFolder().clear();
-  return std::unique_ptr<TInstanceLock>(new TInstanceLock(nullptr));
+  return std::unique_ptr<TInstanceLock>(new TInstanceLock(std::make_unique<THeld>()));
 }
 
 // Plain sockets on both sides: the second copy sends before any application object exists, and
 // the toolkit's network module would cost the resident copy a dozen libraries for one socket.
-bool SendActivation(const QString& name, const QString& message) {
-  const QByteArray path = QFile::encodeName(InstancePath(name, ".socket"));
+bool SendActivation(const String& name, const String& message) {
+  const QByteArray path = QFile::encodeName(InstancePath(QStr(name), ".socket"));
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   if (path.isEmpty() || path.size() >= qsizetype(sizeof(address.sun_path))) return false;
@@ -188,18 +198,11 @@ bool SendActivation(const QString& name, const QString& message) {
     const timeval patience{ConnectPatienceMs / 1000, (ConnectPatienceMs % 1000) * 1000};
     setsockopt(fd.Get(), SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
     if (connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0)
-      return WriteAll(fd.Get(), message.toUtf8());
+      return WriteAll(fd.Get(), QByteArray::fromStdString(message));
     if (MonotonicMs() >= deadline) return false;
     usleep(ConnectRetryMs * 1000);
   }
 }
-
-struct TActivationListener::TClient {
-  std::uint64_t Serial = 0;
-  int Fd = -1;
-  QSocketNotifier* Notifier = nullptr;
-  QByteArray Data;
-};
 
 namespace {
 
@@ -214,9 +217,39 @@ bool FillAddress(const QString& path, sockaddr_un& address) {
 
 }  // namespace
 
-TActivationListener::TActivationListener(const QString& name, std::function<void(const QString&)> handler,
-                                         QObject* parent)
-    : QObject(parent), FHandler(std::move(handler)) {
+class TActivationListener::TImpl : public QObject {
+ public:
+  TImpl(const QString& name, std::function<void(const String&)> handler);
+  ~TImpl() override;
+
+ private:
+  struct TClient {
+    std::uint64_t Serial = 0;
+    int Fd = -1;
+    QSocketNotifier* Notifier = nullptr;
+    QByteArray Data;
+  };
+  void Accept();
+  void Read(std::uint64_t serial);
+  void Finish(TClient& client);
+  void Drop(std::uint64_t serial);
+
+  int FListener = -1;
+  QByteArray FSocketPath;
+  QSocketNotifier* FAccepting = nullptr;
+  std::function<void(const String&)> FHandler;
+  std::vector<std::unique_ptr<TClient>> FClients;  // oldest first
+  std::uint64_t FNextSerial = 1;
+  QStringList FQueued;
+};
+
+TActivationListener::TActivationListener(const String& name, std::function<void(const String&)> handler)
+    : FImpl(std::make_unique<TImpl>(QStr(name), std::move(handler))) {}
+
+TActivationListener::~TActivationListener() = default;
+
+TActivationListener::TImpl::TImpl(const QString& name, std::function<void(const String&)> handler)
+    : FHandler(std::move(handler)) {
   sockaddr_un address{};
   // No private folder: a second start cannot reach us anyway.
   if (!FillAddress(InstancePath(name, ".socket"), address)) return;
@@ -237,10 +270,10 @@ TActivationListener::TActivationListener(const QString& name, std::function<void
   FListener = fd;
   FSocketPath = address.sun_path;
   FAccepting = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-  connect(FAccepting, &QSocketNotifier::activated, this, &TActivationListener::Accept);
+  connect(FAccepting, &QSocketNotifier::activated, this, &TImpl::Accept);
 }
 
-TActivationListener::~TActivationListener() {
+TActivationListener::TImpl::~TImpl() {
   while (!FClients.empty()) Drop(FClients.front()->Serial);
   if (FListener >= 0) {
     delete FAccepting;
@@ -250,7 +283,7 @@ TActivationListener::~TActivationListener() {
   }
 }
 
-void TActivationListener::Accept() {
+void TActivationListener::TImpl::Accept() {
   for (;;) {
     const int fd = accept4(FListener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) {
@@ -275,7 +308,7 @@ void TActivationListener::Accept() {
   }
 }
 
-void TActivationListener::Read(std::uint64_t serial) {
+void TActivationListener::TImpl::Read(std::uint64_t serial) {
   const auto found =
       std::find_if(FClients.begin(), FClients.end(), [serial](const auto& c) { return c->Serial == serial; });
   if (found == FClients.end()) return;
@@ -293,7 +326,7 @@ void TActivationListener::Read(std::uint64_t serial) {
   }
 }
 
-void TActivationListener::Finish(TClient& client) {
+void TActivationListener::TImpl::Finish(TClient& client) {
   const QByteArray data = client.Data;
   Drop(client.Serial);
   if (data.isEmpty() || data.size() > MaxMessageBytes) return;
@@ -303,11 +336,11 @@ void TActivationListener::Finish(TClient& client) {
   FQueued.append(message);
   QTimer::singleShot(0, this, [this, message] {
     FQueued.removeOne(message);
-    if (FHandler) FHandler(message);
+    if (FHandler) FHandler(Str(message));
   });
 }
 
-void TActivationListener::Drop(std::uint64_t serial) {
+void TActivationListener::TImpl::Drop(std::uint64_t serial) {
   const auto found =
       std::find_if(FClients.begin(), FClients.end(), [serial](const auto& c) { return c->Serial == serial; });
   if (found == FClients.end()) return;

@@ -85,12 +85,14 @@ class FilesTest : public ::testing::Test {
   void TearDown() override { ResetToIdle(); }
 
   // Answers the next file dialog with `name` (cancels it when empty), noting the name it offered;
-  // with `box`, then answers the message box that follows, noting its text.
+  // with `box`, then answers the message box that follows, noting its text. Each opens above the
+  // surface, or it would lie hidden below it.
   void Answer(const QString& name, bool box = false) {
     AnswerNextModal([this, name, box](QWidget* w) {
       auto* dialog = qobject_cast<QFileDialog*>(w);
       ASSERT_NE(dialog, nullptr);
       Offered = dialog->selectedFiles().value(0);
+      EXPECT_EQ(dialog->parentWidget(), FCover);
       if (name.isEmpty()) {
         dialog->reject();
         return;
@@ -98,6 +100,7 @@ class FilesTest : public ::testing::Test {
       if (box) {
         AnswerNextModal([this](QWidget* next) {
           if (auto* message = qobject_cast<QMessageBox*>(next)) Shown = message->text();
+          EXPECT_EQ(next->parentWidget(), FCover);
           next->close();
         });
       }

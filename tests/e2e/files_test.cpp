@@ -178,6 +178,15 @@ TEST_F(TFilesTest, LoadingAFileThatDoesNotExistSaysSoAndKeepsTheDrawings) {
   ASSERT_TRUE(Xdo().Run({"type", "--delay", "5", Dir.filePath("missing.bmp")}));
   ASSERT_TRUE(Xdo().Key("KP_Enter"));
   ASSERT_TRUE(WindowNamed(QStringLiteral("Quilmar"))) << "no error box";
+  // Above the surface, whose focus the window manager has not given back yet: below it, or over
+  // the marker under it, the box could not be seen.
+  const std::optional<TWindowInfo> box = X().FindWindow(App_->Pid(), QStringLiteral("Quilmar"));
+  const std::optional<TWindowInfo> surface = Surface(*App_);
+  ASSERT_TRUE(box && surface);
+  auto xprop = Spawn(QStringLiteral("xprop"), {"-id", QString::number(box->Id), "WM_TRANSIENT_FOR"});
+  const std::optional<QString> owner = xprop->WaitForLine(QStringLiteral("WM_TRANSIENT_FOR"));
+  ASSERT_TRUE(owner.has_value()) << "no owner of the error box";
+  EXPECT_TRUE(owner->endsWith(QStringLiteral(" 0x") + QString::number(surface->Id, 16))) << owner->toStdString();
   ASSERT_TRUE(Xdo().Key("Return"));
   ASSERT_TRUE(WindowNamed(QStringLiteral("Quilmar"), false));
   // The stroke is back where it was.

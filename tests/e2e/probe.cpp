@@ -248,14 +248,14 @@ int RunGui(int argc, char** argv) {
 // The winner keeps the lock and prints each activation message; a loser hands its message
 // over before any application object exists, as the program does.
 int RunLock(int argc, char** argv, const QString& name) {
-  auto lock = TInstanceLock::Acquire(name);
+  auto lock = TInstanceLock::Acquire(Str(name));
   if (!lock) {
-    const bool sent = SendActivation(name, QStringLiteral("hello from %1").arg(getpid()));
+    const bool sent = SendActivation(Str(name), Str(QStringLiteral("hello from %1").arg(getpid())));
     Say(QStringLiteral("lost sent=%1").arg(sent));
     return 0;
   }
   QCoreApplication app(argc, argv);
-  TActivationListener listener(name, [](const QString& message) { Say("message " + message); });
+  TActivationListener listener(Str(name), [](const String& message) { Say("message " + QStr(message)); });
   Say("won");
   QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
   QObject::connect(&input, &QSocketNotifier::activated, [] {

@@ -19,6 +19,7 @@
 
 #include "platform/bmp.h"
 #include "platform/picture.h"
+#include "platform/qt/qtraster.h"
 #include "platform/raster/bitmap.h"
 #include "platform/sysutils.h"
 #include "tests/unit/bmp_builder.h"
@@ -445,7 +446,7 @@ TEST(BmpDecode, MalformedFilesAreRefusedForTheirReason) {
       TBitmap bitmap(2, 3);
       bitmap.Fill(0x00ABCDEF);
       try {
-        fromFile ? LoadBitmapFromFile(bitmap, file.fileName()) : LoadBitmapFromMemory(bitmap, c.File);
+        fromFile ? LoadBitmapFromFile(bitmap, Str(file.fileName())) : LoadBitmapFromMemory(bitmap, c.File);
         ADD_FAILURE() << "loaded" << (fromFile ? " from the file" : "");
       } catch (const Exception& e) {
         EXPECT_EQ(e.Message(), "Bitmap image is not valid");

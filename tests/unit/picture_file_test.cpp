@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/picture.h"
+#include "platform/qt/qtraster.h"
 #include "platform/raster/bitmap.h"
 #include "platform/sysutils.h"
 
@@ -54,7 +55,7 @@ QByteArray BmpBytes(int width, int height, std::uint32_t seed) {
   QTemporaryDir dir;
   TBitmap b(width, height);
   Paint(b, seed);
-  SaveBitmapToFile(b, dir.filePath(QStringLiteral("p.bmp")));
+  SaveBitmapToFile(b, Str(dir.filePath(QStringLiteral("p.bmp"))));
   return ReadAll(dir.filePath(QStringLiteral("p.bmp")));
 }
 
@@ -78,7 +79,7 @@ TEST(PictureFile, SavedPicturesReadBackExactly) {
     SCOPED_TRACE(testing::Message() << s.Width << "x" << s.Height);
     TBitmap picture(s.Width, s.Height);
     Paint(picture, std::uint32_t(s.Width * 1000 + s.Height));
-    SaveBitmapToFile(picture, name);  // over the previous size's file: replaced whole
+    SaveBitmapToFile(picture, Str(name));  // over the previous size's file: replaced whole
     EXPECT_EQ(QFileInfo(name).size(), 54 + (s.Width * 3 + 3) / 4 * 4 * s.Height);
 
     QImageReader reader(name);
@@ -91,7 +92,7 @@ TEST(PictureFile, SavedPicturesReadBackExactly) {
     EXPECT_EQ(viaQt, Pixels(picture));
 
     TBitmap loaded;
-    LoadBitmapFromFile(loaded, name);
+    LoadBitmapFromFile(loaded, Str(name));
     EXPECT_EQ(loaded.Width(), s.Width);
     EXPECT_EQ(Pixels(loaded), Pixels(picture));
   }
@@ -124,7 +125,7 @@ TEST(PictureFile, LoadingGoesByTheExtension) {
     if (!c.Content.isNull()) WriteAll(path, c.Content);
     TBitmap bitmap(2, 1);
     bitmap.Fill(0x00123456);
-    const std::string message = Failure([&] { LoadBitmapFromFile(bitmap, path); });
+    const std::string message = Failure([&] { LoadBitmapFromFile(bitmap, Str(path)); });
     if (c.Message.isEmpty()) {
       EXPECT_EQ(message, "(no exception)");
       EXPECT_EQ(bitmap.Width(), 3);
@@ -190,7 +191,7 @@ TEST(PictureFile, FailedSaveKeepsTheOldFileAndNamesTheReason) {
     std::string message;
     {
       const std::unique_ptr<TFileSizeLimit> limit(c.SizeLimit ? new TFileSizeLimit(c.SizeLimit) : nullptr);
-      message = Failure([&] { SaveBitmapToFile(c.Empty ? empty : picture, c.File); });
+      message = Failure([&] { SaveBitmapToFile(c.Empty ? empty : picture, Str(c.File)); });
     }
     EXPECT_EQ(message, c.Message.arg(QDir::toNativeSeparators(c.File)).toStdString());
     EXPECT_EQ(ReadAll(existing), old);
@@ -198,7 +199,7 @@ TEST(PictureFile, FailedSaveKeepsTheOldFileAndNamesTheReason) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
   }
   // The limit is gone again: the same picture saves.
-  SaveBitmapToFile(picture, existing);
+  SaveBitmapToFile(picture, Str(existing));
   EXPECT_EQ(QFileInfo(existing).size(), 54 + 300 * 100);
 }
 

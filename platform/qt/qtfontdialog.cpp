@@ -1,5 +1,3 @@
-#include "platform/fontdialog.h"
-
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFontDialog>
@@ -10,6 +8,8 @@
 #include <QVBoxLayout>
 
 #include "platform/colorbox.h"
+#include "platform/fontdialog.h"
+#include "platform/qt/qtdialogs.h"
 #include "platform/qt/qtraster.h"
 
 namespace {
@@ -46,10 +46,8 @@ class TFontChooser : public QFontDialog {
 
 }  // namespace
 
-TFontDialog::TFontDialog(QWidget* owner) : QObject(owner), FOwner(owner) {}
-
 bool TFontDialog::Execute() {
-  QDialog dialog(FOwner);
+  QDialog dialog(DialogOwner());
   dialog.setObjectName(QStringLiteral("FontDialog1"));
   dialog.setWindowTitle(QStringLiteral("字体"));
 
@@ -92,7 +90,7 @@ bool TFontDialog::Execute() {
   layout->addLayout(colorRow);
   layout->addWidget(buttons);
 
-  if (dialog.exec() != QDialog::Accepted) return false;
+  if (ExecDialog(dialog) != QDialog::Accepted) return false;
   Font = TFontOf(chooser->currentFont(), colors->Selected());
   return true;
 }

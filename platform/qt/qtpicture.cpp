@@ -1,5 +1,3 @@
-#include "platform/picture.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +9,7 @@
 #include <vector>
 
 #include "platform/bmp.h"
+#include "platform/picture.h"
 #include "platform/qt/qtraster.h"
 #include "platform/raster/bitmap.h"
 #include "platform/sysutils.h"
@@ -44,7 +43,8 @@ constexpr std::size_t SaveBlockBytes = 256 * 1024;
 
 }  // namespace
 
-void SaveBitmapToFile(const TBitmap& bitmap, const QString& fileName) {
+void SaveBitmapToFile(const TBitmap& bitmap, const String& path) {
+  const QString fileName = QStr(path);
   const QString name = QDir::toNativeSeparators(fileName);
   // A BMP cannot hold a picture without pixels; no reader would take the file back.
   if (bitmap.Empty()) throw Exception(Str(QStringLiteral("Cannot write file \"%1\". The picture is empty").arg(name)));
@@ -90,7 +90,8 @@ void LoadBitmapFromMemory(TBitmap& bitmap, std::span<const std::uint8_t> data) {
   if (!bitmap.Adopt(std::move(memory), header.Width, header.Height)) throw Exception(Str(InvalidBitmap()));
 }
 
-void LoadBitmapFromFile(TBitmap& bitmap, const QString& fileName) {
+void LoadBitmapFromFile(TBitmap& bitmap, const String& path) {
+  const QString fileName = QStr(path);
   const QString name = QDir::toNativeSeparators(fileName);
   const QString ext = QFileInfo(fileName).suffix().toLower();
   const bool icon = ext == QLatin1String("ico");
