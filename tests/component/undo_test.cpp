@@ -15,6 +15,7 @@
 #include <random>
 #include <string_view>
 
+#include "platform/qt/qtraster.h"
 #include "platform/application.h"
 #include "platform/image.h"
 #include "platform/picture.h"
@@ -101,7 +102,7 @@ class UndoTest : public ::testing::Test {
     std::mt19937 random(7);
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) picture.SetPixel(x, y, random() & 0xFFFFFF);
-    SaveBitmapToFile(picture, name);
+    SaveBitmapToFile(picture, Str(name));
     return name;
   }
 
