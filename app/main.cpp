@@ -29,7 +29,7 @@ void PrepareFirstFreeze() {
   } catch (const EOutOfResources&) {
     return;  // a screen too large for the memory is told at the first Ctrl+F1
   }
-  FCover->winId();
+  FCover->CreateNativeWindow();
   FCover->WarmUpCaptions();
   // The faces are loaded and measured; the pages of their files that this read are not needed
   // again while idle.

@@ -9,6 +9,7 @@
 
 #include "platform/desktop.h"
 #include "platform/qt/qtcontrols.h"
+#include "platform/qt/qtform.h"
 #include "platform/qt/qtpictures.h"
 #include "platform/qt/qtraster.h"
 
@@ -29,8 +30,7 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
 }
 
 TApplication::~TApplication() {
-  for (auto it = FForms.rbegin(); it != FForms.rend(); ++it) delete it->data();
-  FForms.clear();
+  DestroyForms();
   FDesktop.reset();
   if (Application == this) Application = nullptr;
 }
@@ -80,23 +80,31 @@ std::array<TColor, SystemColorCount> DesktopColorScheme(const QPalette& palette)
   return scheme;
 }
 
-void TApplication::RegisterForm(QWidget* form) { FForms.emplace_back(form); }
+void TApplication::RegisterForm(TForm* form) { FForms.push_back(form); }
 
-bool TApplication::IsForm(const QWidget* window) const {
-  return std::any_of(FForms.begin(), FForms.end(), [window](const QPointer<QWidget>& f) { return f == window; });
+void TApplication::DestroyForms() {
+  // The last created first; a form's destructor may still ask which forms there are.
+  while (!FForms.empty()) {
+    TForm* form = FForms.back();
+    FForms.pop_back();
+    delete form;
+  }
 }
 
-QWidget* TApplication::MainForm() const { return FForms.empty() ? nullptr : FForms.front().data(); }
+bool TApplication::IsForm(const TForm* form) const {
+  return form && std::find(FForms.begin(), FForms.end(), form) != FForms.end();
+}
+
+TForm* TApplication::MainForm() const { return FForms.empty() ? nullptr : FForms.front(); }
 
 void TApplication::Run() {
-  QWidget* main = MainForm();
+  TForm* main = MainForm();
   // exec() would forget an ending asked for before it started.
   if (main && !FTerminated) {
-    main->show();
+    main->Show();
     exec();
   }
-  for (auto it = FForms.rbegin(); it != FForms.rend(); ++it) delete it->data();
-  FForms.clear();
+  DestroyForms();
 }
 
 void TApplication::Terminate() {
@@ -125,7 +133,7 @@ void TApplication::Restore() {
 
 void TApplication::BringToFront() {
   QWidget* target = FLastActive;
-  if (!target) target = MainForm();
+  if (!target) target = QtOf(MainForm());
   if (!target || !target->isVisible() || !target->isEnabled()) return;
   target->raise();
   target->activateWindow();
@@ -156,7 +164,7 @@ QWidget* TApplication::DialogParent() const {
   if (QWidget* modal = activeModalWidget()) return modal;
   if (QWidget* active = activeWindow(); active && active->isVisible()) return active;
   if (FLastActive && FLastActive->isVisible()) return FLastActive;
-  return MainForm();
+  return QtOf(MainForm());
 }
 
 void TApplication::ShowException(const String& text) {

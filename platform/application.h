@@ -12,6 +12,7 @@
 #include "platform/sysutils.h"
 
 class TDesktopServices;
+class TForm;
 class QWidget;
 
 // The application object: the message loop, the error report for exceptions that escape an
@@ -39,14 +40,14 @@ class TApplication : public QApplication {
   void Terminate();
   bool Terminated() const { return FTerminated; }
   // Creates a form; the first one created is the main form. Forms stay alive until Run ends.
-  template <class TForm>
-  void CreateForm(TForm*& reference) {
-    reference = new TForm();
+  template <class TFormClass>
+  void CreateForm(TFormClass*& reference) {
+    reference = new TFormClass();
     RegisterForm(reference);
   }
-  QWidget* MainForm() const;
-  // Whether `window` is one of the forms created with CreateForm.
-  bool IsForm(const QWidget* window) const;
+  TForm* MainForm() const;
+  // Whether `form` is one of the forms created with CreateForm.
+  bool IsForm(const TForm* form) const;
 
   // Handles every pending message, repaints included, then returns.
   void ProcessMessages();
@@ -74,10 +75,11 @@ class TApplication : public QApplication {
   void SetDesktop(std::unique_ptr<TDesktopServices> desktop);
 
  private:
-  void RegisterForm(QWidget* form);
+  void RegisterForm(TForm* form);
+  void DestroyForms();
   void TrackActiveWindow(QWindow* window);
 
-  std::vector<QPointer<QWidget>> FForms;
+  std::vector<TForm*> FForms;
   struct THookEntry {
     THook Hook;
     const void* Owner;

@@ -36,6 +36,8 @@ inline constexpr int VK_Y = 0x59;
 inline constexpr int VK_Z = 0x5A;
 
 class TControl;
+class TImageList;
+class TPicture;
 
 // The widgetset's side of a control: its native object, placed in its parent in the widgetset's
 // logical pixels. A widgetset implements what its native control can show; the defaults ignore
@@ -81,6 +83,16 @@ class TWSControl {
   }
   // Paints the control anew, if shown.
   virtual void Repaint() {}
+  // Button-like controls: the picture on the face, `size` pixels square; or the picture
+  // `index` of `images`.
+  virtual void SetGlyph(const TPicture& picture, int size) {
+    (void)picture;
+    (void)size;
+  }
+  virtual void SetImages(const TImageList& images, int index) {
+    (void)images;
+    (void)index;
+  }
 };
 
 // A control on a form: the framework keeps what the program relies on (text, enabling, events),
@@ -113,6 +125,9 @@ class TControl : public TComponent {
  protected:
   // Each kind of control makes its native object in its constructor.
   void SetHandle(std::unique_ptr<TWSControl> handle) { FHandle = std::move(handle); }
+  // Lets the native object go ahead of the rest of the destruction (a form, whose window must
+  // not report events to a half-destroyed form).
+  void DestroyHandle() { FHandle.reset(); }
 
  private:
   TControl* FParent;

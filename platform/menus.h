@@ -96,3 +96,7 @@ class TPopupMenu : public TComponent {
   std::vector<std::unique_ptr<TMenuItem>> FItems;
   std::unique_ptr<TWSPopupMenu> FHandle;
 };
+
+// Closes the pop-up menus that are open (the widgetset's, whoever opened them); true when there
+// was one. A menu runs a loop of its own while open: what comes after it waits for that loop.
+bool CloseOpenMenus();

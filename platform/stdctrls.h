@@ -13,6 +13,8 @@ class TButton : public TControl {
  public:
   TButton(String name, TControl* parent, bool tabStop = true);
   void SetCaption(const String& caption) { Handle().SetText(caption); }
+  // The picture on the face, `size` pixels square.
+  void SetGlyph(const TPicture& picture, int size) { Handle().SetGlyph(picture, size); }
   std::function<void()> OnClick;
   // What a press of the button does: its handler runs, unless it is disabled.
   void Click();
@@ -44,6 +46,8 @@ class TToolButton : public TButton {
   TToolButton(String name, TControl* parent, TToolButtonStyle style, int imageIndex);
   TToolButtonStyle Style() const { return FStyle; }
   int ImageIndex() const { return FImageIndex; }
+  // Shows the picture ImageIndex of `images`.
+  void SetImages(const TImageList& images) { Handle().SetImages(images, FImageIndex); }
   bool Down() const { return Handle().Down(); }
   void SetDown(bool down) { Handle().SetDown(down); }
 

@@ -1,11 +1,16 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "platform/controls.h"
+#include "platform/forms.h"
 #include "platform/raster/colors.h"
 
 class TButton;
+class TPicture;
+class TWSTrayIcon;
 class TImage;
 class TLabel;
 class TPanel;
@@ -28,6 +33,14 @@ class TWidgetSet {
   virtual std::unique_ptr<TWSControl> CreateLabel(TLabel& label, const String& caption, int alignment) = 0;
   virtual std::unique_ptr<TWSControl> CreateRichEdit(TRichEdit& edit, bool readOnly, bool wordWrap,
                                                      int scrollBars) = 0;
+  // A top-level window; the handle implements TWSForm too. It calls back the form's Do...
+  // functions and, for the main form (the first one the application created), closing it ends
+  // the message loop.
+  virtual std::unique_ptr<TWSControl> CreateForm(TForm& form, TFormRole role) = 0;
+  virtual TScreen& Screen() = 0;
+  // A tray icon shown at once; its mouse messages go to `mouse` (see trayicon.h).
+  virtual std::unique_ptr<TWSTrayIcon> CreateTrayIcon(const TPicture& picture, const String& hint,
+                                                      std::function<void(std::intptr_t)> mouse) = 0;
   // Paints image.Bitmap() (stretched or 1:1 as image.Stretch() says) whenever asked to.
   virtual std::unique_ptr<TWSControl> CreateImage(TImage& image) = 0;
 };

@@ -1,28 +1,15 @@
 #include "shell/form1.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QCloseEvent>
-#include <QMenu>
-#include <QPushButton>
-#include <QScopeGuard>
-#include <QScreen>
-#include <QSystemTrayIcon>
-#include <QTimer>
-#include <QToolButton>
 #include <memory>
 
 #include "platform/application.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
 #include "platform/image.h"
-#include "platform/qt/qtcontrols.h"
 #include "platform/qt/qtforms.h"
-#include "platform/qt/qtpictures.h"
-#include "platform/qt/qtraster.h"
 #include "platform/raster/pixelpool.h"
-#include "platform/screens.h"
 #include "platform/sysutils.h"
+#include "platform/timers.h"
 #include "shell/foption.h"
 #include "shell/pictures.h"
 #include "surface/fcover.h"
@@ -36,18 +23,18 @@ constexpr int IdlePoolBlocks = 2;
 // How long after start-up or the return to idle the mapped data pages are let go.
 constexpr int IdleReleaseDelayMs = 3000;
 
-// Closes the pop-up menus that are open; true when there was one.
-bool CloseOpenMenus() {
-  bool closed = false;
-  // Each pass closes the topmost; a menu that refused to close must not hold the loop.
-  for (int pass = 0; pass < 8; ++pass) {
-    QWidget* popup = QApplication::activePopupWidget();
-    if (!popup) break;
-    popup->close();
-    closed = true;
-  }
-  return closed;
-}
+// Runs `done` when the scope is left, however.
+template <class F>
+class TOnExit {
+ public:
+  explicit TOnExit(F done) : FDone(std::move(done)) {}
+  ~TOnExit() { FDone(); }
+  TOnExit(const TOnExit&) = delete;
+  TOnExit& operator=(const TOnExit&) = delete;
+
+ private:
+  F FDone;
+};
 
 // The menu items that the two states switch, with their enabling in each.
 struct TEnableRow {
@@ -112,51 +99,35 @@ constexpr THandlerName Handlers[] = {
     {"BdownClick", &TForm1::BdownClick},
 };
 
-const QString TrayTip = QStringLiteral("Quilmar - Quilmar开发组");
+const String TrayTip = "Quilmar - Quilmar开发组";
 
 // The marker lives in logical coordinates of the primary screen, which need not lie at the
 // desktop's origin.
-QRect ScreenArea() {
-  QScreen* screen = QGuiApplication::primaryScreen();
-  return screen ? screen->geometry() : QRect(0, 0, 1024, 768);
-}
+TRect ScreenArea() { return Screen().PrimaryMonitorRect(); }
 
 // Beyond the right edge of every screen: parked there the marker lies on none of them.
-int ParkingLeft() {
-  QScreen* screen = QGuiApplication::primaryScreen();
-  return screen ? screen->virtualGeometry().right() + 1 : ScreenArea().right() + 1;
-}
+int ParkingLeft() { return Screen().DesktopRect().Right; }
 
 }  // namespace
 
-TForm1::TForm1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+TForm1::TForm1() : TForm("Form1") {
   ::Form1 = this;
   BuildForm();
   Image1->SetPicture(MarkerPicture());
-  QtWidget<QToolButton>(*Bplay)->setIcon(QtIcon(PlayGlyph()));
-  QtWidget<QToolButton>(*Bplay)->setIconSize(QSize(15, 15));
+  Bplay->SetGlyph(PlayGlyph(), 15);
   Nstart->SetPicture(PlayGlyph());
   Nexit->SetPicture(ExitGlyph());
 
   ImageList1.Add(TrayPicture());
-  FTrayIcon = QtIcon(ImageList1, 0);
-  const auto trayMouse = [this](std::intptr_t mouse) {
+  // The platform's own icon where it has one (Windows: callback message 1136), the widgetset's
+  // otherwise.
+  FTray = std::make_unique<TTrayIcon>(ImageList1.Picture(0), TrayTip, [this](std::intptr_t mouse) {
     TMessage message{WM_TRAYICON, 112, mouse, 0};
     RunHandler([&] { Dispatch(message); });
-  };
-  // The platform's own icon where it has one (Windows: callback message 1136), Qt's otherwise.
-  if (!Application->Desktop().ShowTrayIcon(ImageList1.Picture(0), Str(TrayTip), trayMouse)) {
-    FTray = new QSystemTrayIcon(FTrayIcon, this);
-    FTray->setToolTip(TrayTip);
-    connect(FTray, &QSystemTrayIcon::activated, this, [trayMouse](QSystemTrayIcon::ActivationReason reason) {
-      if (reason == QSystemTrayIcon::Context) trayMouse(WM_RBUTTONDOWN);
-      if (reason == QSystemTrayIcon::DoubleClick) trayMouse(WM_LBUTTONDBLCLK);
-    });
-    FTray->show();
-  }
+  });
   Application->Desktop().HideFromTaskbar();
 
-  MoveMarker(ScreenArea().right() + 1 - 52, ScreenArea().top() + 28);
+  MoveMarker(ScreenArea().Right - 52, ScreenArea().Top + 28);
   FMarkWidth = 36;
   FMarkHeight = 36;
   FShowMark = true;
@@ -166,13 +137,12 @@ TForm1::TForm1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::W
 
 TForm1::~TForm1() {
   FormDestroy();
-  delete FTray;
-  FTray = nullptr;
+  FTray.reset();
   if (::Form1 == this) ::Form1 = nullptr;
 }
 
 void TForm1::BuildForm() {
-  TQtFormBuilder form(this, "Form1");
+  TQtFormBuilder form(*this, "Form1");
   form.Component("Image1", Image1)
       .Component("Bplay", Bplay)
       .Component("Bup", Bup)
@@ -183,7 +153,7 @@ void TForm1::BuildForm() {
   for (const TMenuMember& item : MenuMembers) form.Component(item.Name, this->*item.Item);
   for (const THandlerName& handler : Handlers)
     form.Handler(handler.Name, [this, click = handler.Click] { (this->*click)(); });
-  FormControl = form.Build();
+  form.Build();
 }
 
 void TForm1::SetMenuImages(const TImageList& images) {
@@ -202,17 +172,13 @@ void TForm1::FormCreate() {
         auto dispatch = [this, message]() mutable { RunHandler([&] { Dispatch(message); }); };
         // A menu that was open ran its own loop; the switch waits until that loop has returned.
         if (CloseOpenMenus())
-          QTimer::singleShot(0, this, dispatch);
+          QueueCall(dispatch);
         else
           dispatch();
       });
   // The menu and the play button still switch states; the tip tells why Ctrl+F1 does not.
   if (!registered) {
-    const QString tip = TrayTip + QStringLiteral(" (Ctrl+F1 已被其他程序占用)");
-    if (FTray)
-      FTray->setToolTip(tip);
-    else
-      Application->Desktop().SetTrayTip(Str(tip));
+    FTray->SetHint(TrayTip + " (Ctrl+F1 已被其他程序占用)");
   }
 }
 
@@ -222,18 +188,7 @@ void TForm1::FormDestroy() {
   Application->Desktop().UnregisterHotKeys();
 }
 
-void TForm1::showEvent(QShowEvent* event) {
-  QWidget::showEvent(event);
-  FormShow();
-}
-
-void TForm1::FormShow() { resize(FMarkWidth, FMarkHeight); }
-
-void TForm1::closeEvent(QCloseEvent* event) {
-  event->accept();
-  // The main form's closing ends the message loop.
-  QCoreApplication::quit();
-}
+void TForm1::FormShow() { SetClientSize(FMarkWidth, FMarkHeight); }
 
 bool TForm1::ActivateHook(TMessage& message) {
   if (message.Msg != FActivateMsg) return false;
@@ -262,8 +217,8 @@ void TForm1::WMHotKey(TMessage message) {
 void TForm1::WMTrayIcon(TMessage& message) {
   if (message.LParam == WM_LBUTTONDBLCLK) FOption->ShowModal();
   if (message.LParam == WM_RBUTTONDOWN) {
-    const QPoint at = QCursor::pos();
-    PopupMenu1->Popup(at.x(), at.y());
+    const TPoint at = Screen().CursorPos();
+    PopupMenu1->Popup(at.X, at.Y);
   }
 }
 
@@ -272,8 +227,8 @@ bool TForm1::Working() const { return !Nstart->Enabled(); }
 void TForm1::ReleaseIdlePagesLater() {
   // Finding those pages reads the process's whole memory map (20-60 ms): done once the desktop
   // has been idle a while, so that a Ctrl+F1 pressed at once never waits for it.
-  QTimer::singleShot(IdleReleaseDelayMs, this, [this] {
-    if (!Working()) ReleaseMappedDataPages();
+  CallAfter(IdleReleaseDelayMs, [] {
+    if (Form1 && !Form1->Working()) ReleaseMappedDataPages();
   });
 }
 
@@ -288,7 +243,7 @@ void TForm1::SetMarkerControlsVisible(bool visible) {
 void TForm1::StartDrawing() {
   if (FSwitching) return;
   FSwitching = true;
-  const auto done = qScopeGuard([this] { FSwitching = false; });
+  const TOnExit done([this] { FSwitching = false; });
   SetMarkerControlsVisible(false);
   Application->ProcessMessages();
   EnableWorkingMenu();
@@ -307,36 +262,30 @@ void TForm1::StartDrawing() {
   CaptureScreen(FCover->Image1->Canvas()->Handle());
   FCover->Show();
   // The surface covers the tray's panel, but the icon beneath it still answers its clicks.
-  FCover->PassInputThrough(TrayIconArea());
-}
-
-QRect TForm1::TrayIconArea() const {
-  // Only an icon that a tray host has taken in has a place on the screen.
-  if (!FTray || !FTray->isVisible() || !QSystemTrayIcon::isSystemTrayAvailable()) return {};
-  return FTray->geometry();
+  FCover->PassInputThrough(FTray->BoundsRect());
 }
 
 void TForm1::StopDrawing() {
   if (FSwitching) return;
   FSwitching = true;
-  const auto done = qScopeGuard([this] { FSwitching = false; });
+  const TOnExit done([this] { FSwitching = false; });
   DisableWorkingMenu();
   FCover->Close();
   FCover->FTool = dtPen;
   FCover->PaintBox1->SetCursor(crDefault);
   SetMarkerControlsVisible(true);
-  raise();
+  Raise();
   // Closing destroyed the surface's native window; the next one is made while idle, sized
   // first, on the screen just used, so that the next Ctrl+F1 there does not wait for it.
-  QTimer::singleShot(0, FCover, [] {
-    if (FCover->isVisible()) return;
+  QueueCall([] {
+    if (!FCover || FCover->Visible()) return;
     RunHandler([] {
       try {
         FCover->PrepareForShowing(FCover->ScreenInUse());
       } catch (const EOutOfResources&) {
         return;  // told at the next Ctrl+F1, if the screen is still too large then
       }
-      FCover->winId();
+      FCover->CreateNativeWindow();
       // A resident program keeps while idle only what the next showing needs: the pool keeps
       // two screen-sized blocks (the snapshot under a dialog and a save buffer), the heap
       // gives back what the showing freed, and the font files' pages the captions read go.
@@ -361,8 +310,9 @@ void TForm1::DisableWorkingMenu() {
 void TForm1::CaptureScreen(TBitmap* target) {
   if (!target) return;
   // The screen the surface covers, wherever it lies on the desktop.
-  const QRect area = FCover->DeviceArea();
-  Application->Desktop().CaptureScreen(*target, area.x(), area.y(), area.width(), area.height());
+  const TRect area = FCover->DeviceArea();
+  Application->Desktop().CaptureScreen(*target, area.Left, area.Top, static_cast<int>(area.Width()),
+                                       static_cast<int>(area.Height()));
 }
 
 void TForm1::ChooseTool(int tool) {
@@ -405,30 +355,30 @@ void TForm1::NoptionClick() {
   FCover->RestoreSurface(snapshot.release());
 }
 
-void TForm1::NexitClick() { close(); }
+void TForm1::NexitClick() { Close(); }
 
 void TForm1::BplayClick() { StartDrawing(); }
-void TForm1::BleftClick() { MoveMarker(ScreenArea().left() + 16, FTop); }
-void TForm1::BrightClick() { MoveMarker(ScreenArea().right() + 1 - width() - 16, FTop); }
-void TForm1::BupClick() { MoveMarker(FLeft, ScreenArea().top() + 28); }
-void TForm1::BdownClick() { MoveMarker(FLeft, ScreenArea().bottom() + 1 - height() - 32); }
+void TForm1::BleftClick() { MoveMarker(ScreenArea().Left + 16, FTop); }
+void TForm1::BrightClick() { MoveMarker(ScreenArea().Right - ClientWidth() - 16, FTop); }
+void TForm1::BupClick() { MoveMarker(FLeft, ScreenArea().Top + 28); }
+void TForm1::BdownClick() { MoveMarker(FLeft, ScreenArea().Bottom - ClientHeight() - 32); }
 
 void TForm1::MoveMarker(int left, int top) {
   FLeft = left;
   FTop = top;
-  move(left, top);
+  MoveFrame(left, top);
 }
 
 void TForm1::ApplyShowMark() {
   if (FShowMark) {
     MoveMarker(FSavedLeft, FTop);
-    show();
+    Show();
   } else {
     FSavedLeft = FLeft;
     // Parked beyond the right edge. A window manager keeps a sliver of each window it manages
     // on the screen, so the parked marker is taken off it too: not one pixel of it shows.
     MoveMarker(ParkingLeft(), FTop);
-    hide();
+    Hide();
   }
   Application->ProcessMessages();
 }

@@ -1,33 +1,30 @@
 #pragma once
 
-#include <QIcon>
-#include <QWidget>
 #include <cstdint>
+#include <memory>
 
+#include "platform/forms.h"
 #include "platform/imagelist.h"
 #include "platform/menus.h"
 #include "platform/stdctrls.h"
 #include "platform/sysutils.h"
+#include "platform/trayicon.h"
 
-class QSystemTrayIcon;
 class TBitmap;
 class TImage;
 
 // The marker window: the main form, owner of the main menu, the hot key, the tray icon and the
 // switch between the idle and the working state.
-class TForm1 : public QWidget {
-  Q_OBJECT
+class TForm1 : public TForm {
  public:
   static constexpr std::uint32_t WM_TRAYICON = WM_USER + 112;  // 1136
-  static constexpr std::intptr_t WM_LBUTTONDBLCLK = 515;
-  static constexpr std::intptr_t WM_RBUTTONDOWN = 516;
+  static constexpr std::intptr_t WM_LBUTTONDBLCLK = TrayDoubleClick;
+  static constexpr std::intptr_t WM_RBUTTONDOWN = TrayRightPress;
 
   TForm1();
   ~TForm1() override;
 
   // The components of the form's description (resources/Form1.form).
-  // Stands for the form as the parent of its controls and of the hidden images it makes.
-  TControl* FormControl = nullptr;
   TImage* Image1 = nullptr;
   TSpeedButton* Bplay = nullptr;
   TButton* Bup = nullptr;
@@ -109,21 +106,16 @@ class TForm1 : public QWidget {
   // Lets the pages of the data files read so far go a while from now, if still idle then.
   void ReleaseIdlePagesLater();
 
- protected:
-  void showEvent(QShowEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
+  void DoShow() override { FormShow(); }
 
  private:
   void SetMarkerControlsVisible(bool visible);
   void BuildForm();
   void ChooseTool(int tool);
-  // Where the tray icon lies on the desktop (logical pixels); empty while no tray shows it.
-  QRect TrayIconArea() const;
 
   std::uint16_t FHotKeyAtom = 0;
   std::uint32_t FActivateMsg = 0;
-  QIcon FTrayIcon;
-  QSystemTrayIcon* FTray = nullptr;
+  std::unique_ptr<TTrayIcon> FTray;
   void MoveMarker(int left, int top);
   int FSavedLeft = 0;
   // Where the marker was last put. The toolkit's idea of a window's place can lag behind the

@@ -114,7 +114,7 @@ void TFCover::UpdateCaretRect() {
   const String text = Str(Ed->text());
   const QRectF device(FTextX + canvas->TextWidth(text), FTextY - canvas->Font.Size / 2, 1, canvas->TextHeight(text));
   canvas->Font = kept;
-  const qreal ratio = devicePixelRatioF();
+  const qreal ratio = PixelRatio();
   Ed->SetCaretRect(QRectF(device.topLeft() / ratio, device.size() / ratio).toAlignedRect());
 }
 

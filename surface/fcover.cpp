@@ -18,6 +18,7 @@
 #include "platform/fontdialog.h"
 #include "platform/image.h"
 #include "platform/qt/qtcontrols.h"
+#include "platform/qt/qtform.h"
 #include "platform/qt/qtraster.h"
 #include "platform/screens.h"
 #include "shell/form1.h"
@@ -50,7 +51,7 @@ const QString ScreenTooLarge = QStringLiteral("屏幕太大，内存不足以冻
 
 }  // namespace
 
-TFCover::TFCover() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+TFCover::TFCover() : TForm("FCover") {
   ::FCover = this;
   BuildForm();
   DrawToolGlyphs(ImageList1);
@@ -85,12 +86,13 @@ TFCover::TFCover() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt:
   }
   // RandR can resize or rotate the screen at any time, and an output can come or go.
   for (QScreen* screen : QGuiApplication::screens()) WatchScreen(screen);
-  connect(qApp, &QGuiApplication::screenAdded, this, [this](QScreen* screen) { WatchScreen(screen); });
-  connect(qApp, &QGuiApplication::primaryScreenChanged, this, [this] {
+  QWidget* window = Widget();
+  QObject::connect(qApp, &QGuiApplication::screenAdded, window, [this](QScreen* screen) { WatchScreen(screen); });
+  QObject::connect(qApp, &QGuiApplication::primaryScreenChanged, window, [this] {
     if (!FScreen) FollowScreenInUse();
   });
   // The screen in use going away leaves the surface to the primary one.
-  connect(qApp, &QGuiApplication::screenRemoved, this, [this](QScreen* screen) {
+  QObject::connect(qApp, &QGuiApplication::screenRemoved, window, [this](QScreen* screen) {
     if (screen != FScreen) return;
     FScreen = nullptr;
     FollowScreenInUse();
@@ -98,7 +100,7 @@ TFCover::TFCover() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt:
 }
 
 void TFCover::WatchScreen(QScreen* screen) {
-  connect(screen, &QScreen::geometryChanged, this, [this, screen] {
+  QObject::connect(screen, &QScreen::geometryChanged, Widget(), [this, screen] {
     if (screen == ScreenInUse()) FollowScreenInUse();
   });
 }
@@ -110,59 +112,69 @@ void TFCover::FollowScreenInUse() {
 
 QScreen* TFCover::ScreenInUse() const { return FScreen ? FScreen.data() : QGuiApplication::primaryScreen(); }
 
-QRect TFCover::DeviceArea() const {
+TRect TFCover::DeviceArea() const {
   // The toolkit keeps a screen's corner in device pixels already.
   const QScreen* screen = ScreenInUse();
-  return QRect(screen ? screen->geometry().topLeft() : QPoint(), QSize(Width(), Height()));
+  const QPoint corner = screen ? screen->geometry().topLeft() : QPoint();
+  return TRect{corner.x(), corner.y(), corner.x() + Width(), corner.y() + Height()};
 }
+
+TRect TFCover::MonitorRect() const {
+  const QScreen* screen = ScreenInUse();
+  if (!screen) return Screen().PrimaryMonitorRect();
+  const QRect r = screen->geometry();
+  return TRect{r.x(), r.y(), r.x() + r.width(), r.y() + r.height()};
+}
+
+void TFCover::PrepareForScreenUnderPointer() { PrepareForShowing(ScreenUnderPointer()); }
+
+QWidget* TFCover::Widget() const { return QtOf(this); }
 
 TFCover::~TFCover() {
   if (::FCover == this) ::FCover = nullptr;
 }
 
-int TFCover::Width() const { return FDeviceSize.Of(size(), devicePixelRatioF()).width(); }
-int TFCover::Height() const { return FDeviceSize.Of(size(), devicePixelRatioF()).height(); }
-
-void TFCover::resizeEvent(QResizeEvent* event) {
-  QWidget::resizeEvent(event);
-  LayoutLayers();
-}
+int TFCover::Width() const { return FDeviceSize.Of(Widget()->size(), PixelRatio()).width(); }
+int TFCover::Height() const { return FDeviceSize.Of(Widget()->size(), PixelRatio()).height(); }
 
 void TFCover::LayoutLayers() {
   // Both layers fill the window, in the window's device pixels.
   const QSize device(Width(), Height());
-  Image1->SetDeviceGeometry(TRect{0, 0, width(), height()}, device.width(), device.height());
-  PaintBox1->SetDeviceGeometry(rect(), device);
+  Image1->SetDeviceGeometry(TRect{0, 0, ClientWidth(), ClientHeight()}, device.width(), device.height());
+  PaintBox1->SetDeviceGeometry(Widget()->rect(), device);
 }
 
 void TFCover::SetDeviceGeometry(QPoint origin, int width, int height) {
-  const qreal ratio = devicePixelRatioF();
+  const qreal ratio = PixelRatio();
   const QSize logical = LogicalSizeOf(QSize(width, height), ratio);
   // Before the resize, whose handler lays the layers out at the window's device size.
   FDeviceSize.Set(QSize(width, height), logical, ratio);
-  setGeometry(QRect(origin, logical));
+  Widget()->setGeometry(QRect(origin, logical));
 }
 
 void TFCover::PrepareForShowing(QScreen* screen) {
-  if (!isVisible()) FScreen = screen;
+  if (!Visible()) FScreen = screen;
   const QRect area = DeviceGeometry(ScreenInUse());
   PrepareForShowing(area.width(), area.height());
 }
 
 void TFCover::PrepareForShowing(int width, int height) {
   QScreen* screen = ScreenInUse();
-  if (!isVisible() && screen) {
+  QWidget* window = Widget();
+  if (!Visible() && screen) {
     // A native window made ahead on another screen is made anew: moved across screens, an
     // existing window can keep the old screen's ratio. The new one is made once its geometry is
     // given, on the screen in use, so the layers below take that screen's ratio.
-    if (testAttribute(Qt::WA_WState_Created) && windowHandle() && windowHandle()->screen() != screen) destroy();
+    if (window->testAttribute(Qt::WA_WState_Created) && window->windowHandle() &&
+        window->windowHandle()->screen() != screen)
+      DestroyNativeWindow();
     const qreal ratio = screen->devicePixelRatio();
-    setScreen(screen);
-    setGeometry(QRect(screen->geometry().topLeft(), LogicalSizeOf(QSize(width, height), ratio)));
+    window->setScreen(screen);
+    window->setGeometry(QRect(screen->geometry().topLeft(), LogicalSizeOf(QSize(width, height), ratio)));
     // Until it exists the toolkit reports the largest ratio of all screens; one screen has only
     // its own, and its window is made by the callers once the layers are there.
-    if (QGuiApplication::screens().size() > 1 && !testAttribute(Qt::WA_WState_Created)) winId();
-    SetDeviceGeometry(pos(), width, height);
+    if (QGuiApplication::screens().size() > 1 && !window->testAttribute(Qt::WA_WState_Created)) CreateNativeWindow();
+    SetDeviceGeometry(window->pos(), width, height);
   } else {
     SetDeviceGeometry(QPoint(0, 0), width, height);
   }
@@ -179,7 +191,7 @@ void TFCover::PrepareForShowing(int width, int height) {
     if (!Image1->HasBitmap()) Image1->CreateBitmapOn(Application->Desktop().CaptureMemory(width, height));
     PaintBox1->SetBackground(Image1->Bitmap());
     PaintBox1->PrepareBuffer();
-    Application->Desktop().PrepareFirstFrame(internalWinId(), width, height);
+    Application->Desktop().PrepareFirstFrame(NativeWindow(), width, height);
   } catch (const std::bad_alloc&) {
     ReleaseForLackOfMemory();
     throw EOutOfResources(Str(ScreenTooLarge));
@@ -205,7 +217,7 @@ void TFCover::ReleaseForLackOfMemory() {
 }
 
 void TFCover::FollowScreenSize(int width, int height) {
-  if (!isVisible()) {
+  if (!Visible()) {
     // Readied ahead only once a freeze has been prepared; a failure is told at the next freeze.
     if (!Image1->HasBitmap()) return;
     try {
@@ -215,10 +227,10 @@ void TFCover::FollowScreenSize(int width, int height) {
     return;
   }
   if (width <= 0 || height <= 0) return;
-  const QPoint origin = DeviceArea().topLeft();
+  const QPoint origin(DeviceArea().Left, DeviceArea().Top);
   if (width == Width() && height == Height()) {
     // The screen moved on the desktop without changing its size.
-    if (pos() != origin) move(origin);
+    if (Widget()->pos() != origin) Widget()->move(origin);
     return;
   }
   // An XOR preview drawn on the old size would not be erased exactly on the new one.
@@ -234,7 +246,7 @@ void TFCover::FollowScreenSize(int width, int height) {
   }
   // The steps were kept on layers of the old size.
   StopHistory();
-  const QSize old = size();
+  const TRect old = BoundsRect();
   SetDeviceGeometry(origin, width, height);
   LayoutLayers();
   KeepToolBarInside(old);
@@ -242,44 +254,41 @@ void TFCover::FollowScreenSize(int width, int height) {
   PaintBox1->update();
 }
 
-void TFCover::KeepToolBarInside(QSize old) {
+void TFCover::KeepToolBarInside(TRect old) {
   const TRect bar = ToolBar1->BoundsRect();
   const int barWidth = static_cast<int>(bar.Width());
   const int barHeight = static_cast<int>(bar.Height());
   int x = bar.Left;
   int y = bar.Top;
-  if (x > 0 && x + barWidth >= old.width()) x = width() - barWidth;
-  if (y > 0 && y + barHeight >= old.height()) y = height() - barHeight;
-  x = std::clamp(x, 0, std::max(0, width() - barWidth));
-  y = std::clamp(y, 0, std::max(0, height() - barHeight));
+  if (x > 0 && x + barWidth >= old.Width()) x = ClientWidth() - barWidth;
+  if (y > 0 && y + barHeight >= old.Height()) y = ClientHeight() - barHeight;
+  x = std::clamp(x, 0, std::max(0, ClientWidth() - barWidth));
+  y = std::clamp(y, 0, std::max(0, ClientHeight() - barHeight));
   ToolBar1->Move(x, y);
 }
 
 void TFCover::Show() {
-  show();
-  raise();
-  activateWindow();
+  TForm::Show();
+  Activate();
 }
 
-void TFCover::Close() { close(); }
-
-void TFCover::PassInputThrough(const QRect& area) {
+void TFCover::PassInputThrough(const TRect& area) {
   FHoleArea = area;
   ApplyInputHole();
 }
 
 void TFCover::ApplyInputHole() {
-  const WId window = internalWinId();
+  const std::uintptr_t window = NativeWindow();
   const QScreen* screen = ScreenInUse();
   if (!window || !screen) return;
   TRect hole{};
-  if (!FHoleArea.isEmpty()) {
+  if (FHoleArea.Width() > 0 && FHoleArea.Height() > 0) {
     // A screen's corner is the same in logical and device pixels; only the distance from it
     // scales. Rounded outward, so that no pixel of the area still takes the press.
-    const qreal ratio = devicePixelRatioF();
+    const qreal ratio = PixelRatio();
     const QPoint corner = screen->geometry().topLeft();
-    const QPointF from = QPointF(FHoleArea.topLeft() - corner) * ratio;
-    const QPointF to = QPointF(FHoleArea.topLeft() + QPoint(FHoleArea.width(), FHoleArea.height()) - corner) * ratio;
+    const QPointF from = QPointF(QPoint(FHoleArea.Left, FHoleArea.Top) - corner) * ratio;
+    const QPointF to = QPointF(QPoint(FHoleArea.Right, FHoleArea.Bottom) - corner) * ratio;
     hole = Intersect(
         TRect{static_cast<std::int32_t>(std::floor(from.x())), static_cast<std::int32_t>(std::floor(from.y())),
               static_cast<std::int32_t>(std::ceil(to.x())), static_cast<std::int32_t>(std::ceil(to.y()))},
@@ -289,8 +298,7 @@ void TFCover::ApplyInputHole() {
                                           static_cast<int>(hole.Height()));
 }
 
-void TFCover::showEvent(QShowEvent* event) {
-  QWidget::showEvent(event);
+void TFCover::DoShow() {
   // Each showing starts with no drawings: the window shows the background just captured.
   PaintBox1->SetBackground(Image1->Canvas()->Handle());
   PaintBox1->PrepareBuffer();
@@ -311,7 +319,7 @@ void TFCover::showEvent(QShowEvent* event) {
 bool TFCover::RenderToolBar() {
   if (!ToolBar1->Visible()) return false;
   QWidget* bar = QtWidget(*ToolBar1);
-  const qreal ratio = devicePixelRatioF();
+  const qreal ratio = PixelRatio();
   FBarFrame.SetSize(qCeil(bar->width() * ratio), qCeil(bar->height() * ratio));
   QImage view = QtView(FBarFrame);
   view.setDevicePixelRatio(ratio);
@@ -321,12 +329,12 @@ bool TFCover::RenderToolBar() {
 
 void TFCover::PresetFirstFrame() {
   ForgetFirstFrame();
-  const WId window = internalWinId();
+  const std::uintptr_t window = NativeWindow();
   if (!window || !Image1->HasBitmap()) return;
   static const TBitmap NoBar;
   const bool bar = RenderToolBar();
   // The bar's device position as the paint box's clip has it.
-  const qreal ratio = devicePixelRatioF();
+  const qreal ratio = PixelRatio();
   const int x = static_cast<int>(std::floor(ToolBar1->Left() * ratio));
   const int y = static_cast<int>(std::floor(ToolBar1->Top() * ratio));
   if (Application->Desktop().PresetFirstFrame(window, *Image1->Bitmap(), bar ? FBarFrame : NoBar, x, y))
@@ -344,7 +352,7 @@ void TFCover::FormShow() {
   SyncToolState();
 }
 
-void TFCover::closeEvent(QCloseEvent* event) {
+void TFCover::DoClose() {
   // Closed before its first paint, the window is let go of its preset frame while it exists.
   ForgetFirstFrame();
   // The drawings go with the working state, and so does what could undo them.
@@ -355,37 +363,27 @@ void TFCover::closeEvent(QCloseEvent* event) {
   // with no button down.
   FDragging = false;
   KeepEveryMove(false);
-  event->accept();
 }
 
 void TFCover::FormClose() {
   if (Form1) Form1->DisableWorkingMenu();
 }
 
-void TFCover::keyPressEvent(QKeyEvent* event) {
-  // Keys reach the window's own handler only while the window itself has the focus; those of
-  // a focused control stay with the control.
-  QWidget* focus = focusWidget();
-  if (focus && focus != this) return;
-  int key = VirtualKeyOf(event->key());
-  FormKeyDown(key, ShiftStateOf(event->modifiers(), Qt::NoButton));
-}
-
-bool TFCover::event(QEvent* event) {
+void TFCover::DoUnblocked() {
   // A window manager that does not give the focus back to the window a dialog closed over
   // would leave the keyboard nowhere: typing after the font dialog must go on in the caption.
-  if (event->type() == QEvent::WindowUnblocked && isVisible()) activateWindow();
-  if (event->type() == QEvent::WinIdChange) {
-    // A window destroyed before it painted took its preset frame with it.
-    if (FPresetWindow != internalWinId()) FPresetWindow = 0;
-    // A native window made ahead of a showing is readied for its first frame while still idle.
-    if (internalWinId() && !isVisible() && Image1->HasBitmap()) {
-      Application->Desktop().PrepareFirstFrame(internalWinId(), Width(), Height());
-      // The first rendering of the bar loads the glyphs and faces it needs.
-      RenderToolBar();
-    }
+  Activate();
+}
+
+void TFCover::DoNativeWindowChanged() {
+  // A window destroyed before it painted took its preset frame with it.
+  if (FPresetWindow != NativeWindow()) FPresetWindow = 0;
+  // A native window made ahead of a showing is readied for its first frame while still idle.
+  if (NativeWindow() && !Visible() && Image1->HasBitmap()) {
+    Application->Desktop().PrepareFirstFrame(NativeWindow(), Width(), Height());
+    // The first rendering of the bar loads the glyphs and faces it needs.
+    RenderToolBar();
   }
-  return QWidget::event(event);
 }
 
 void TFCover::FormKeyDown(int& key, TShiftState shift) {
@@ -413,7 +411,7 @@ void TFCover::ChooseTool(TDrawTool tool) {
 }
 
 std::unique_ptr<TImage> TFCover::HiddenImage(std::int64_t width, std::int64_t height) {
-  auto image = std::make_unique<TImage>(String(), FormControl);
+  auto image = std::make_unique<TImage>(String(), this);
   image->SetVisible(false);
   image->SetSize(int(std::min<std::int64_t>(width, INT32_MAX)), int(std::min<std::int64_t>(height, INT32_MAX)));
   return image;

@@ -1,14 +1,16 @@
 #pragma once
 
 #include <QPointer>
-#include <QWidget>
+#include <QRect>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
 #include "platform/colorbox.h"
 #include "platform/controls.h"
 #include "platform/edits.h"
+#include "platform/forms.h"
 #include "platform/image.h"
 #include "platform/imagelist.h"
 #include "platform/menus.h"
@@ -20,6 +22,7 @@
 #include "surface/history.h"
 
 class QScreen;
+class QWidget;
 class TFontDialog;
 
 // The current drawing tool; the values are fixed.
@@ -37,8 +40,7 @@ enum TDrawTool : std::int32_t {
 // The full-screen annotation surface: the frozen screen (Image1) and the window pixels that the
 // teacher draws on (PaintBox1), the tool bar and the region menu. Its member functions are
 // defined across several files, one per concern.
-class TFCover : public QWidget {
-  Q_OBJECT
+class TFCover : public TForm {
   friend class TForm1;
 
  public:
@@ -47,8 +49,6 @@ class TFCover : public QWidget {
 
   // The components of the form's description (resources/FCover.form).
   TImage* Image1 = nullptr;
-  // Stands for the form as the parent of its controls and of the hidden images it makes.
-  TControl* FormControl = nullptr;
   TPaintBox* PaintBox1 = nullptr;
   TEdit* Ed = nullptr;
   TToolBar* ToolBar1 = nullptr;
@@ -90,13 +90,13 @@ class TFCover : public QWidget {
   // Chooses the caption font; once confirmed, its font is the caption font.
   std::unique_ptr<TFontDialog> FontDialog1;
 
+  // Shows the surface in front with the keyboard.
   void Show();
-  void Close();
   // The pointer goes through the shown surface, where `area` (logical desktop coordinates) lies
   // on it, to the window beneath, which still looks covered by the frozen picture of itself; an
   // empty area closes the hole. For the notification-area icon: window managers stack a
   // full-screen window above the tray's panel.
-  void PassInputThrough(const QRect& area);
+  void PassInputThrough(const TRect& area);
   // Device-pixel size of the window.
   int Width() const;
   int Height() const;
@@ -196,7 +196,11 @@ class TFCover : public QWidget {
   // The screen the surface covers (the primary one until a freeze chose another), and the
   // surface's rectangle on the desktop in device pixels.
   QScreen* ScreenInUse() const;
-  QRect DeviceArea() const;
+  TRect DeviceArea() const;
+  // The screen in use's rectangle on the desktop, logical pixels.
+  TRect MonitorRect() const;
+  // PrepareForShowing on the screen the pointer is on: the likeliest to be frozen next.
+  void PrepareForScreenUnderPointer();
   // The screen now has width x height device pixels. A shown surface follows it: the drawing
   // and the frozen picture are kept where they fit, the area gained is white, and the tool bar
   // stays on screen. A hidden one readies layers of the new size.
@@ -217,23 +221,24 @@ class TFCover : public QWidget {
   TColor TextColor() const { return FTextColor; }
   const TFont* TextFont() const { return FTextFont; }
 
- signals:
   // A region command was chosen; it runs after the release that opened the menu has been
-  // handled.
-  void RegionCommand(TMenuItem* command);
+  // handled, right before the command.
+  std::function<void(TMenuItem* command)> OnRegionCommand;
 
- protected:
-  void showEvent(QShowEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
-  bool event(QEvent* event) override;
+  void DoShow() override;
+  void DoClose() override;
+  void Resize() override { LayoutLayers(); }
+  void KeyDown(int& key, TShiftState shift) override { FormKeyDown(key, shift); }
+  void DoUnblocked() override;
+  void DoNativeWindowChanged() override;
 
  private:
   void ChooseTool(TDrawTool tool);
   void LayoutLayers();
   // Places the window at `origin` (logical) showing width x height device pixels.
   void SetDeviceGeometry(QPoint origin, int width, int height);
+  // The window's widget, for what only the toolkit does (screens, native windows).
+  QWidget* Widget() const;
   // Hands the window system the first frame of this showing ahead of the first paint: the
   // frozen picture with the tool bar on it, so that both appear the moment the window maps.
   void PresetFirstFrame();
@@ -251,7 +256,7 @@ class TFCover : public QWidget {
   void FollowScreenInUse();
   // Moves the tool bar inside the window; a bar at the right or bottom edge of a window of the
   // old (logical) size stays at that edge.
-  void KeepToolBarInside(QSize old);
+  void KeepToolBarInside(TRect old);
   // Takes a rubber-band preview off the surface; the drag goes on and shows it at the next move.
   void EraseBand();
   void BuildForm();
@@ -324,7 +329,7 @@ class TFCover : public QWidget {
   TDeviceSize FDeviceSize;           // the device size the window was given
   TBitmap FBarFrame;                 // the tool bar's pixels for the first frame
   std::uintptr_t FPresetWindow = 0;  // the native window given a first frame, until it paints
-  QRect FHoleArea;                   // where the pointer goes through, logical desktop pixels
+  TRect FHoleArea{};                 // where the pointer goes through, logical desktop pixels
   bool FHoleUnseen = false;          // shown, not painted yet: the hole is handed over again
   TUndoHistory FHistory;             // the drawing steps of this showing
   bool FCaptionStep = false;         // the caption line's step is open

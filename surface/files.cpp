@@ -57,7 +57,7 @@ void TFCover::SaveWithDialog(const TBitmap* picture) {
 void TFCover::LoadImageFullScreen() { LoadImageIntoRect(0, 0, Width(), Height()); }
 
 void TFCover::LoadImageIntoRect(int left, int top, int right, int bottom) {
-  auto picture = std::make_unique<TImage>(String(), FormControl);
+  auto picture = std::make_unique<TImage>(String(), this);
   picture->SetVisible(false);
   TImage* snapshot = SnapshotSurface();
   if (!OpenDialog1().Execute()) {

@@ -1,5 +1,4 @@
 #include <QCoreApplication>
-#include <QCursor>
 
 #include "platform/image.h"
 #include "surface/fcover.h"
@@ -91,8 +90,8 @@ void TFCover::CompleteSelection(int x, int y) {
     FFrame = TRect{FStartX, FStartY, FLastX, FLastY};
     // The frame previewed last stays on screen for the region commands. The menu runs its own
     // loop; its commands are queued and run after this release has been handled.
-    const QPoint at = QCursor::pos();
-    PopupMenu1->PopupModal(at.x(), at.y());
+    const TPoint at = Screen().CursorPos();
+    PopupMenu1->PopupModal(at.X, at.Y);
     FSelActive = true;
     return;
   }

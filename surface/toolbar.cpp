@@ -2,13 +2,10 @@
 
 #include "platform/application.h"
 #include "platform/image.h"
-#include <QToolButton>
-
-#include "platform/qt/qtcontrols.h"
 #include "platform/qt/qtforms.h"
-#include "platform/qt/qtpictures.h"
 #include "platform/qt/qtraster.h"
 #include "platform/sysutils.h"
+#include "platform/timers.h"
 #include "shell/foption.h"
 #include "shell/form1.h"
 #include "surface/fcover.h"
@@ -106,7 +103,7 @@ const QString TitleAndCredit = QStringLiteral("Quilmar课堂屏幕批注 1.0 - �
 }  // namespace
 
 void TFCover::BuildForm() {
-  TQtFormBuilder form(this, "FCover");
+  TQtFormBuilder form(*this, "FCover");
   form.Component("Image1", Image1)
       .Component("PaintBox1", PaintBox1)
       .Component("Ed", Ed)
@@ -124,21 +121,20 @@ void TFCover::BuildForm() {
   for (const TRegionCommand& handler : RegionHandlers)
     form.Handler(handler.Name, [this, click = handler.Click, item = handler.Item] {
       TMenuItem* command = this->*item;
-      QMetaObject::invokeMethod(
-          this,
-          [this, command, click] {
-            emit RegionCommand(command);
-            RunHandler([&] { (this->*click)(); });
-          },
-          Qt::QueuedConnection);
+      QueueCall([this, command, click] {
+        if (FCover != this) return;
+        RunHandler([&] {
+          if (OnRegionCommand) OnRegionCommand(command);
+          (this->*click)();
+        });
+      });
     });
-  FormControl = form.Build();
+  form.Build();
 }
 
 void TFCover::BuildToolBar() {
   for (const auto& row : ToolButtons) {
-    const TToolButton* button = this->*row.Member;
-    QtWidget<QToolButton>(*button)->setIcon(QtIcon(ImageList1, button->ImageIndex()));
+    (this->*row.Member)->SetImages(ImageList1);
   }
   TBstop->SetHint(Str(TitleAndCredit));
 
@@ -174,11 +170,11 @@ void TFCover::ToolButton1Click() {
 
 void TFCover::ToolButton3Click() { ToolBar1->Move(ToolBar1->Left(), 0); }
 void TFCover::ToolButton4Click() {
-  ToolBar1->Move(ToolBar1->Left(), height() - static_cast<int>(ToolBar1->BoundsRect().Height()));
+  ToolBar1->Move(ToolBar1->Left(), ClientHeight() - static_cast<int>(ToolBar1->BoundsRect().Height()));
 }
 void TFCover::ToolButton5Click() { ToolBar1->Move(0, ToolBar1->Top()); }
 void TFCover::ToolButton6Click() {
-  ToolBar1->Move(width() - static_cast<int>(ToolBar1->BoundsRect().Width()), ToolBar1->Top());
+  ToolBar1->Move(ClientWidth() - static_cast<int>(ToolBar1->BoundsRect().Width()), ToolBar1->Top());
 }
 
 void TFCover::TBstopClick() { Close(); }

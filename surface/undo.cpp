@@ -74,7 +74,7 @@ void TFCover::EraseSelectionFrame() {
 
 void TFCover::Undo() {
   // A drag in progress owns the window's pixels until its release.
-  if (!isVisible() || FDragging) return;
+  if (!Visible() || FDragging) return;
   // The line being typed ends: the next character starts a new one at the same place, not the
   // undone line again.
   EndCaptionStep();
@@ -105,7 +105,7 @@ void TFCover::Undo() {
 }
 
 void TFCover::Redo() {
-  if (!isVisible() || FDragging) return;
+  if (!Visible() || FDragging) return;
   EndCaptionStep();
   if (!Ed->text().isEmpty()) Ed->setText(QString());
   FTextLen = 0;

@@ -19,6 +19,7 @@
 #include "platform/application.h"
 #include "platform/desktop.h"
 #include "platform/image.h"
+#include "platform/qt/qtform.h"
 #include "shell/form1.h"
 #include "shell/forms.h"
 #include "surface/fcover.h"
@@ -100,7 +101,7 @@ int main(int argc, char** argv) {
   TApplication app(argc, argv);
   app.SetDesktop(std::make_unique<TBenchDesktop>());
   CreateForms(app);
-  Form1->show();
+  QtOf(Form1)->show();
   Form1->StartDrawing();
   app.ProcessMessages();
   if (FCover->Width() != ScreenW || FCover->Height() != ScreenH) {
@@ -124,7 +125,7 @@ int main(int argc, char** argv) {
               "worst cpu ms", "worst at", "allocs/move");
   QWidget* box = FCover->PaintBox1;
   // Moves arrive at the window, as the window system delivers them.
-  QWindow* window = FCover->windowHandle();
+  QWindow* window = QtOf(FCover)->windowHandle();
   for (const TTool& tool : tools) {
     (FCover->*tool.Choose)();
     FCover->TBrefreshClick();

@@ -14,6 +14,7 @@
 
 #include "platform/application.h"
 #include "platform/desktop.h"
+#include "platform/qt/qtform.h"
 #include "shell/form1.h"
 #include "shell/forms.h"
 #include "surface/fcover.h"
@@ -68,7 +69,7 @@ int main(int argc, char** argv) {
   TApplication app(argc, argv);
   app.SetDesktop(std::make_unique<TBenchDesktop>());
   CreateForms(app);
-  Form1->show();
+  QtOf(Form1)->show();
   std::printf("screen %dx%d; bound %zu MiB, pool included\n", width, height, TUndoHistory::Budget >> 20);
   std::printf("%-8s %-34s %12s %12s\n", "screen", "step", "KiB kept", "undo ms");
   for (const bool noisy : {false, true}) {
@@ -77,7 +78,7 @@ int main(int argc, char** argv) {
     Form1->StartDrawing();
     app.ProcessMessages();
     QWidget* box = FCover->PaintBox1;
-    QWindow* window = FCover->windowHandle();
+    QWindow* window = QtOf(FCover)->windowHandle();
     const auto undoMs = [&] {
       const auto t0 = std::chrono::steady_clock::now();
       FCover->Undo();

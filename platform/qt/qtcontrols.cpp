@@ -10,6 +10,7 @@
 #include <QToolButton>
 
 #include "platform/application.h"
+#include "platform/qt/qtpictures.h"
 #include "platform/qt/qtraster.h"
 #include "platform/stdctrls.h"
 
@@ -135,6 +136,17 @@ bool TQtControl::Down() const {
 
 void TQtControl::SetDown(bool down) {
   if (auto* button = qobject_cast<QAbstractButton*>(FWidget)) button->setChecked(down);
+}
+
+void TQtControl::SetGlyph(const TPicture& picture, int size) {
+  auto* button = qobject_cast<QAbstractButton*>(FWidget);
+  if (!button) return;
+  button->setIcon(QtIcon(picture));
+  button->setIconSize(QSize(size, size));
+}
+
+void TQtControl::SetImages(const TImageList& images, int index) {
+  if (auto* button = qobject_cast<QAbstractButton*>(FWidget)) button->setIcon(QtIcon(images, index));
 }
 
 QWidget* QtWidget(const TControl& control) { return static_cast<const TQtControl&>(control.Handle()).Widget(); }

@@ -39,6 +39,8 @@ class TQtControl : public TWSControl {
   bool Down() const override;
   void SetDown(bool down) override;
   void Repaint() override;
+  void SetGlyph(const TPicture& picture, int size) override;
+  void SetImages(const TImageList& images, int index) override;
 
  private:
   QPointer<QWidget> FWidget;
@@ -64,6 +66,10 @@ class TQtWidgetSet final : public TWidgetSet {
   std::unique_ptr<TWSControl> CreateLabel(TLabel& label, const String& caption, int alignment) override;
   std::unique_ptr<TWSControl> CreateRichEdit(TRichEdit& edit, bool readOnly, bool wordWrap, int scrollBars) override;
   std::unique_ptr<TWSControl> CreateImage(TImage& image) override;
+  std::unique_ptr<TWSControl> CreateForm(TForm& form, TFormRole role) override;
+  TScreen& Screen() override;
+  std::unique_ptr<TWSTrayIcon> CreateTrayIcon(const TPicture& picture, const String& hint,
+                                              std::function<void(std::intptr_t)> mouse) override;
 };
 
 // Installs the Qt widgetset (once; the TApplication constructor does it).

@@ -22,26 +22,23 @@ namespace {
 class TBuild {
  public:
   using THandlers = std::vector<TQtFormBuilder::THandler>;
-  TBuild(QWidget* form, const String& name, const THandlers& handlers)
-      : FForm(form), FName(name), FHandlers(handlers) {}
+  TBuild(TForm& form, const String& name, const THandlers& handlers)
+      : FFormControl(form), FForm(QtWidget(form)), FName(name), FHandlers(handlers) {}
 
   void Form(const TFormObject& root) {
     TPropertyReader r(FName, root);
     if (root.Name != FName) r.Fail("Name", "names the form " + root.Name + ", not " + FName);
     FForm->setObjectName(QStr(root.Name));
-    FForm->setWindowTitle(QStr(r.Text("Caption")));
+    FFormControl.SetCaption(r.Text("Caption"));
     // The design place and size; the form's own code gives the real ones.
-    FForm->move(r.Integer("Left"), r.Integer("Top"));
-    FForm->resize(r.Integer("ClientWidth"), r.Integer("ClientHeight"));
-    if (r.Has("BorderStyle") && r.Choice("BorderStyle", {"bsSizeable", "bsNone"}) == 1)
-      FForm->setWindowFlag(Qt::FramelessWindowHint, true);
-    if (r.Has("FormStyle") && r.Choice("FormStyle", {"fsNormal", "fsStayOnTop"}) == 1)
-      FForm->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    FFormControl.SetBounds(r.Integer("Left"), r.Integer("Top"), r.Integer("ClientWidth"), r.Integer("ClientHeight"));
+    if (r.Has("BorderStyle")) FFormControl.SetBorderStyle(TBorderStyle(r.Choice("BorderStyle", {"bsSizeable", "bsNone"})));
+    if (r.Has("FormStyle")) FFormControl.SetFormStyle(TFormStyle(r.Choice("FormStyle", {"fsNormal", "fsStayOnTop"})));
     r.Finish();
     // Menus first: controls name them.
     for (const TFormObject& child : root.Children)
       if (child.ClassName == "TPopupMenu") Menu(child);
-    Children(root, Host());
+    Children(root, &FFormControl);
   }
 
   std::map<String, TQtFormBuilder::TMade> Created;
@@ -55,24 +52,6 @@ class TBuild {
     }
     std::vector<std::unique_ptr<TComponent>> Owned;
   };
-  // Stands for the form, still a widget of its own, as the parent of its controls.
-  class TFormHost final : public TControl {
-   public:
-    TFormHost(const String& name, QWidget* form) : TControl(name, nullptr) {
-      SetHandle(std::make_unique<TQtControl>(form, false));
-    }
-  };
- public:
-  TControl* Host() {
-    if (FHost == nullptr) {
-      auto host = std::make_unique<TFormHost>(FName, FForm);
-      FHost = host.get();
-      Owner().Owned.push_back(std::move(host));
-    }
-    return FHost;
-  }
-
- private:
   // A framework control of class C made on `parent`, owned with the form.
   template <class C, class... A>
   C* Own(const TFormObject& object, TControl* parent, A&&... args) {
@@ -260,25 +239,25 @@ class TBuild {
     for (auto it = bottom.rbegin(); it != bottom.rend(); ++it) layout->addWidget(*it);
   }
 
+  TForm& FFormControl;
   QWidget* FForm;
   String FName;
   const THandlers& FHandlers;
   THolder* FHolder = nullptr;
-  TControl* FHost = nullptr;
 };
 
 }  // namespace
 
-TQtFormBuilder::TQtFormBuilder(QWidget* form, std::string_view name) : FForm(form), FName(name) {}
+TQtFormBuilder::TQtFormBuilder(TForm& form, std::string_view name) : FForm(form), FName(name) {}
 
 TQtFormBuilder& TQtFormBuilder::Handler(std::string_view name, std::function<void()> handler) {
   FHandlers.push_back({String(name), std::move(handler)});
   return *this;
 }
 
-TControl* TQtFormBuilder::Build() { return Build(FormDescription(FName)); }
+void TQtFormBuilder::Build() { Build(FormDescription(FName)); }
 
-TControl* TQtFormBuilder::Build(std::string_view text) {
+void TQtFormBuilder::Build(std::string_view text) {
   const TFormObject root = ReadForm(FName, text);
   TBuild build(FForm, FName, FHandlers);
   build.Form(root);
@@ -293,7 +272,6 @@ TControl* TQtFormBuilder::Build(std::string_view text) {
     for (const TBinding& binding : FBindings) bound = bound || binding.Name == name;
     if (!bound) throw EFormError("form " + FName + ": the component " + name + " has no member in the form's class");
   }
-  return build.Host();
 }
 
 void TQtFormBuilder::WrongClass(const String& name) const {

@@ -7,12 +7,13 @@
 #include <type_traits>
 #include <vector>
 
-#include "platform/formreader.h"
 #include "platform/controls.h"
+#include "platform/formreader.h"
+#include "platform/forms.h"
 #include "platform/menus.h"
 
 // Builds a form's components from its description (platform/formresources.h) as Qt widgets and
-// actions on the form's own widget, then hands them to the form's members and connects their
+// actions on the form's window, then hands them to the form's members and connects their
 // events to its handlers, all by name. A description that does not fit the form (a component
 // without a member, a member of another class, a handler the form lacks, a property that means
 // nothing) stops the build with an EFormError naming the form and the property.
@@ -29,7 +30,7 @@ class TQtFormBuilder {
     std::function<void()> Run;
   };
 
-  TQtFormBuilder(QWidget* form, std::string_view name);
+  TQtFormBuilder(TForm& form, std::string_view name);
 
   // `member` receives the component `name`, which must be of (or derive from) T.
   template <class T>
@@ -46,10 +47,9 @@ class TQtFormBuilder {
   // The handler that events naming `name` run.
   TQtFormBuilder& Handler(std::string_view name, std::function<void()> handler);
 
-  // Returns the control standing for the form, parent of its controls, owned by the form.
-  TControl* Build();
+  void Build();
   // The same from a given text instead of the form's built-in description (for tests).
-  TControl* Build(std::string_view text);
+  void Build(std::string_view text);
 
  private:
   struct TBinding {
@@ -58,7 +58,7 @@ class TQtFormBuilder {
   };
   [[noreturn]] void WrongClass(const String& name) const;
 
-  QWidget* FForm;
+  TForm& FForm;
   String FName;
   std::vector<TBinding> FBindings;
   std::vector<THandler> FHandlers;

@@ -1,3 +1,4 @@
+#include <QApplication>
 #include "platform/qt/qtmenus.h"
 
 #include "platform/application.h"
@@ -78,4 +79,16 @@ QAction* QtAction(const TMenuItem& item) {
 TMenuItem* MenuItemOf(const QAction* action) {
   if (action == nullptr) return nullptr;
   return static_cast<TMenuItem*>(action->property(ItemProperty).value<void*>());
+}
+
+bool CloseOpenMenus() {
+  bool closed = false;
+  // Each pass closes the topmost; a menu that refused to close must not hold the loop.
+  for (int pass = 0; pass < 8; ++pass) {
+    QWidget* popup = QApplication::activePopupWidget();
+    if (!popup) break;
+    popup->close();
+    closed = true;
+  }
+  return closed;
 }

@@ -239,7 +239,7 @@ TEST_F(CaptionTest, FontDialogCancelledChangesNothingConfirmedSetsFontSizeAndCol
     auto* chooser = dialog->findChild<QFontDialog*>();
     auto* colour = dialog->findChild<TColorBox*>();
     ASSERT_TRUE(chooser && colour);
-    EXPECT_EQ(dialog->parentWidget(), FCover);  // above the surface
+    EXPECT_EQ(dialog->parentWidget(), QtOf(FCover));  // above the surface
     shown = TFontOf(chooser->currentFont(), colour->Selected());
     // A user changes everything, then cancels.
     QFont big = chooser->currentFont();

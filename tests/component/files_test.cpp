@@ -92,7 +92,7 @@ class FilesTest : public ::testing::Test {
       auto* dialog = qobject_cast<QFileDialog*>(w);
       ASSERT_NE(dialog, nullptr);
       Offered = dialog->selectedFiles().value(0);
-      EXPECT_EQ(dialog->parentWidget(), FCover);
+      EXPECT_EQ(dialog->parentWidget(), QtOf(FCover));
       if (name.isEmpty()) {
         dialog->reject();
         return;
@@ -100,7 +100,7 @@ class FilesTest : public ::testing::Test {
       if (box) {
         AnswerNextModal([this](QWidget* next) {
           if (auto* message = qobject_cast<QMessageBox*>(next)) Shown = message->text();
-          EXPECT_EQ(next->parentWidget(), FCover);
+          EXPECT_EQ(next->parentWidget(), QtOf(FCover));
           next->close();
         });
       }

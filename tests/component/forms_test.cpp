@@ -8,6 +8,7 @@
 #include "platform/formresources.h"
 #include "platform/image.h"
 #include "platform/qt/qtcontrols.h"
+#include "platform/qt/qtform.h"
 #include "platform/qt/qtforms.h"
 #include "platform/stdctrls.h"
 #include "platform/qt/qtmenus.h"
@@ -16,7 +17,7 @@ namespace {
 
 // A form with one of each kind of component the builder makes, bound as a form class would.
 struct TSampleForm {
-  QWidget Window;
+  TForm Window{"Sample"};
   TImage* Image1 = nullptr;
   TSpeedButton* Bplay = nullptr;
   TButton* Bup = nullptr;
@@ -25,7 +26,7 @@ struct TSampleForm {
   int Clicks = 0;
 
   void Build(std::string_view text) {
-    TQtFormBuilder form(&Window, "Sample");
+    TQtFormBuilder form(Window, "Sample");
     form.Component("Image1", Image1)
         .Component("Bplay", Bplay)
         .Component("Bup", Bup)
@@ -101,8 +102,8 @@ TEST(FormBuilder, BuildsEachComponentWithItsPropertiesAndEvents) {
   TSampleForm form;
   form.Build(Good);
   ASSERT_TRUE(form.Image1 && form.Bplay && form.Bup && form.PopupMenu1 && form.Nstart);
-  EXPECT_EQ(form.Window.windowTitle(), QStringLiteral("KEZ"));
-  EXPECT_TRUE(form.Window.windowFlags() & Qt::FramelessWindowHint);
+  EXPECT_EQ(QtOf(&form.Window)->windowTitle(), QStringLiteral("KEZ"));
+  EXPECT_TRUE(QtOf(&form.Window)->windowFlags() & Qt::FramelessWindowHint);
   EXPECT_EQ(QtOf(form.Image1)->geometry(), QRect(0, 0, 36, 36));
   EXPECT_EQ(QtOf(form.Image1)->toolTip(), QStringLiteral("单击右键弹出菜单"));
   EXPECT_EQ(QtOf(form.Image1)->contextMenuPolicy(), Qt::CustomContextMenu);

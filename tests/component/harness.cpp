@@ -79,7 +79,7 @@ TTestDesktop& Desktop() { return static_cast<TTestDesktop&>(Application->Desktop
 void CreateTestForms(TApplication& app) {
   app.SetDesktop(std::make_unique<TTestDesktop>());
   CreateForms(app);
-  Form1->show();
+  QtOf(Form1)->show();
   app.ProcessMessages();
 }
 
@@ -123,7 +123,7 @@ QPointer<QTimer> AnswerNextModal(std::function<void(QWidget*)> answer) {
     QWidget* open = QApplication::activePopupWidget();
     if (!open) open = QApplication::activeModalWidget();
     // The help runs its own loop without the toolkit's modality, so that the tray icon works.
-    if (!open && FOption && FOption->isVisible()) open = FOption;
+    if (!open && FOption && QtOf(FOption)->isVisible()) open = QtOf(FOption);
     if (!open || !open->isVisible()) return;
     timer->stop();
     timer->deleteLater();

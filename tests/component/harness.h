@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/qt/qtcontrols.h"
+#include "platform/qt/qtform.h"
 #include "platform/qt/qtpixels.h"
 #include "platform/desktop.h"
 #include "platform/raster/bitmap.h"

@@ -29,8 +29,8 @@ class HelpTest : public ::testing::Test {
  protected:
   void SetUp() override { ResetToIdle(); }
   void TearDown() override {
-    FOption->hide();
-    FOption->resize(TFOption::OuterSize);
+    QtOf(FOption)->hide();
+    QtOf(FOption)->resize(QSize(TFOption::OuterWidth, TFOption::OuterHeight));
     QtOf(FOption->RichEdit1)->moveCursor(QTextCursor::Start);
     QtOf(FOption->RichEdit1)->verticalScrollBar()->setValue(0);
     QtOf(FOption->RichEdit1)->horizontalScrollBar()->setValue(0);
@@ -38,8 +38,8 @@ class HelpTest : public ::testing::Test {
   }
 
   static void ShowAt(int width, int height) {
-    FOption->resize(width, height);
-    FOption->show();
+    QtOf(FOption)->resize(width, height);
+    QtOf(FOption)->show();
     Application->ProcessMessages();
   }
 
@@ -49,18 +49,18 @@ class HelpTest : public ::testing::Test {
   static void RunModal(const std::function<void()>& whileShown) {
     bool closedByButton = false;
     AnswerNextModal([&](QWidget* open) {
-      ASSERT_EQ(open, FOption);
+      ASSERT_EQ(open, QtOf(FOption));
       whileShown();
       QTest::mouseClick(QtOf(FOption->Button1), Qt::LeftButton);
-      closedByButton = !FOption->isVisible();
+      closedByButton = !QtOf(FOption)->isVisible();
     });
     QTimer rescue;
     rescue.setSingleShot(true);
-    QObject::connect(&rescue, &QTimer::timeout, FOption, [] { FOption->reject(); });
+    QObject::connect(&rescue, &QTimer::timeout, QtOf(FOption), [] { FOption->Close(); });
     rescue.start(5000);
     FOption->ShowModal();
     EXPECT_TRUE(closedByButton);
-    EXPECT_FALSE(FOption->isVisible());
+    EXPECT_FALSE(QtOf(FOption)->isVisible());
   }
 };
 
@@ -72,22 +72,22 @@ QString Selected() {
 }  // namespace
 
 TEST_F(HelpTest, PanelsKeepToTheEdgesAndTheTextTakesTheRest) {
-  FOption->show();
+  QtOf(FOption)->show();
   Application->ProcessMessages();
-  EXPECT_EQ(FOption->windowTitle(), QStringLiteral("Quilmar设置"));
+  EXPECT_EQ(QtOf(FOption)->windowTitle(), QStringLiteral("Quilmar设置"));
   // No frame offscreen, so the window itself is the outer size; it is centred on the screen.
-  EXPECT_EQ(FOption->frameGeometry().size(), TFOption::OuterSize);
-  const QPoint centre = FOption->screen()->geometry().center();
-  EXPECT_LE((FOption->frameGeometry().center() - centre).manhattanLength(), 1);
-  EXPECT_TRUE(FOption->windowFlags() & Qt::WindowCloseButtonHint);
-  EXPECT_LT(FOption->minimumHeight(), 330);
-  EXPECT_EQ(FOption->palette().color(QPalette::Window), FOption->palette().color(QPalette::Button));
+  EXPECT_EQ(QtOf(FOption)->frameGeometry().size(), QSize(TFOption::OuterWidth, TFOption::OuterHeight));
+  const QPoint centre = QtOf(FOption)->screen()->geometry().center();
+  EXPECT_LE((QtOf(FOption)->frameGeometry().center() - centre).manhattanLength(), 1);
+  EXPECT_TRUE(QtOf(FOption)->windowFlags() & Qt::WindowCloseButtonHint);
+  EXPECT_LT(QtOf(FOption)->minimumHeight(), 330);
+  EXPECT_EQ(QtOf(FOption)->palette().color(QPalette::Window), QtOf(FOption)->palette().color(QPalette::Button));
 
   const QSize sizes[] = {{696, 505}, {1000, 760}, {420, 330}};
   for (const QSize& size : sizes) {
     ShowAt(size.width(), size.height());
     const int w = size.width(), h = size.height();
-    ASSERT_EQ(FOption->size(), size);
+    ASSERT_EQ(QtOf(FOption)->size(), size);
     EXPECT_EQ(QtOf(FOption->Panel1)->geometry(), QRect(0, 0, w, 121)) << w << "x" << h;
     EXPECT_EQ(QtOf(FOption->Panel2)->geometry(), QRect(0, h - 55, w, 55)) << w << "x" << h;
     EXPECT_EQ(QtOf(FOption->RichEdit1)->geometry(), QRect(0, 121, w, h - 121 - 55)) << w << "x" << h;
@@ -168,7 +168,7 @@ TEST_F(HelpTest, TheTextIsReadOnlySelectableScrollableAndKeptBetweenShowings) {
   const int acrossAt = across->value();
   EXPECT_GT(downAt, 0);
   EXPECT_GT(acrossAt, 0);
-  FOption->hide();
+  QtOf(FOption)->hide();
   Application->ProcessMessages();
 
   // The button closes the modal window; the next showing has the same place and selection, and a

@@ -112,6 +112,6 @@ TEST_F(ScreenSizeTest, AScreenTooLargeForTheLayersIsRefusedAndAFittingOneWorksAf
   EXPECT_FALSE(FCover->Image1->HasBitmap());
   StartWorking();
   EXPECT_TRUE(Form1->Working());
-  EXPECT_TRUE(FCover->isVisible());
+  EXPECT_TRUE(QtOf(FCover)->isVisible());
   EXPECT_EQ(BackgroundPixel(10, 10), ScreenPattern(Desktop().Seed, 10, 10));
 }

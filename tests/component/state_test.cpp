@@ -102,13 +102,13 @@ TEST_F(StateTest, MainMenuHasEighteenItemsInOrder) {
 TEST_F(StateTest, EnableTablesFollowTheState) {
   ExpectMenu(false);
   StartWorking();
-  ASSERT_TRUE(FCover->isVisible());
+  ASSERT_TRUE(QtOf(FCover)->isVisible());
   ExpectMenu(true);
   StartWorking();  // a second start while working changes nothing
   ExpectMenu(true);
   TMessage hotKey{WM_HOTKEY, 1, MakeLong(MOD_CONTROL_KEY, VK_F1_KEY), 0};
   Form1->Dispatch(hotKey);
-  EXPECT_FALSE(FCover->isVisible());
+  EXPECT_FALSE(QtOf(FCover)->isVisible());
   ExpectMenu(false);
 }
 
@@ -134,10 +134,10 @@ TEST_F(StateTest, OnlyExactlyCtrlF1SwitchesStates) {
   EXPECT_FALSE(Form1->Working());
   Desktop().Handler(Desktop().HotKeyId, MOD_CONTROL_KEY, VK_F1_KEY);
   EXPECT_TRUE(Form1->Working());
-  EXPECT_TRUE(FCover->isVisible());
+  EXPECT_TRUE(QtOf(FCover)->isVisible());
   Desktop().Handler(Desktop().HotKeyId, MOD_CONTROL_KEY, VK_F1_KEY);
   EXPECT_FALSE(Form1->Working());
-  EXPECT_FALSE(FCover->isVisible());
+  EXPECT_FALSE(QtOf(FCover)->isVisible());
 }
 
 // An open menu of ours holds the keyboard, so the hot key comes through it: the menu closes and
@@ -147,7 +147,7 @@ TEST_F(StateTest, TheHotKeyClosesAnOpenMenuAndSwitches) {
   ASSERT_TRUE(QTest::qWaitFor([] { return QtMenu(*Form1->PopupMenu1)->isVisible(); }));
   Desktop().Handler(Desktop().HotKeyId, MOD_CONTROL_KEY, VK_F1_KEY);
   EXPECT_FALSE(QtMenu(*Form1->PopupMenu1)->isVisible());
-  EXPECT_TRUE(QTest::qWaitFor([] { return Form1->Working() && FCover->isVisible(); }));
+  EXPECT_TRUE(QTest::qWaitFor([] { return Form1->Working() && QtOf(FCover)->isVisible(); }));
 
   // The region menu runs inside the release that completed a selection.
   FCover->TBselectClick();
@@ -164,7 +164,7 @@ TEST_F(StateTest, TheHotKeyClosesAnOpenMenuAndSwitches) {
   QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, QPoint(300, 400));
   ASSERT_TRUE(answered);
   EXPECT_FALSE(stayedOpen);
-  EXPECT_TRUE(QTest::qWaitFor([] { return !Form1->Working() && !FCover->isVisible(); }));
+  EXPECT_TRUE(QTest::qWaitFor([] { return !Form1->Working() && !QtOf(FCover)->isVisible(); }));
   EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
 }
 
@@ -251,18 +251,18 @@ TEST_F(StateTest, ShowToolsTogglesBarAndCheck) {
 
 TEST_F(StateTest, EscClosesOnlyWhileTheSurfaceItselfHasTheFocus) {
   StartWorking();
-  FCover->activateWindow();
+  QtOf(FCover)->activateWindow();
   FCover->Ed->setFocus();
   ASSERT_EQ(QApplication::focusWidget(), FCover->Ed);
   QTest::keyClick(FCover->Ed, Qt::Key_Escape);
-  EXPECT_TRUE(FCover->isVisible());
+  EXPECT_TRUE(QtOf(FCover)->isVisible());
   EXPECT_TRUE(Form1->Working());
 
-  FCover->setFocus();
-  QTest::keyClick(FCover, Qt::Key_A);
-  EXPECT_TRUE(FCover->isVisible());
-  QTest::keyClick(FCover, Qt::Key_Escape);
-  EXPECT_FALSE(FCover->isVisible());
+  QtOf(FCover)->setFocus();
+  QTest::keyClick(QtOf(FCover), Qt::Key_A);
+  EXPECT_TRUE(QtOf(FCover)->isVisible());
+  QTest::keyClick(QtOf(FCover), Qt::Key_Escape);
+  EXPECT_FALSE(QtOf(FCover)->isVisible());
   // The idle menu is in force, but the marker stays empty until the next start and stop.
   EXPECT_TRUE(QtAction(*Form1->Nstart)->isEnabled());
   EXPECT_TRUE(QtAction(*Form1->Nexit)->isEnabled());
@@ -277,7 +277,7 @@ TEST_F(StateTest, ActivationConsumesOnlyItsMessage) {
   TMessage activation{RegisterWindowMessage("KezOnlyOne"), 0, 0, 0};
   EXPECT_TRUE(Application->DeliverToMainWindow(activation));
   EXPECT_TRUE(Form1->Working());
-  EXPECT_TRUE(FCover->isVisible());
+  EXPECT_TRUE(QtOf(FCover)->isVisible());
   EXPECT_EQ(FCover->Tool(), dtRect);
 }
 
@@ -328,15 +328,15 @@ TEST_F(StateTest, AnExceptionInAHandlerIsShownAndTheLoopGoesOn) {
 // screen's size already given, so that a Ctrl+F1 does not wait for it.
 TEST_F(StateTest, AfterStoppingTheNextShowingsWindowIsMadeWhileIdleAtScreenSize) {
   StartWorking();
-  ASSERT_TRUE(FCover->isVisible());
+  ASSERT_TRUE(QtOf(FCover)->isVisible());
   Form1->StopDrawing();
   Application->ProcessMessages();
-  EXPECT_FALSE(FCover->isVisible());
-  ASSERT_TRUE(FCover->windowHandle());
-  EXPECT_TRUE(FCover->windowHandle()->handle()) << "no native window made ahead";
+  EXPECT_FALSE(QtOf(FCover)->isVisible());
+  ASSERT_TRUE(QtOf(FCover)->windowHandle());
+  EXPECT_TRUE(QtOf(FCover)->windowHandle()->handle()) << "no native window made ahead";
   EXPECT_EQ(FCover->Width(), ScreenWidth());
   EXPECT_EQ(FCover->Height(), ScreenHeight());
-  EXPECT_EQ(FCover->windowHandle()->geometry(), FCover->geometry());
+  EXPECT_EQ(QtOf(FCover)->windowHandle()->geometry(), QtOf(FCover)->geometry());
 }
 
 TEST_F(StateTest, ASecondHelpRequestIsRefusedAndItsSnapshotLetGoAtOnce) {
@@ -346,13 +346,13 @@ TEST_F(StateTest, ASecondHelpRequestIsRefusedAndItsSnapshotLetGoAtOnce) {
   QTest::mouseMove(FCover->PaintBox1, {500, 320});
   QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, {100, 300});
   const std::vector<std::uint32_t> drawn = SurfaceCopy();
-  const auto buffers = [] { return FCover->findChildren<TQtImageWidget*>().size(); };
+  const auto buffers = [] { return QtOf(FCover)->findChildren<TQtImageWidget*>().size(); };
   const auto before = buffers();
   QString refused;
   qsizetype during = 0;
   // With the help open (and its own snapshot taken), the menu item and the tool button ask again.
   AnswerNextModal([&](QWidget* help) {
-    ASSERT_EQ(help, FOption);
+    ASSERT_EQ(help, QtOf(FOption));
     during = buffers();
     for (auto request : {+[] { Form1->NoptionClick(); }, +[] { FCover->TBhelpClick(); }}) {
       auto* watch = new QTimer(qApp);
@@ -367,7 +367,7 @@ TEST_F(StateTest, ASecondHelpRequestIsRefusedAndItsSnapshotLetGoAtOnce) {
       RunHandler(request);
       EXPECT_EQ(refused, QStringLiteral("Cannot make a visible window modal."));
       EXPECT_EQ(buffers(), during) << "the refused request's snapshot is gone";
-      EXPECT_TRUE(FOption->isVisible());
+      EXPECT_TRUE(QtOf(FOption)->isVisible());
     }
     FOption->Button1Click();
   });

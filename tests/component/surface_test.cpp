@@ -167,7 +167,7 @@ TEST_F(SurfaceTest, TheFirstFrameHandedAheadIsWhatTheWindowPaints) {
     Desktop().FirstFrame = QImage();
     StartWorking();
     ASSERT_FALSE(Desktop().FirstFrame.isNull()) << c.Name << ": no frame handed over";
-    const QImage painted = FCover->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage painted = QtOf(FCover)->grab().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(painted.size(), Desktop().FirstFrame.size()) << c.Name;
     int differ = 0;
     for (int y = 0; y < painted.height(); ++y)

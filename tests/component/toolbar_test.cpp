@@ -180,7 +180,7 @@ TEST_F(ToolBarTest, AnEmptyWidthFieldReportsAndKeepsTheWidth) {
   FCover->MElinewidth->setCursorPosition(1);
   QTest::keyClick(FCover->MElinewidth, Qt::Key_Backspace);
   EXPECT_EQ(text, QStringLiteral("'' is not a valid integer value."));
-  EXPECT_EQ(parent, FCover);  // shown above the surface
+  EXPECT_EQ(parent, QtOf(FCover));  // shown above the surface
   EXPECT_EQ(FCover->PenWidth(), 6);
   EXPECT_EQ(FCover->MElinewidth->text(), QStringLiteral("__"));
   Type(QStringLiteral("9"));
@@ -208,7 +208,7 @@ TEST_F(ToolBarTest, TheColourListHoldsTheFiftyNamedColours) {
 }
 
 TEST_F(ToolBarTest, MoveButtonsPutTheBarAtEachEdge) {
-  const int w = FCover->width(), h = FCover->height();
+  const int w = QtOf(FCover)->width(), h = QtOf(FCover)->height();
   QtOf(FCover->ToolButton4)->click();
   EXPECT_EQ(QtOf(FCover->ToolBar1)->pos(), QPoint(216, h - 28));
   QtOf(FCover->ToolButton6)->click();
@@ -233,7 +233,7 @@ TEST_F(ToolBarTest, TheAreaTheBarLeavesShowsTheBackground) {
 TEST_F(ToolBarTest, StopButtonLeavesTheWorkingState) {
   QtOf(FCover->ToolButton1)->click();
   EXPECT_FALSE(Form1->Working());
-  EXPECT_FALSE(FCover->isVisible());
+  EXPECT_FALSE(QtOf(FCover)->isVisible());
   EXPECT_TRUE(QtOf(Form1->Bplay)->isVisible());
 }
 
@@ -246,7 +246,7 @@ TEST_F(ToolBarTest, SettingsCarryOverBetweenWorkingStates) {
   StartWorking();
   EXPECT_EQ(FCover->PenWidth(), 11);
   EXPECT_EQ(FCover->PenColor(), clOlive);
-  EXPECT_EQ(QtOf(FCover->ToolBar1)->y(), FCover->height() - 28);
+  EXPECT_EQ(QtOf(FCover->ToolBar1)->y(), QtOf(FCover)->height() - 28);
   FCover->CBColor->Select(clRed);
   FCover->CBColorChange();
 }

@@ -246,7 +246,7 @@ void TSoak::HotKey() {
 
 void TSoak::Step() {
   FDragCheck = FDragCheck && (FHeld & Qt::LeftButton);
-  if (!Form1->Working() || !FCover->isVisible()) {
+  if (!Form1->Working() || !QtOf(FCover)->isVisible()) {
     // The surface is gone: whatever button was held on it was released elsewhere.
     FHeld = Qt::NoButton;
     FDragCheck = false;
@@ -470,7 +470,7 @@ void TSoak::OpenMainMenu() {
 void TSoak::Answer() {
   QWidget* open = QApplication::activePopupWidget();
   if (!open) open = QApplication::activeModalWidget();
-  if (!open && FOption && FOption->isVisible()) open = FOption;
+  if (!open && FOption && QtOf(FOption)->isVisible()) open = QtOf(FOption);
   if (!open || !open->isVisible()) return;
   if (open != FLastModal) {
     FLastModal = open;
@@ -487,7 +487,7 @@ void TSoak::Answer() {
     Desktop().Handler(Desktop().HotKeyId, MOD_CONTROL_KEY, VK_F1_KEY);
     return;
   }
-  if (open == FOption) {
+  if (open == QtOf(FOption)) {
     FOption->Button1Click();
     return;
   }
@@ -608,7 +608,7 @@ void TSoak::CheckBackground() {
 }
 
 void TSoak::CheckTools() {
-  if (!Form1->Working() || !FCover->isVisible()) return;
+  if (!Form1->Working() || !QtOf(FCover)->isVisible()) return;
   if (const std::string problem = ToolDisagreement(); !problem.empty()) Fail(problem);
 }
 
@@ -618,7 +618,7 @@ void TSoak::CheckAll() {
 }
 
 void TSoak::BeginDragCheck() {
-  FDragCheck = (FHeld & Qt::LeftButton) && Form1->Working() && FCover->isVisible() && FCover->Dragging();
+  FDragCheck = (FHeld & Qt::LeftButton) && Form1->Working() && QtOf(FCover)->isVisible() && FCover->Dragging();
   if (!FDragCheck) return;
   FDragTool = FCover->Tool();
   FDragColor = FCover->PenColor();
@@ -626,7 +626,7 @@ void TSoak::BeginDragCheck() {
 }
 
 void TSoak::EndDragCheck(bool selectionShown) {
-  if (!Form1->Working() || !FCover->isVisible()) return;
+  if (!Form1->Working() || !QtOf(FCover)->isVisible()) return;
   ++FDragsChecked;
   const std::string problem =
       LeftOverAfterDrag(FAtPress, FDragTool, FDragColor, selectionShown ? FCover->SelRect() : TRect{}, selectionShown);
