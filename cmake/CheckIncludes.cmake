@@ -22,7 +22,8 @@ if(NOT DEFINED FOLDERS)
       surface/history.h surface/history.cpp
       platform/dialogs.h platform/dialogs.cpp platform/fontdialog.h platform/picture.h platform/clipboard.h
       platform/instance.h platform/ending.h platform/timers.h platform/textresources.h
-      platform/forms.h platform/forms.cpp platform/trayicon.h
+      platform/forms.h platform/forms.cpp platform/trayicon.h platform/trayicon.cpp
+      platform/application.h platform/application.cpp
       shell/form1.h shell/foption.h)
 endif()
 

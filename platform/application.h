@@ -1,34 +1,56 @@
 #pragma once
 
-#include <QApplication>
-#include <QPalette>
-#include <QPointer>
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "platform/raster/colors.h"
 #include "platform/sysutils.h"
 
+class TApplication;
 class TDesktopServices;
 class TForm;
-class QWidget;
+
+// The widgetset's side of the application: the toolkit's application object and its message
+// loop. It reports an exception escaping any event handler through Application->ShowException.
+class TWSApplication {
+ public:
+  virtual ~TWSApplication() = default;
+  // The name the program's settings and the window system know it by.
+  virtual void SetName(const String& name) = 0;
+  // Runs the message loop until Quit or Terminate.
+  virtual void Run() = 0;
+  // Ends the message loop and every loop running inside it, asking no window whether it may close.
+  virtual void Terminate() = 0;
+  virtual void ProcessMessages() = 0;
+  virtual void Restore() = 0;
+  virtual void BringToFront() = 0;
+  // The modal error box: error icon, `title`, `text`, above the stay-on-top windows.
+  virtual void ShowError(const String& title, const String& text) = 0;
+  // The system colours as the desktop has them (see SetSystemColorScheme).
+  virtual std::array<TColor, SystemColorCount> DesktopColors() const = 0;
+};
+
+// Made by the widgetset the program is built with, for the application object being made: the
+// toolkit's own application object, with the widgetset installed.
+std::unique_ptr<TWSApplication> CreateWSApplication(int& argc, char** argv);
 
 // The application object: the message loop, the error report for exceptions that escape an
 // event handler, the main-window hook and the desktop services.
-class TApplication : public QApplication {
-  Q_OBJECT
+class TApplication {
  public:
   using THook = std::function<bool(TMessage&)>;
 
   TApplication(int& argc, char** argv);
-  ~TApplication() override;
+  ~TApplication();
+  TApplication(const TApplication&) = delete;
+  TApplication& operator=(const TApplication&) = delete;
 
-  QString Title;
-
-  // Catches an exception escaping any event handler, shows it and carries on.
-  bool notify(QObject* receiver, QEvent* event) override;
+  String Title;
+  void SetName(const String& name) { FHandle->SetName(name); }
 
   void Initialize();
   // Shows the main form and runs the message loop until it closes; then destroys the forms,
@@ -50,11 +72,11 @@ class TApplication : public QApplication {
   bool IsForm(const TForm* form) const;
 
   // Handles every pending message, repaints included, then returns.
-  void ProcessMessages();
+  void ProcessMessages() { FHandle->ProcessMessages(); }
   // Un-minimises the application's windows.
-  void Restore();
+  void Restore() { FHandle->Restore(); }
   // Brings the most recently active window, if visible and enabled, to the foreground.
-  void BringToFront();
+  void BringToFront() { FHandle->BringToFront(); }
 
   // Hooks see each message sent to the application window before anything else; a hook that
   // returns true consumes it.
@@ -67,9 +89,6 @@ class TApplication : public QApplication {
   // appended when its last character sorts after '.'.
   void ShowException(const String& text);
   static String ExceptionText(const String& text);
-  // A parent for dialogs and message boxes: a parentless one would lie below the stay-on-top
-  // windows and could not be seen.
-  QWidget* DialogParent() const;
 
   TDesktopServices& Desktop();
   void SetDesktop(std::unique_ptr<TDesktopServices> desktop);
@@ -77,26 +96,19 @@ class TApplication : public QApplication {
  private:
   void RegisterForm(TForm* form);
   void DestroyForms();
-  void TrackActiveWindow(QWindow* window);
 
+  std::unique_ptr<TWSApplication> FHandle;
   std::vector<TForm*> FForms;
   struct THookEntry {
     THook Hook;
     const void* Owner;
   };
   std::vector<THookEntry> FHooks;
-  QPointer<QWidget> FLastActive;
   std::unique_ptr<TDesktopServices> FDesktop;
-  bool FShowingException = false;
   bool FTerminated = false;
 };
 
 extern TApplication* Application;
-
-// The system colours as the desktop's palette has them: each reference with a counterpart among
-// the palette's roles takes that colour, the others (captions, borders, the desktop) keep the
-// classic one.
-std::array<TColor, SystemColorCount> DesktopColorScheme(const QPalette& palette);
 
 // A process-wide atom for `name` (non-zero), the same for every call with it.
 std::uint16_t GlobalAddAtom(std::string_view name);

@@ -9,6 +9,7 @@
 #include <QWindow>
 
 #include "platform/application.h"
+#include "platform/qt/qtapplication.h"
 #include "platform/dialogs.h"
 #include "platform/qt/qtraster.h"
 
@@ -79,7 +80,7 @@ QWidget* DialogOwner() {
   QWidget* back = FocusReturnsTo();
   const QWidget* active = QApplication::activeWindow();
   if (back && back->isVisible() && !(active && active->isVisible())) return back;
-  return Application ? Application->DialogParent() : nullptr;
+  return QtDialogParent();
 }
 
 int ExecDialog(QDialog& dialog) {
@@ -95,7 +96,7 @@ bool TOpenDialog::Execute() { return RunFileDialog(*this, QFileDialog::AcceptOpe
 bool TSaveDialog::Execute() { return RunFileDialog(*this, QFileDialog::AcceptSave); }
 
 void ShowMessage(const String& text) {
-  QMessageBox box(QMessageBox::NoIcon, Application ? Application->Title : QString(), QStr(text), QMessageBox::Ok,
+  QMessageBox box(QMessageBox::NoIcon, Application ? QStr(Application->Title) : QString(), QStr(text), QMessageBox::Ok,
                   DialogOwner());
   ExecDialog(box);
 }

@@ -12,6 +12,7 @@
 #include "platform/raster/colors.h"
 #include "shell/form1.h"
 #include "surface/fcover.h"
+#include "platform/qt/qtapplication.h"
 #include "tests/component/harness.h"
 
 namespace {
