@@ -54,17 +54,19 @@ TMaskEdit::TMaskEdit(String name, TControl* parent) : TControl(std::move(name), 
   Show(0);
 }
 
-String TMaskEdit::Text() const {
-  String blanks;
-  String digits;
+String TMaskEdit::Written(char empty, bool emptyFirst) const {
+  String lead;
+  String rest;
   for (const char32_t c : FCells) {
-    if (IsDigit(c))
-      AppendUtf8(digits, c);
+    if (c == U' ')
+      (emptyFirst ? lead : rest) += empty;
     else
-      blanks += ' ';
+      AppendUtf8(rest, c);
   }
-  return blanks + digits;
+  return lead + rest;
 }
+
+String TMaskEdit::Text() const { return Written(' ', true); }
 
 void TMaskEdit::SetText(const String& text) {
   const String before = Text();
@@ -85,14 +87,7 @@ void TMaskEdit::SetText(const String& text) {
 }
 
 void TMaskEdit::Show(int caret) {
-  String display;
-  for (const char32_t c : FCells) {
-    if (IsDigit(c))
-      AppendUtf8(display, c);
-    else
-      display += '_';
-  }
-  Handle().SetText(display);
+  Handle().SetText(Written('_', false));
   Handle().SetSelStart(std::clamp(caret, 0, Positions));
 }
 

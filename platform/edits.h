@@ -69,6 +69,9 @@ class TMaskEdit : public TControl {
   void Insert(const String& text);
 
  private:
+  // The positions' text, each empty one written as `empty`; with `emptyFirst` the empty ones
+  // lead.
+  String Written(char empty, bool emptyFirst) const;
   void Put(int position, char32_t digit);
   void Show(int caret);
   // Empties the selected positions; returns where the caret goes.
@@ -76,7 +79,7 @@ class TMaskEdit : public TControl {
   // Fires OnChange if the text is no longer `before`.
   void Changed(const String& before);
 
-  char32_t FCells[Positions] = {U' ', U' '};
+  char32_t FCells[Positions] = {U' ', U' '};  // a digit or a blank each
 };
 
 // Which arrow of an up-down was pressed.
