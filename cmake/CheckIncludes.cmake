@@ -17,6 +17,7 @@ if(NOT DEFINED FOLDERS)
       platform/formreader.h platform/formreader.cpp platform/formresources.h
       platform/menus.h platform/menus.cpp platform/classes.h platform/controls.h platform/controls.cpp
       platform/stdctrls.h platform/widgetset.h platform/image.h platform/image.cpp
+      platform/edits.h platform/edits.cpp platform/colorbox.h platform/colorbox.cpp
       platform/drawing.h platform/drawing.cpp platform/imagelist.h platform/imagelist.cpp platform/desktop.h
       surface/glyphs.h surface/glyphs.cpp shell/pictures.h shell/pictures.cpp
       surface/history.h surface/history.cpp

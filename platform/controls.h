@@ -32,6 +32,7 @@ inline constexpr int VK_RETURN = 13;
 inline constexpr int VK_ESCAPE = 27;
 inline constexpr int VK_UP = 38;
 inline constexpr int VK_DOWN = 40;
+inline constexpr int VK_DELETE = 46;
 inline constexpr int VK_Y = 0x59;
 inline constexpr int VK_Z = 0x5A;
 
@@ -93,6 +94,26 @@ class TWSControl {
     (void)images;
     (void)index;
   }
+
+  // Edits: the text the native control holds, the caret and the selection, in characters from
+  // the start. With nothing selected SelStart is the caret and SelLength 0.
+  virtual String Text() const { return {}; }
+  virtual int SelStart() const { return 0; }
+  virtual int SelLength() const { return 0; }
+  // Puts the caret at `position`, selecting nothing.
+  virtual void SetSelStart(int position) { (void)position; }
+  // Where an input method shows its candidates, in the parent's coordinates; empty: the caret.
+  virtual void SetCaretRect(const TRect& rectInParent) { (void)rectInParent; }
+
+  // Lists of colours (the colour box): the entries in order, each a swatch and its name; the
+  // selected one's index, -1 for none.
+  virtual void ClearItems() {}
+  virtual void AddColorItem(TColor color, const String& name) {
+    (void)color;
+    (void)name;
+  }
+  virtual int ItemIndex() const { return -1; }
+  virtual void SetItemIndex(int index) { (void)index; }
 };
 
 // A control on a form: the framework keeps what the program relies on (text, enabling, events),

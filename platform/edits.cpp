@@ -1,164 +1,150 @@
 #include "platform/edits.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
-#include <QInputMethod>
-#include <QInputMethodEvent>
-#include <QKeyEvent>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QPolygon>
 #include <algorithm>
+#include <iterator>
+#include <string>
 
-#include "platform/qt/qtcontrols.h"
-#include "platform/qt/qtraster.h"
 #include "platform/sysutils.h"
+#include "platform/widgetset.h"
 
-TEdit::TEdit(QWidget* parent) : QLineEdit(parent) {
-  connect(this, &QLineEdit::textChanged, this, [this] {
-    if (OnChange) OnChange();
-  });
+namespace {
+
+// The first code point of each run of ten decimal digits in the Basic Multilingual Plane: the
+// mask takes the digits of every script an input method may type (the full-width ones among
+// them), as the Linux program always has. Digits beyond the plane were never taken.
+constexpr char32_t DigitRuns[] = {
+    0x0030, 0x0660, 0x06F0, 0x07C0, 0x0966, 0x09E6, 0x0A66, 0x0AE6, 0x0B66, 0x0BE6, 0x0C66, 0x0CE6, 0x0D66,
+    0x0DE6, 0x0E50, 0x0ED0, 0x0F20, 0x1040, 0x1090, 0x17E0, 0x1810, 0x1946, 0x19D0, 0x1A80, 0x1A90, 0x1B50,
+    0x1BB0, 0x1C40, 0x1C50, 0xA620, 0xA8D0, 0xA900, 0xA9D0, 0xA9F0, 0xAA50, 0xABF0, 0xFF10,
+};
+
+bool IsDigit(char32_t c) {
+  const auto* run = std::upper_bound(std::begin(DigitRuns), std::end(DigitRuns), c);
+  return run != std::begin(DigitRuns) && c - *(run - 1) < 10;
 }
 
-void TEdit::SetCaretRect(const QRect& rectInParent) {
+}  // namespace
+
+TEdit::TEdit(String name, TControl* parent, bool border) : TControl(std::move(name), parent) {
+  SetHandle(WidgetSet().CreateEdit(*this, border));
+}
+
+void TEdit::SetCaretRect(const TRect& rectInParent) {
   if (rectInParent == FCaretRect) return;
   FCaretRect = rectInParent;
-  if (hasFocus()) QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle | Qt::ImAnchorRectangle);
+  Handle().SetCaretRect(rectInParent);
 }
 
-QVariant TEdit::inputMethodQuery(Qt::InputMethodQuery query) const {
-  if ((query == Qt::ImCursorRectangle || query == Qt::ImAnchorRectangle) && !FCaretRect.isEmpty())
-    return QRectF(FCaretRect.translated(-pos()));
-  return QLineEdit::inputMethodQuery(query);
-}
-
-void TEdit::inputMethodEvent(QInputMethodEvent* event) {
-  FComposing = !event->preeditString().isEmpty();
-  QLineEdit::inputMethodEvent(event);
-}
-
-void TEdit::focusOutEvent(QFocusEvent* event) {
-  // The input method commits or drops what it composed when the focus leaves.
-  FComposing = false;
-  QLineEdit::focusOutEvent(event);
-}
-
-void TEdit::keyPressEvent(QKeyEvent* event) {
-  const int original = VirtualKeyOf(event->key());
+bool TEdit::KeyDown(int key, TShiftState shift) {
   // While text is being composed, an Enter or Backspace that reaches us belongs to the input
   // method (confirming a candidate, shortening the pinyin): it must not change the line.
-  if (FComposing && (original == VK_RETURN || original == VK_BACK)) {
-    event->accept();
-    return;
-  }
-  int key = original;
-  if (OnKeyDown && key != 0 && !FComposing) OnKeyDown(key, ShiftStateOf(event->modifiers(), Qt::NoButton));
+  if (FComposing && (key == VK_RETURN || key == VK_BACK)) return false;
+  int handled = key;
+  if (OnKeyDown && key != 0 && !FComposing) OnKeyDown(handled, shift);
   // A handler that set the key to 0 has dealt with it.
-  if (original == 0 || key != 0) QLineEdit::keyPressEvent(event);
-  // Keys end here: none reaches the window's own key handler.
-  event->accept();
+  return key == 0 || handled != 0;
 }
 
-TMaskEdit::TMaskEdit(QWidget* parent) : QLineEdit(parent) {
-  setMaxLength(Positions);
+void TEdit::Change() {
+  if (OnChange) OnChange();
+}
+
+TMaskEdit::TMaskEdit(String name, TControl* parent) : TControl(std::move(name), parent) {
+  SetHandle(WidgetSet().CreateMaskEdit(*this));
   Show(0);
 }
 
-QString TMaskEdit::Text() const {
-  QString blanks;
-  QString digits;
-  for (QChar c : FCells) (c.isDigit() ? digits : blanks).append(c.isDigit() ? c : QChar(u' '));
-  return blanks + digits;
+String TMaskEdit::Written(char empty, bool emptyFirst) const {
+  String lead;
+  String rest;
+  for (const char32_t c : FCells) {
+    if (c == U' ')
+      (emptyFirst ? lead : rest) += empty;
+    else
+      AppendUtf8(rest, c);
+  }
+  return lead + rest;
 }
 
-void TMaskEdit::SetText(const QString& text) {
-  const QString before = Text();
-  QString cells = text.left(Positions);
-  while (cells.size() < Positions) cells.prepend(u' ');
-  for (int i = 0; i < Positions; ++i) FCells[i] = cells.at(i).isDigit() ? cells.at(i) : QChar(u' ');
+String TMaskEdit::Text() const { return Written(' ', true); }
+
+void TMaskEdit::SetText(const String& text) {
+  const String before = Text();
+  char32_t cells[Positions];
+  int count = 0;
+  for (const char32_t c : TCodePoints(text)) {
+    if (count == Positions) break;
+    cells[count++] = c;
+  }
+  // Fewer characters than positions fill them from the right.
+  const int blanks = Positions - count;
+  for (int i = 0; i < Positions; ++i) {
+    const char32_t c = i < blanks ? U' ' : cells[i - blanks];
+    FCells[i] = IsDigit(c) ? c : U' ';
+  }
   Show(Positions);
-  if (Text() != before && OnChange) OnChange();
+  Changed(before);
 }
 
-void TMaskEdit::Show(int cursor) {
-  QString display;
-  for (QChar c : FCells) display.append(c.isDigit() ? c : QChar(u'_'));
-  QLineEdit::setText(display);
-  setCursorPosition(std::clamp(cursor, 0, Positions));
+void TMaskEdit::Show(int caret) {
+  Handle().SetText(Written('_', false));
+  Handle().SetSelStart(std::clamp(caret, 0, Positions));
 }
 
-void TMaskEdit::Put(int position, QChar digit) {
+void TMaskEdit::Put(int position, char32_t digit) {
   if (position >= 0 && position < Positions) FCells[position] = digit;
 }
 
-void TMaskEdit::TypeDigits(const QString& digits) {
-  const QString before = Text();
-  int cursor = cursorPosition();
-  if (hasSelectedText()) {
-    cursor = selectionStart();
-    for (int i = selectionStart(); i < selectionStart() + selectedText().size(); ++i) Put(i, u' ');
-  }
-  for (QChar c : digits) {
-    if (!c.isDigit() || cursor >= Positions) continue;
-    Put(cursor++, c);
-  }
-  Show(cursor);
+int TMaskEdit::ClearSelection() {
+  const int start = Handle().SelStart();
+  for (int i = start; i < start + Handle().SelLength(); ++i) Put(i, U' ');
+  return start;
+}
+
+void TMaskEdit::Changed(const String& before) {
   if (Text() != before && OnChange) OnChange();
 }
 
-void TMaskEdit::keyPressEvent(QKeyEvent* event) {
-  const QString before = Text();
-  switch (event->key()) {
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-      if (OnArrowKey) OnArrowKey(event->key() == Qt::Key_Up ? 1 : -1);
-      event->accept();
-      return;
-    case Qt::Key_Backspace:
-    case Qt::Key_Delete: {
-      int cursor = cursorPosition();
-      if (hasSelectedText()) {
-        cursor = selectionStart();
-        for (int i = selectionStart(); i < selectionStart() + selectedText().size(); ++i) Put(i, u' ');
-      } else if (event->key() == Qt::Key_Backspace) {
-        if (cursor > 0) Put(--cursor, u' ');
-      } else {
-        Put(cursor, u' ');
-      }
-      Show(cursor);
-      if (Text() != before && OnChange) OnChange();
-      event->accept();
-      return;
+bool TMaskEdit::KeyDown(int key, TShiftState) {
+  if (key == VK_UP || key == VK_DOWN) {
+    if (OnArrowKey) OnArrowKey(key == VK_UP ? 1 : -1);
+    return true;
+  }
+  if (key != VK_BACK && key != VK_DELETE) return false;
+  const String before = Text();
+  const bool selected = Handle().SelLength() > 0;
+  int caret = ClearSelection();
+  if (!selected) {
+    if (key == VK_BACK) {
+      if (caret > 0) Put(--caret, U' ');
+    } else {
+      Put(caret, U' ');
     }
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-    case Qt::Key_Home:
-    case Qt::Key_End: QLineEdit::keyPressEvent(event); return;
-    default: break;
   }
-  if (event->matches(QKeySequence::Paste)) {
-    // Pasted text goes through the same door as typing: digits only.
-    TypeDigits(QGuiApplication::clipboard()->text());
-    event->accept();
-    return;
-  }
-  if (event->matches(QKeySequence::SelectAll) || event->matches(QKeySequence::Copy)) {
-    QLineEdit::keyPressEvent(event);
-    return;
-  }
-  if (!event->text().isEmpty() && event->text().at(0).isDigit()) TypeDigits(event->text());
-  // Every other key is refused by the mask, and none travels on to the window.
-  event->accept();
+  Show(caret);
+  Changed(before);
+  return true;
 }
 
-void TMaskEdit::inputMethodEvent(QInputMethodEvent* event) {
-  if (!event->commitString().isEmpty()) TypeDigits(event->commitString());
-  event->accept();
+void TMaskEdit::KeyPress(const String& text) {
+  // Every other key is refused by the mask.
+  if (!text.empty() && IsDigit(*TCodePoints(text).begin())) Insert(text);
 }
 
-void TMaskEdit::contextMenuEvent(QContextMenuEvent* event) { event->accept(); }
+void TMaskEdit::Insert(const String& text) {
+  const String before = Text();
+  int caret = ClearSelection();
+  for (const char32_t c : TCodePoints(text)) {
+    if (!IsDigit(c) || caret >= Positions) continue;
+    Put(caret++, c);
+  }
+  Show(caret);
+  Changed(before);
+}
 
-TUpDown::TUpDown(QWidget* parent) : QWidget(parent) { setFocusPolicy(Qt::NoFocus); }
+TUpDown::TUpDown(String name, TControl* parent) : TControl(std::move(name), parent) {
+  SetHandle(WidgetSet().CreateUpDown(*this));
+}
 
 void TUpDown::SetAssociate(TMaskEdit* edit) {
   FAssociate = edit;
@@ -179,32 +165,12 @@ void TUpDown::Step(int step) {
   int current = FPosition;
   if (FAssociate) {
     try {
-      current = StrToInt(Trim(Str(FAssociate->Text())));
+      current = StrToInt(Trim(FAssociate->Text()));
     } catch (const EConvertError&) {
       current = FPosition;
     }
   }
   FPosition = std::clamp(current + step, FMin, FMax);
-  if (FAssociate) FAssociate->SetText(QString::number(FPosition));
-  update();
-}
-
-void TUpDown::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  const QRect r = rect();
-  const int half = r.height() / 2;
-  p.fillRect(r, palette().button());
-  p.setPen(palette().shadow().color());
-  p.drawRect(r.adjusted(0, 0, -1, -1));
-  p.drawLine(0, half, r.width() - 1, half);
-  p.setBrush(palette().buttonText());
-  p.setPen(Qt::NoPen);
-  const int cx = r.width() / 2;
-  p.drawPolygon(QPolygon({QPoint(cx - 3, half - 3), QPoint(cx + 4, half - 3), QPoint(cx, half - 7)}));
-  p.drawPolygon(QPolygon({QPoint(cx - 3, half + 4), QPoint(cx + 4, half + 4), QPoint(cx, half + 8)}));
-}
-
-void TUpDown::mousePressEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton) return;
-  Step(event->position().y() < height() / 2.0 ? 1 : -1);
+  if (FAssociate) FAssociate->SetText(std::to_string(FPosition));
+  Handle().Repaint();
 }

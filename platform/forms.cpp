@@ -18,11 +18,6 @@ void TForm::SetCaption(const String& caption) {
   Handle().SetText(caption);
 }
 
-void TForm::SetClientSize(int width, int height) {
-  const TRect r = BoundsRect();
-  Handle().SetBounds(TRect{r.Left, r.Top, r.Left + width, r.Top + height});
-}
-
 int TForm::ShowModal() {
   if (Visible()) throw Exception("Cannot make a visible window modal");
   ModalResult = 0;

@@ -35,8 +35,9 @@ class TWSForm {
   // system has not told the frame yet (FrameKnown then fires once it has).
   virtual TRect FrameRect() const = 0;
   virtual bool FrameKnown() const = 0;
-  // Places the frame's corner.
+  // Places the frame's corner; gives the client area a size, keeping the corner.
   virtual void MoveFrame(int left, int top) = 0;
+  virtual void SetClientSize(int width, int height) = 0;
   // Shows the window and runs a loop until it hides; meanwhile the program's other forms take no
   // input. The window that had the keyboard before gets it back.
   virtual void RunModal() = 0;
@@ -71,7 +72,7 @@ class TForm : public TControl {
   // Client size, logical pixels.
   int ClientWidth() const { return static_cast<int>(BoundsRect().Width()); }
   int ClientHeight() const { return static_cast<int>(BoundsRect().Height()); }
-  void SetClientSize(int width, int height);
+  void SetClientSize(int width, int height) { Window().SetClientSize(width, height); }
 
   void Show() { Window().Show(); }
   void Raise() { Window().Raise(); }

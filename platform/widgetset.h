@@ -11,12 +11,16 @@
 class TButton;
 class TPicture;
 class TWSTrayIcon;
+class TColorBox;
+class TEdit;
 class TImage;
 class TLabel;
+class TMaskEdit;
 class TPanel;
 class TRichEdit;
 class TToolBar;
 class TToolButton;
+class TUpDown;
 
 // What a platform supplies under the framework: the native object of each kind of control.
 // Each makes the native control as a child of its parent's (control.Parent()), hands the
@@ -43,6 +47,18 @@ class TWidgetSet {
                                                       std::function<void(std::intptr_t)> mouse) = 0;
   // Paints image.Bitmap() (stretched or 1:1 as image.Stretch() says) whenever asked to.
   virtual std::unique_ptr<TWSControl> CreateImage(TImage& image) = 0;
+  // Reports each key to edit.KeyDown, which says whether the native edit goes on with it, and
+  // keeps every key from the window; reports each change of the text (edit.Change) and the
+  // input method's composing (edit.SetComposing), and gives the input method edit.CaretRect().
+  virtual std::unique_ptr<TWSControl> CreateEdit(TEdit& edit, bool border) = 0;
+  // Shows the text and caret the field sets and moves the caret itself; reports keys
+  // (edit.KeyDown, then edit.KeyPress with what the key types), pasted and committed text
+  // (edit.Insert). It offers no context menu.
+  virtual std::unique_ptr<TWSControl> CreateMaskEdit(TMaskEdit& edit) = 0;
+  // Paints the two arrows, never takes the focus, and reports which was pressed (upDown.Click).
+  virtual std::unique_ptr<TWSControl> CreateUpDown(TUpDown& upDown) = 0;
+  // A drop-down list of colour swatches; reports the user's pick (box.Change).
+  virtual std::unique_ptr<TWSControl> CreateColorBox(TColorBox& box, bool tabStop) = 0;
 };
 
 // The widgetset in use; it outlives every control. Using one before it is installed is a

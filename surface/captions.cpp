@@ -1,8 +1,8 @@
-#include <QString>
+#include <cmath>
+#include <cstdint>
 
 #include "platform/fontdialog.h"
 #include "platform/image.h"
-#include "platform/qt/qtraster.h"
 #include "surface/fcover.h"
 
 namespace {
@@ -21,7 +21,7 @@ void TFCover::EdChange() {
   TCanvas* canvas = PaintBox1->Canvas();
   const TBrushStyle keptStyle = canvas->Brush.Style;
   canvas->Brush.Style = bsClear;
-  const String text = Str(Ed->text());
+  const String text = Ed->Text();
   if (!text.empty()) BeginCaptionStep();
   // The whole line is drawn again from its origin: what is already there is drawn over itself.
   if (FTextFont == nullptr) {
@@ -62,12 +62,12 @@ void TFCover::EdKeyDown(int& key, TShiftState shift) {
     canvas->CopyRect(box, *Image1->Canvas(), box);
     // A glyph wider than the box allows per byte (a "W" in a large font) would leave a remnant:
     // what the line really covers goes too.
-    const TRect drawn = CaptionBounds(Str(Ed->text()));
+    const TRect drawn = CaptionBounds(Ed->Text());
     canvas->CopyRect(drawn, *Image1->Canvas(), drawn);
     FTextLen -= 1;
   } else if (key == VK_RETURN) {
     EndCaptionStep();
-    Ed->setText(QString());
+    Ed->SetText("");
     FTextY += FTextSize + FTextSize / 3;
     UpdateCaretRect();
   }
@@ -111,11 +111,18 @@ void TFCover::UpdateCaretRect() {
   TCanvas* canvas = PaintBox1->Canvas();
   const TFont kept = canvas->Font;
   canvas->Font = CaptionFont();
-  const String text = Str(Ed->text());
-  const QRectF device(FTextX + canvas->TextWidth(text), FTextY - canvas->Font.Size / 2, 1, canvas->TextHeight(text));
+  const String text = Ed->Text();
+  const double x = FTextX + canvas->TextWidth(text);
+  const double y = FTextY - canvas->Font.Size / 2;
+  const double height = canvas->TextHeight(text);
   canvas->Font = kept;
-  const qreal ratio = PixelRatio();
-  Ed->SetCaretRect(QRectF(device.topLeft() / ratio, device.size() / ratio).toAlignedRect());
+  // A one-pixel-wide caret, in logical pixels: the smallest whole rectangle holding it.
+  const double ratio = PixelRatio();
+  const double left = x / ratio;
+  const double top = y / ratio;
+  Ed->SetCaretRect(TRect{static_cast<std::int32_t>(std::floor(left)), static_cast<std::int32_t>(std::floor(top)),
+                         static_cast<std::int32_t>(std::ceil(left + 1 / ratio)),
+                         static_cast<std::int32_t>(std::ceil(top + height / ratio))});
 }
 
 void TFCover::WarmUpCaptions() {

@@ -74,7 +74,7 @@ TFCover::TFCover() : TForm("FCover") {
   // The window's own font, which captions use until a font is chosen.
   PaintBox1->Canvas()->Font = TFont{"MS Sans Serif", 8, clWindowText, 0};
   // Nothing is ever drawn under the controls that lie above the paint box.
-  PaintBox1->ClipOut(Ed);
+  PaintBox1->ClipOut(QtWidget(*Ed));
   PaintBox1->ClipOut(QtWidget(*ToolBar1));
 
   BuildToolBar();
@@ -310,7 +310,7 @@ void TFCover::DoShow() {
   // A window manager takes a window's input region over to its frame only once it manages the
   // window; the first paint of this showing hands the hole over again.
   FHoleUnseen = true;
-  Ed->setFocus();
+  Ed->SetFocus();
   FormShow();
   // The window is mapped right after this event, in the state just set.
   PresetFirstFrame();
@@ -439,7 +439,7 @@ void TFCover::TBrefreshClick() {
   BeginStep();
   FHistory.Keep(hlWindow, TRect{0, 0, Width(), Height()});
   PaintBox1->Invalidate();
-  Ed->setText(QString());
+  Ed->SetText("");
   FSelActive = false;
   EndStep();
 }

@@ -7,7 +7,7 @@ void TFCover::PaintBox1MouseDown(TMouseButton button, TShiftState, int x, int y)
   // A press ends the caption line being typed: what the drag draws is not part of it.
   EndCaptionStep();
   // Typing after any press goes to the caption box.
-  Ed->setFocus();
+  Ed->SetFocus();
   // Erased with the corners of the old selection, before the press point replaces them.
   if (FTool == dtSelect && FSelActive) {
     // Where the frame was drawn: strokes of another tool since have moved the start and end
@@ -66,7 +66,7 @@ void TFCover::PaintBox1MouseUp(TMouseButton button, TShiftState, int x, int y) {
   EndCaptionStep();
   FTextX = x;
   FTextY = y;
-  Ed->setText(QString());
+  Ed->SetText("");
   FTextLen = 0;
   UpdateCaretRect();
 }

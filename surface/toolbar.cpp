@@ -138,7 +138,7 @@ void TFCover::BuildToolBar() {
   }
   TBstop->SetHint(Str(TitleAndCredit));
 
-  MElinewidth->SetText(QStringLiteral(" 3"));
+  MElinewidth->SetText(" 3");
   UpDown1->SetRange(1, 20);
   UpDown1->SetPosition(3);
   UpDown1->SetAssociate(MElinewidth);
@@ -159,7 +159,7 @@ void TFCover::BuildRegionMenu() {
 
 void TFCover::MElinewidthChange() {
   // An empty field fails the conversion; the previous width stays.
-  FPenWidth = StrToInt(Trim(Str(MElinewidth->Text())));
+  FPenWidth = StrToInt(Trim(MElinewidth->Text()));
 }
 
 void TFCover::CBColorChange() { FPenColor = CBColor->Selected(); }

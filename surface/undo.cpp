@@ -1,5 +1,3 @@
-#include <QString>
-
 #include "platform/image.h"
 #include "surface/fcover.h"
 
@@ -78,7 +76,7 @@ void TFCover::Undo() {
   // The line being typed ends: the next character starts a new one at the same place, not the
   // undone line again.
   EndCaptionStep();
-  if (!Ed->text().isEmpty()) Ed->setText(QString());
+  if (!Ed->Text().empty()) Ed->SetText("");
   FTextLen = 0;
   if (!FHistory.CanUndo()) return;
   PaintBox1->Pixels();
@@ -107,7 +105,7 @@ void TFCover::Undo() {
 void TFCover::Redo() {
   if (!Visible() || FDragging) return;
   EndCaptionStep();
-  if (!Ed->text().isEmpty()) Ed->setText(QString());
+  if (!Ed->Text().empty()) Ed->SetText("");
   FTextLen = 0;
   if (!FHistory.CanRedo()) return;
   PaintBox1->Pixels();

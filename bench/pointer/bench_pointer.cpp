@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
                 FCover->Height(), ScreenW, ScreenH);
     return 1;
   }
-  FCover->MElinewidth->SetText(QStringLiteral("20"));
+  FCover->MElinewidth->SetText("20");
   // The bar floats off the figures' corners so that the moves measure drawing, not clipping.
   FCover->ToolButton4Click();
 

@@ -244,6 +244,10 @@ std::unique_ptr<TWSControl> TQtWidgetSet::CreateRichEdit(TRichEdit& edit, bool r
   return handle;
 }
 
+TQtWidgetHost::TQtWidgetHost(String name, QWidget* widget) : TControl(std::move(name), nullptr) {
+  SetHandle(std::make_unique<TQtControl>(widget, false));
+}
+
 void InstallQtWidgetSet() {
   static TQtWidgetSet widgetSet;
   InstallWidgetSet(&widgetSet);

@@ -70,23 +70,40 @@ class TQtWidgetSet final : public TWidgetSet {
   TScreen& Screen() override;
   std::unique_ptr<TWSTrayIcon> CreateTrayIcon(const TPicture& picture, const String& hint,
                                               std::function<void(std::intptr_t)> mouse) override;
+  std::unique_ptr<TWSControl> CreateEdit(TEdit& edit, bool border) override;
+  std::unique_ptr<TWSControl> CreateMaskEdit(TMaskEdit& edit) override;
+  std::unique_ptr<TWSControl> CreateUpDown(TUpDown& upDown) override;
+  std::unique_ptr<TWSControl> CreateColorBox(TColorBox& box, bool tabStop) override;
+};
+
+// Stands for a widget made outside the framework (a form's own, a dialog) as the parent of the
+// framework controls made on it; the widget is only borrowed.
+class TQtWidgetHost final : public TControl {
+ public:
+  TQtWidgetHost(String name, QWidget* widget);
 };
 
 // Installs the Qt widgetset (once; the TApplication constructor does it).
 void InstallQtWidgetSet();
 
+class QComboBox;
 class QFrame;
 class QLabel;
+class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QToolButton;
 class TButton;
+class TColorBox;
+class TEdit;
 class TImage;
 class TLabel;
+class TMaskEdit;
 class TPanel;
 class TRichEdit;
 class TSpeedButton;
 class TToolButton;
+class TUpDown;
 
 // The native widget of each kind of control, for what only Qt can do with it (tests driving it).
 QWidget* QtOf(const TControl* control);
@@ -97,3 +114,7 @@ QFrame* QtOf(const TPanel* panel);
 QLabel* QtOf(const TLabel* label);
 QPlainTextEdit* QtOf(const TRichEdit* edit);
 QWidget* QtOf(const TImage* image);
+QLineEdit* QtOf(const TEdit* edit);
+QLineEdit* QtOf(const TMaskEdit* edit);
+QWidget* QtOf(const TUpDown* upDown);
+QComboBox* QtOf(const TColorBox* box);

@@ -1,3 +1,4 @@
+#include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFontDialog>
@@ -9,20 +10,19 @@
 
 #include "platform/colorbox.h"
 #include "platform/fontdialog.h"
+#include "platform/qt/qtcontrols.h"
 #include "platform/qt/qtdialogs.h"
 #include "platform/qt/qtraster.h"
 
 namespace {
 
 // The colours a font can take, as the classic dialog offers them.
-const std::vector<std::pair<TColor, QString>>& FontColors() {
-  static const std::vector<std::pair<TColor, QString>> colors{
-      {clBlack, QStringLiteral("黑色")},   {clMaroon, QStringLiteral("褐红色")},  {clGreen, QStringLiteral("绿色")},
-      {clOlive, QStringLiteral("橄榄色")}, {clNavy, QStringLiteral("藏青色")},    {clPurple, QStringLiteral("紫色")},
-      {clTeal, QStringLiteral("深青色")},  {clGray, QStringLiteral("灰色")},      {clSilver, QStringLiteral("银色")},
-      {clRed, QStringLiteral("红色")},     {clLime, QStringLiteral("酸橙色")},    {clYellow, QStringLiteral("黄色")},
-      {clBlue, QStringLiteral("蓝色")},    {clFuchsia, QStringLiteral("紫红色")}, {clAqua, QStringLiteral("水绿色")},
-      {clWhite, QStringLiteral("白色")},
+const std::vector<std::pair<TColor, String>>& FontColors() {
+  static const std::vector<std::pair<TColor, String>> colors{
+      {clBlack, "黑色"},  {clMaroon, "褐红色"},  {clGreen, "绿色"},  {clOlive, "橄榄色"},
+      {clNavy, "藏青色"}, {clPurple, "紫色"},    {clTeal, "深青色"}, {clGray, "灰色"},
+      {clSilver, "银色"}, {clRed, "红色"},       {clLime, "酸橙色"}, {clYellow, "黄色"},
+      {clBlue, "蓝色"},   {clFuchsia, "紫红色"}, {clAqua, "水绿色"}, {clWhite, "白色"},
   };
   return colors;
 }
@@ -61,16 +61,17 @@ bool TFontDialog::Execute() {
   QObject::connect(chooser, &QDialog::rejected, &dialog, &QDialog::reject);
   QObject::connect(chooser, &QDialog::accepted, &dialog, &QDialog::accept);
 
-  auto* colors = new TColorBox(&dialog);
-  colors->setObjectName(QStringLiteral("FontColor"));
-  colors->SetColors(FontColors());
-  if (!colors->Select(Font.Color)) {
+  TQtWidgetHost host("FontDialog1", &dialog);
+  TColorBox colors("FontColor", &host);
+  QtOf(&colors)->setObjectName(QStringLiteral("FontColor"));
+  colors.SetColors(FontColors());
+  if (!colors.Select(Font.Color)) {
     // A colour outside the list (a system colour, one picked elsewhere) is kept as it is.
-    colors->AddColor(Font.Color, QStringLiteral("自定义"));
-    colors->Select(Font.Color);
+    colors.AddColor(Font.Color, "自定义");
+    colors.Select(Font.Color);
   }
   auto* colorLabel = new QLabel(QStringLiteral("颜色(&C):"), &dialog);
-  colorLabel->setBuddy(colors);
+  colorLabel->setBuddy(QtOf(&colors));
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
   buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
@@ -83,7 +84,7 @@ bool TFontDialog::Execute() {
 
   auto* colorRow = new QHBoxLayout;
   colorRow->addWidget(colorLabel);
-  colorRow->addWidget(colors);
+  colorRow->addWidget(QtOf(&colors));
   colorRow->addStretch(1);
   auto* layout = new QVBoxLayout(&dialog);
   layout->addWidget(chooser);
@@ -91,6 +92,6 @@ bool TFontDialog::Execute() {
   layout->addWidget(buttons);
 
   if (ExecDialog(dialog) != QDialog::Accepted) return false;
-  Font = TFontOf(chooser->currentFont(), colors->Selected());
+  Font = TFontOf(chooser->currentFont(), colors.Selected());
   return true;
 }

@@ -215,8 +215,13 @@ void TQtForm::Activate() {
 bool TQtForm::Active() const { return Widget() && Widget()->isActiveWindow(); }
 
 TRect TQtForm::FrameRect() const {
-  if (!Widget()) return {};
-  const QRect r = Widget()->frameGeometry();
+  QWidget* w = Widget();
+  if (!w) return {};
+  // The window's own margins are the window system's latest word; the widget's copy of them can
+  // lag behind until the window is next moved or resized.
+  const QRect r = w->windowHandle() && !w->windowFlags().testFlag(Qt::FramelessWindowHint)
+                      ? w->geometry().marginsAdded(w->windowHandle()->frameMargins())
+                      : w->frameGeometry();
   return TRect{r.x(), r.y(), r.x() + r.width(), r.y() + r.height()};
 }
 
@@ -228,6 +233,10 @@ bool TQtForm::FrameKnown() const {
 
 void TQtForm::MoveFrame(int left, int top) {
   if (Widget()) Widget()->move(left, top);
+}
+
+void TQtForm::SetClientSize(int width, int height) {
+  if (Widget()) Widget()->resize(width, height);
 }
 
 void TQtForm::RunModal() {

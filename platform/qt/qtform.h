@@ -26,6 +26,7 @@ class TQtForm final : public TQtControl, public TWSForm {
   TRect FrameRect() const override;
   bool FrameKnown() const override;
   void MoveFrame(int left, int top) override;
+  void SetClientSize(int width, int height) override;
   void RunModal() override;
   std::uintptr_t NativeWindow() const override;
   void CreateNativeWindow() override;

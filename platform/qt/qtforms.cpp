@@ -147,17 +147,14 @@ class TBuild {
     } else if (object.ClassName == "TPaintBox") {
       widget = new TPaintBox(parentWidget);
     } else if (object.ClassName == "TEdit") {
-      auto* edit = new TEdit(parentWidget);
-      if (r.Has("BorderStyle")) edit->setFrame(r.Choice("BorderStyle", {"bsNone", "bsSingle"}) == 1);
-      widget = edit;
+      control =
+          Own<TEdit>(object, parent, !r.Has("BorderStyle") || r.Choice("BorderStyle", {"bsNone", "bsSingle"}) == 1);
     } else if (object.ClassName == "TMaskEdit") {
-      widget = new TMaskEdit(parentWidget);
+      control = Own<TMaskEdit>(object, parent);
     } else if (object.ClassName == "TUpDown") {
-      widget = new TUpDown(parentWidget);
+      control = Own<TUpDown>(object, parent);
     } else if (object.ClassName == "TColorBox") {
-      auto* box = new TColorBox(parentWidget);
-      if (r.Has("TabStop") && !r.Boolean("TabStop")) box->setFocusPolicy(Qt::NoFocus);
-      widget = box;
+      control = Own<TColorBox>(object, parent, !r.Has("TabStop") || r.Boolean("TabStop"));
     } else if (object.ClassName == "TPanel") {
       control = Own<TPanel>(object, parent);
     } else if (object.ClassName == "TLabel") {

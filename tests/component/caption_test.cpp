@@ -19,6 +19,7 @@
 #include "platform/colorbox.h"
 #include "platform/fontdialog.h"
 #include "platform/image.h"
+#include "platform/qt/qtedits.h"
 #include "platform/qt/qtraster.h"
 #include "shell/form1.h"
 #include "surface/fcover.h"
@@ -40,17 +41,17 @@ class CaptionTest : public ::testing::Test {
     QTest::mousePress(FCover->PaintBox1, Qt::LeftButton, {}, p);
     QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, p);
   }
-  static void Type(const QString& text) { QTest::keyClicks(FCover->Ed, text); }
-  static void Key(Qt::Key key) { QTest::keyClick(FCover->Ed, key); }
+  static void Type(const QString& text) { QTest::keyClicks(QtOf(FCover->Ed), text); }
+  static void Key(Qt::Key key) { QTest::keyClick(QtOf(FCover->Ed), key); }
   // Text from an input method: a pre-edit while composing, then the commit.
   static void Compose(const QString& preedit) {
     QInputMethodEvent event(preedit, {});
-    QCoreApplication::sendEvent(FCover->Ed, &event);
+    QCoreApplication::sendEvent(QtOf(FCover->Ed), &event);
   }
   static void Commit(const QString& text) {
     QInputMethodEvent event;
     event.setCommitString(text);
-    QCoreApplication::sendEvent(FCover->Ed, &event);
+    QCoreApplication::sendEvent(QtOf(FCover->Ed), &event);
   }
 
   // The window pixels as they are now, to build what they must become.
@@ -93,9 +94,14 @@ class CaptionTest : public ::testing::Test {
         if (Rgb(pixels.Pixel(x, y)) == 0xFF0000 && BackgroundPixel(x, y) != 0xFF0000) ++count;
     return count;
   }
+  // The font dialog's colour list.
+  static TColorBox* ColourBox(QWidget* dialog) {
+    auto* widget = dialog->findChild<TQtColorBoxWidget*>();
+    return widget ? &widget->Box() : nullptr;
+  }
   // Where the input method is told the text goes on, in surface pixels.
   static QRect CaretOnSurface() {
-    return FCover->Ed->inputMethodQuery(Qt::ImCursorRectangle).toRect().translated(FCover->Ed->pos());
+    return QtOf(FCover->Ed)->inputMethodQuery(Qt::ImCursorRectangle).toRect().translated(QtOf(FCover->Ed)->pos());
   }
 };
 
@@ -136,7 +142,7 @@ TEST_F(CaptionTest, BackspaceRestoresTheBoxStrokesIncludedAndRedrawsTheRest) {
   Type(QStringLiteral("AB"));
   Key(Qt::Key_Backspace);
   EXPECT_EQ(FCover->TextLen(), 1);
-  EXPECT_EQ(FCover->Ed->text(), QStringLiteral("A"));
+  EXPECT_EQ(QtOf(FCover->Ed)->text(), QStringLiteral("A"));
   Erase(expected, {300, 190, 340, 225});
   Erase(expected, Extent(300, 190, QStringLiteral("AB")));
   Write(expected, 300, 190, QStringLiteral("A"));
@@ -169,7 +175,7 @@ TEST_F(CaptionTest, EnterStartsTheNextLineBelowAndAReleaseANewLine) {
   Key(Qt::Key_Return);
   EXPECT_EQ(FCover->TextOrigin(), (TPoint{300, 226}));
   EXPECT_EQ(FCover->TextLen(), 0);
-  EXPECT_TRUE(FCover->Ed->text().isEmpty());
+  EXPECT_TRUE(QtOf(FCover->Ed)->text().isEmpty());
   Type(QStringLiteral("C"));
   TBitmap expected = Now();
   Erase(expected, {0, 0, expected.Width(), expected.Height()});
@@ -187,7 +193,7 @@ TEST_F(CaptionTest, EnterStartsTheNextLineBelowAndAReleaseANewLine) {
   // The refresh empties the line too.
   Type(QStringLiteral("E"));
   FCover->TBrefreshClick();
-  EXPECT_TRUE(FCover->Ed->text().isEmpty());
+  EXPECT_TRUE(QtOf(FCover->Ed)->text().isEmpty());
 }
 
 TEST_F(CaptionTest, ComposingDrawsNothingAndItsKeysStayWithTheInputMethod) {
@@ -212,7 +218,7 @@ TEST_F(CaptionTest, ComposingDrawsNothingAndItsKeysStayWithTheInputMethod) {
 
 TEST_F(CaptionTest, InputMethodIsToldWhereTheLineGoesOn) {
   Click({300, 200});
-  FCover->Ed->setFocus();
+  QtOf(FCover->Ed)->setFocus();
   EXPECT_EQ(CaretOnSurface().topLeft(), QPoint(300, 190));
   Type(QStringLiteral("AB"));
   TBitmap scratch(8, 8);
@@ -237,7 +243,7 @@ TEST_F(CaptionTest, FontDialogCancelledChangesNothingConfirmedSetsFontSizeAndCol
   TFont shown;
   AnswerNextModal([&](QWidget* dialog) {
     auto* chooser = dialog->findChild<QFontDialog*>();
-    auto* colour = dialog->findChild<TColorBox*>();
+    auto* colour = ColourBox(dialog);
     ASSERT_TRUE(chooser && colour);
     EXPECT_EQ(dialog->parentWidget(), QtOf(FCover));  // above the surface
     shown = TFontOf(chooser->currentFont(), colour->Selected());
@@ -264,7 +270,7 @@ TEST_F(CaptionTest, FontDialogCancelledChangesNothingConfirmedSetsFontSizeAndCol
     big.setPointSize(36);
     big.setUnderline(true);
     chooser->setCurrentFont(big);
-    dialog->findChild<TColorBox*>()->Select(clBlue);
+    ColourBox(dialog)->Select(clBlue);
     dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
   });
   FCover->TBFontClick();
@@ -288,7 +294,7 @@ TEST_F(CaptionTest, FontDialogCancelledChangesNothingConfirmedSetsFontSizeAndCol
 
   // It opens showing the last confirmed font.
   AnswerNextModal([&](QWidget* dialog) {
-    shown = TFontOf(dialog->findChild<QFontDialog*>()->currentFont(), dialog->findChild<TColorBox*>()->Selected());
+    shown = TFontOf(dialog->findChild<QFontDialog*>()->currentFont(), ColourBox(dialog)->Selected());
     dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
   });
   FCover->TBFontClick();

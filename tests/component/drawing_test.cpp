@@ -11,6 +11,7 @@
 #include <QWindow>
 #include <cstring>
 #include <random>
+#include <string>
 
 #include "platform/application.h"
 #include "platform/image.h"
@@ -26,12 +27,12 @@ class DrawingTest : public ::testing::Test {
   void SetUp() override {
     ResetToIdle();
     StartWorking();
-    FCover->MElinewidth->SetText(QStringLiteral(" 3"));
+    FCover->MElinewidth->SetText(" 3");
     FCover->CBColor->Select(clRed);
     FCover->CBColorChange();
   }
   void TearDown() override {
-    FCover->MElinewidth->SetText(QStringLiteral(" 3"));
+    FCover->MElinewidth->SetText(" 3");
     ResetToIdle();
   }
 
@@ -163,7 +164,7 @@ TEST_F(DrawingTest, RoundedRectangleCornersBelowFourAreSquare) {
 }
 
 TEST_F(DrawingTest, ThinDiamondLeavesItsTopAndBottomVerticesUndrawn) {
-  FCover->MElinewidth->SetText(QStringLiteral(" 1"));
+  FCover->MElinewidth->SetText(" 1");
   ASSERT_EQ(FCover->PenWidth(), 1);
   FCover->TBdiamondClick();
   Drag(QPoint(110, 120), {QPoint(200, 200)}, QPoint(115, 131));
@@ -177,7 +178,7 @@ TEST_F(DrawingTest, FreehandStrokesJoinWithoutGaps) {
   for (int width : {3, 20}) {
     SCOPED_TRACE(width);
     FCover->TBrefreshClick();
-    FCover->MElinewidth->SetText(QStringLiteral("%1").arg(width, 2));
+    FCover->MElinewidth->SetText(std::to_string(width));
     FCover->TBpenClick();
     const std::vector<QPoint> path = {QPoint(100, 150), QPoint(180, 160), QPoint(120, 320),
                                       QPoint(400, 330), QPoint(390, 700), QPoint(700, 120)};
@@ -199,7 +200,7 @@ TEST_F(DrawingTest, WidthAndColourApplyFromTheNextSegment) {
   FCover->TBpenClick();
   Press(QPoint(100, 300));
   Move(QPoint(300, 300));
-  FCover->MElinewidth->SetText(QStringLiteral("10"));
+  FCover->MElinewidth->SetText("10");
   FCover->CBColor->Select(clLime);
   FCover->CBColorChange();
   Move(QPoint(500, 300));

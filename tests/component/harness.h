@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QComboBox>
 #include <QFrame>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>

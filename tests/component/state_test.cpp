@@ -252,9 +252,9 @@ TEST_F(StateTest, ShowToolsTogglesBarAndCheck) {
 TEST_F(StateTest, EscClosesOnlyWhileTheSurfaceItselfHasTheFocus) {
   StartWorking();
   QtOf(FCover)->activateWindow();
-  FCover->Ed->setFocus();
-  ASSERT_EQ(QApplication::focusWidget(), FCover->Ed);
-  QTest::keyClick(FCover->Ed, Qt::Key_Escape);
+  QtOf(FCover->Ed)->setFocus();
+  ASSERT_EQ(QApplication::focusWidget(), QtOf(FCover->Ed));
+  QTest::keyClick(QtOf(FCover->Ed), Qt::Key_Escape);
   EXPECT_TRUE(QtOf(FCover)->isVisible());
   EXPECT_TRUE(Form1->Working());
 

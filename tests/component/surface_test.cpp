@@ -38,19 +38,19 @@ class SurfaceTest : public ::testing::Test {
 TEST_F(SurfaceTest, RefreshWipesDrawingsAndSelectionButKeepsTheCaptionOrigin) {
   Scribble(clBlue);
   ASSERT_GT(DiffCount(0, 0, FCover->Width(), FCover->Height()), 0);
-  FCover->Ed->setText(QStringLiteral("abc"));
+  FCover->Ed->SetText("abc");
   FCover->TBselectClick();
   QTest::mousePress(FCover->PaintBox1, Qt::LeftButton, {}, QPoint(100, 300));
   QTest::mouseMove(FCover->PaintBox1, QPoint(200, 380));
   AnswerNextModal([](QWidget* menu) { menu->close(); });
   QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, QPoint(200, 380));
   ASSERT_TRUE(FCover->SelActive());
-  FCover->Ed->setText(QStringLiteral("abc"));
+  FCover->Ed->SetText("abc");
 
   QtAction(*Form1->Nrefresh)->trigger();
   EXPECT_EQ(DiffCount(0, 0, FCover->Width(), FCover->Height()), 0);
   EXPECT_FALSE(FCover->SelActive());
-  EXPECT_TRUE(FCover->Ed->text().isEmpty());
+  EXPECT_TRUE(QtOf(FCover->Ed)->text().isEmpty());
 
   Scribble(clGreen);
   FCover->TBrefreshClick();

@@ -24,20 +24,20 @@ class ToolBarTest : public ::testing::Test {
     StartWorking();
   }
   void TearDown() override {
-    FCover->MElinewidth->SetText(QStringLiteral(" 3"));
+    FCover->MElinewidth->SetText(" 3");
     QtOf(FCover->ToolBar1)->move(216, 0);
     ResetToIdle();
   }
 
   // Types into the width field as a user does: select what is there, then the keys.
   void Type(const QString& keys) {
-    FCover->MElinewidth->setFocus();
-    FCover->MElinewidth->selectAll();
+    QtOf(FCover->MElinewidth)->setFocus();
+    QtOf(FCover->MElinewidth)->selectAll();
     for (QChar c : keys) {
       if (c == u'\b')
-        QTest::keyClick(FCover->MElinewidth, Qt::Key_Backspace);
+        QTest::keyClick(QtOf(FCover->MElinewidth), Qt::Key_Backspace);
       else
-        QTest::keyClicks(FCover->MElinewidth, QString(c));
+        QTest::keyClicks(QtOf(FCover->MElinewidth), QString(c));
     }
   }
 };
@@ -66,9 +66,9 @@ TEST_F(ToolBarTest, ControlsStandInOrderWithTheirHints) {
       {QtOf(FCover->TBsave), 276, 23, "保存全屏至文件"},
       {QtOf(FCover->TBopen), 299, 23, "打开文件图覆盖全屏"},
       {QtOf(FCover->TBFont), 322, 23, "设置字体"},
-      {FCover->MElinewidth, 345, 21, "设置线宽"},
-      {FCover->UpDown1, 366, 15, ""},
-      {FCover->CBColor, 381, 41, "设置颜色"},
+      {QtOf(FCover->MElinewidth), 345, 21, "设置线宽"},
+      {QtOf(FCover->UpDown1), 366, 15, ""},
+      {QtOf(FCover->CBColor), 381, 41, "设置颜色"},
       {QtOf(FCover->TBhelp), 422, 23, "使用说明"},
       {QtOf(FCover->ToolButton3), 445, 23, "工具上移"},
       {QtOf(FCover->ToolButton4), 468, 23, "工具下移"},
@@ -127,37 +127,37 @@ TEST_F(ToolBarTest, TypedWidthsAreTrimmedAndTakenAsTheyAre) {
   const TCase cases[] = {{"7", " 7", 7}, {"99", "99", 99}, {"0", " 0", 0}, {"00", "00", 0}, {"12", "12", 12}};
   for (const TCase& c : cases) {
     Type(QString::fromLatin1(c.Keys));
-    EXPECT_EQ(FCover->MElinewidth->Text(), QString::fromLatin1(c.Text)) << c.Keys;
+    EXPECT_EQ(FCover->MElinewidth->Text(), String(c.Text)) << c.Keys;
     EXPECT_EQ(FCover->PenWidth(), c.Width) << c.Keys;
   }
   // Letters are refused by the mask.
   Type(QStringLiteral("8x"));
   EXPECT_EQ(FCover->PenWidth(), 8);
   // A digit in the second position alone: the blank beside it is trimmed.
-  FCover->MElinewidth->SetText(QStringLiteral("34"));
-  FCover->MElinewidth->setFocus();
-  FCover->MElinewidth->setCursorPosition(1);
-  QTest::keyClick(FCover->MElinewidth, Qt::Key_Backspace);
+  FCover->MElinewidth->SetText("34");
+  QtOf(FCover->MElinewidth)->setFocus();
+  QtOf(FCover->MElinewidth)->setCursorPosition(1);
+  QTest::keyClick(QtOf(FCover->MElinewidth), Qt::Key_Backspace);
   EXPECT_EQ(FCover->PenWidth(), 4);
-  EXPECT_EQ(FCover->MElinewidth->text(), QStringLiteral("_4"));
+  EXPECT_EQ(QtOf(FCover->MElinewidth)->text(), QStringLiteral("_4"));
 }
 
 TEST_F(ToolBarTest, TheArrowsStepFromOneToTwentyWithoutWrapping) {
-  FCover->MElinewidth->SetText(QStringLiteral(" 3"));
+  FCover->MElinewidth->SetText(" 3");
   FCover->UpDown1->Step(1);
   EXPECT_EQ(FCover->PenWidth(), 4);
   for (int i = 0; i < 30; ++i) FCover->UpDown1->Step(1);
   EXPECT_EQ(FCover->PenWidth(), 20);
-  EXPECT_EQ(FCover->MElinewidth->Text(), QStringLiteral("20"));
+  EXPECT_EQ(FCover->MElinewidth->Text(), String("20"));
   for (int i = 0; i < 30; ++i) FCover->UpDown1->Step(-1);
   EXPECT_EQ(FCover->PenWidth(), 1);
   // The arrow keys in the field step the same way; the mouse on the arrows too.
-  FCover->MElinewidth->setFocus();
-  QTest::keyClick(FCover->MElinewidth, Qt::Key_Up);
+  QtOf(FCover->MElinewidth)->setFocus();
+  QTest::keyClick(QtOf(FCover->MElinewidth), Qt::Key_Up);
   EXPECT_EQ(FCover->PenWidth(), 2);
-  QTest::mouseClick(FCover->UpDown1, Qt::LeftButton, {}, QPoint(7, 3));
+  QTest::mouseClick(QtOf(FCover->UpDown1), Qt::LeftButton, {}, QPoint(7, 3));
   EXPECT_EQ(FCover->PenWidth(), 3);
-  QTest::mouseClick(FCover->UpDown1, Qt::LeftButton, {}, QPoint(7, 19));
+  QTest::mouseClick(QtOf(FCover->UpDown1), Qt::LeftButton, {}, QPoint(7, 19));
   EXPECT_EQ(FCover->PenWidth(), 2);
   // From a typed 99 an arrow lands inside the range.
   Type(QStringLiteral("99"));
@@ -177,32 +177,32 @@ TEST_F(ToolBarTest, AnEmptyWidthFieldReportsAndKeepsTheWidth) {
     parent = box->parentWidget();
     box->close();
   });
-  FCover->MElinewidth->setFocus();
-  FCover->MElinewidth->setCursorPosition(1);
-  QTest::keyClick(FCover->MElinewidth, Qt::Key_Backspace);
+  QtOf(FCover->MElinewidth)->setFocus();
+  QtOf(FCover->MElinewidth)->setCursorPosition(1);
+  QTest::keyClick(QtOf(FCover->MElinewidth), Qt::Key_Backspace);
   EXPECT_EQ(text, QStringLiteral("'' is not a valid integer value."));
   EXPECT_EQ(parent, QtOf(FCover));  // shown above the surface
   EXPECT_EQ(FCover->PenWidth(), 6);
-  EXPECT_EQ(FCover->MElinewidth->text(), QStringLiteral("__"));
+  EXPECT_EQ(QtOf(FCover->MElinewidth)->text(), QStringLiteral("__"));
   Type(QStringLiteral("9"));
   EXPECT_EQ(FCover->PenWidth(), 9);
 }
 
 TEST_F(ToolBarTest, TheColourListHoldsTheFiftyNamedColours) {
-  ASSERT_EQ(FCover->CBColor->count(), 50);
-  EXPECT_EQ(FCover->CBColor->itemText(0), QStringLiteral("clBlack"));
-  EXPECT_EQ(FCover->CBColor->itemText(9), QStringLiteral("clRed"));
-  EXPECT_EQ(FCover->CBColor->itemText(16), QStringLiteral("clMoneyGreen"));
-  EXPECT_EQ(FCover->CBColor->itemText(20), QStringLiteral("clActiveBorder"));
-  EXPECT_EQ(FCover->CBColor->itemText(49), QStringLiteral("clWindowText"));
+  ASSERT_EQ(QtOf(FCover->CBColor)->count(), 50);
+  EXPECT_EQ(QtOf(FCover->CBColor)->itemText(0), QStringLiteral("clBlack"));
+  EXPECT_EQ(QtOf(FCover->CBColor)->itemText(9), QStringLiteral("clRed"));
+  EXPECT_EQ(QtOf(FCover->CBColor)->itemText(16), QStringLiteral("clMoneyGreen"));
+  EXPECT_EQ(QtOf(FCover->CBColor)->itemText(20), QStringLiteral("clActiveBorder"));
+  EXPECT_EQ(QtOf(FCover->CBColor)->itemText(49), QStringLiteral("clWindowText"));
   EXPECT_EQ(FCover->PenColor(), clRed);
-  EXPECT_EQ(FCover->CBColor->currentText(), QStringLiteral("clRed"));
+  EXPECT_EQ(QtOf(FCover->CBColor)->currentText(), QStringLiteral("clRed"));
   // A system colour is kept as its reference, not as the colour of the moment.
-  FCover->CBColor->setCurrentIndex(FCover->CBColor->findText(QStringLiteral("clHighlight")));
-  emit FCover->CBColor->activated(FCover->CBColor->currentIndex());
+  QtOf(FCover->CBColor)->setCurrentIndex(QtOf(FCover->CBColor)->findText(QStringLiteral("clHighlight")));
+  emit QtOf(FCover->CBColor)->activated(QtOf(FCover->CBColor)->currentIndex());
   EXPECT_EQ(FCover->PenColor(), clHighlight);
-  FCover->CBColor->setCurrentIndex(15);
-  emit FCover->CBColor->activated(15);
+  QtOf(FCover->CBColor)->setCurrentIndex(15);
+  emit QtOf(FCover->CBColor)->activated(15);
   EXPECT_EQ(FCover->PenColor(), clWhite);
   FCover->CBColor->Select(clRed);
   FCover->CBColorChange();
@@ -240,8 +240,8 @@ TEST_F(ToolBarTest, StopButtonLeavesTheWorkingState) {
 
 TEST_F(ToolBarTest, SettingsCarryOverBetweenWorkingStates) {
   Type(QStringLiteral("11"));
-  FCover->CBColor->setCurrentIndex(3);
-  emit FCover->CBColor->activated(3);
+  QtOf(FCover->CBColor)->setCurrentIndex(3);
+  emit QtOf(FCover->CBColor)->activated(3);
   QtOf(FCover->ToolButton4)->click();
   Form1->StopDrawing();
   StartWorking();

@@ -40,9 +40,9 @@ struct TLayers {
 };
 
 // The keys as a teacher presses them, in the caption box that holds the focus.
-void Undo() { QTest::keyClick(FCover->Ed, Qt::Key_Z, Qt::ControlModifier); }
-void Redo() { QTest::keyClick(FCover->Ed, Qt::Key_Y, Qt::ControlModifier); }
-void RedoShifted() { QTest::keyClick(FCover->Ed, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier); }
+void Undo() { QTest::keyClick(QtOf(FCover->Ed), Qt::Key_Z, Qt::ControlModifier); }
+void Redo() { QTest::keyClick(QtOf(FCover->Ed), Qt::Key_Y, Qt::ControlModifier); }
+void RedoShifted() { QTest::keyClick(QtOf(FCover->Ed), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier); }
 
 QImage NoisePicture(int w, int h, unsigned seed) {
   QImage picture(w, h, QImage::Format_RGB32);
@@ -160,20 +160,20 @@ TEST_F(UndoTest, EveryKindOfStepIsUndoneAndRedoneToTheExactPixels) {
          Click({100, 310});
        },
        [](UndoTest&) {
-         QTest::keyClicks(FCover->Ed, QStringLiteral("Quilmar "));
+         QTest::keyClicks(QtOf(FCover->Ed), QStringLiteral("Quilmar "));
          // Chinese comes from the input method.
          QInputMethodEvent commit;
          commit.setCommitString(QStringLiteral("你好"));
-         QCoreApplication::sendEvent(FCover->Ed, &commit);
+         QCoreApplication::sendEvent(QtOf(FCover->Ed), &commit);
        }},
       {"caption line with a backspace over the stroke",
        [](UndoTest&) {
          Click({100, 310});
        },
        [](UndoTest&) {
-         QTest::keyClicks(FCover->Ed, QStringLiteral("WWWW"));
-         QTest::keyClick(FCover->Ed, Qt::Key_Backspace);
-         QTest::keyClick(FCover->Ed, Qt::Key_Return);
+         QTest::keyClicks(QtOf(FCover->Ed), QStringLiteral("WWWW"));
+         QTest::keyClick(QtOf(FCover->Ed), Qt::Key_Backspace);
+         QTest::keyClick(QtOf(FCover->Ed), Qt::Key_Return);
        }},
       {"region paste", [](UndoTest&) { Select(); },
        [](UndoTest&) {
@@ -363,17 +363,17 @@ TEST_F(UndoTest, LeavingTheWorkingStateDropsEverything) {
 
 TEST_F(UndoTest, TheCaptionBoxNeverUndoesItsOwnText) {
   Click({100, 100});
-  QTest::keyClicks(FCover->Ed, QStringLiteral("abc"));
+  QTest::keyClicks(QtOf(FCover->Ed), QStringLiteral("abc"));
   Undo();
-  EXPECT_TRUE(FCover->Ed->text().isEmpty());
+  EXPECT_TRUE(QtOf(FCover->Ed)->text().isEmpty());
   EXPECT_EQ(FCover->TextLen(), 0);
   // The next character starts a new line at the same place.
-  QTest::keyClicks(FCover->Ed, QStringLiteral("x"));
-  EXPECT_EQ(FCover->Ed->text(), QStringLiteral("x"));
+  QTest::keyClicks(QtOf(FCover->Ed), QStringLiteral("x"));
+  EXPECT_EQ(QtOf(FCover->Ed)->text(), QStringLiteral("x"));
   EXPECT_EQ(FCover->TextOrigin(), (TPoint{100, 100}));
   Undo();
   Redo();
-  EXPECT_TRUE(FCover->Ed->text().isEmpty()) << "redo brings the pixels back, not the text";
+  EXPECT_TRUE(QtOf(FCover->Ed)->text().isEmpty()) << "redo brings the pixels back, not the text";
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "tests/soak/checks.h"
 
 #include <QAction>
+#include <QLineEdit>
 #include <QToolButton>
 #include <cstring>
 
@@ -89,7 +90,7 @@ std::string LeftOverAfterDrag(const TPixels& atPress, TDrawTool tool, TColor col
   const TBitmap& background = *FCover->Image1->Bitmap();
   if (now.Width() != atPress.Width || now.Height() != atPress.Height) return "the surface changed size during a drag";
   const TRect toolBar = Area(QtOf(FCover->ToolBar1));
-  const TRect caption = Area(FCover->Ed);
+  const TRect caption = Area(QtOf(FCover->Ed));
   const std::uint32_t pen = ColorToPixel(color) & RgbMask;
   int wrong = 0;
   std::string first;
@@ -129,7 +130,7 @@ std::string ChangedOutsideFrame(const TPixels& before, const TRect* frame) {
   const TBitmap& now = FCover->PaintBox1->Pixels();
   if (now.Width() != before.Width || now.Height() != before.Height) return {};
   const TRect toolBar = Area(QtOf(FCover->ToolBar1));
-  const TRect caption = Area(FCover->Ed);
+  const TRect caption = Area(QtOf(FCover->Ed));
   int wrong = 0;
   std::string first;
   for (int y = 0; y < now.Height(); ++y) {

@@ -310,7 +310,7 @@ void TSoak::StepWorking() {
     } else {
       Note("key during a drag");
       FDragCheck = false;
-      QTest::keyClick(FCover->Ed, Qt::Key(Qt::Key_A + Below(26)));
+      QTest::keyClick(QtOf(FCover->Ed), Qt::Key(Qt::Key_A + Below(26)));
     }
     return;
   }
@@ -404,21 +404,21 @@ void TSoak::TypeCaption() {
     const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 .,;!?W";
     QString text;
     for (int n = Between(1, 4); n > 0; --n) text += QChar(letters[Below(int(sizeof letters) - 1)]);
-    QTest::keyClicks(FCover->Ed, text);
+    QTest::keyClicks(QtOf(FCover->Ed), text);
   } else if (r < 70) {
     Note("commit CJK");
     const char16_t* words[] = {u"你", u"好", u"你好", u"课堂", u"批注", u"中文a", u"《书》"};
     QInputMethodEvent preedit(QString::fromUtf16(words[Below(7)]), {});
-    QApplication::sendEvent(FCover->Ed, &preedit);
+    QApplication::sendEvent(QtOf(FCover->Ed), &preedit);
     QInputMethodEvent commit;
     commit.setCommitString(QString::fromUtf16(words[Below(7)]));
-    QApplication::sendEvent(FCover->Ed, &commit);
+    QApplication::sendEvent(QtOf(FCover->Ed), &commit);
   } else if (r < 90) {
     Note("Backspace");
-    QTest::keyClick(FCover->Ed, Qt::Key_Backspace);
+    QTest::keyClick(QtOf(FCover->Ed), Qt::Key_Backspace);
   } else {
     Note("Enter");
-    QTest::keyClick(FCover->Ed, Qt::Key_Return);
+    QTest::keyClick(QtOf(FCover->Ed), Qt::Key_Return);
   }
 }
 
@@ -427,26 +427,26 @@ void TSoak::EditWidth() {
   if (r < 40) {
     Note("width typed");
     const char* texts[] = {"1", "3", "12", "20", "0", "99", "a", "-", "4x", " "};
-    FCover->MElinewidth->setFocus();
-    FCover->MElinewidth->selectAll();
-    QTest::keyClicks(FCover->MElinewidth, QString::fromLatin1(texts[Below(10)]));
+    QtOf(FCover->MElinewidth)->setFocus();
+    QtOf(FCover->MElinewidth)->selectAll();
+    QTest::keyClicks(QtOf(FCover->MElinewidth), QString::fromLatin1(texts[Below(10)]));
   } else if (r < 60) {
     Note("width erased");
-    FCover->MElinewidth->setFocus();
-    QTest::keyClick(FCover->MElinewidth, Chance(50) ? Qt::Key_Backspace : Qt::Key_Delete);
+    QtOf(FCover->MElinewidth)->setFocus();
+    QTest::keyClick(QtOf(FCover->MElinewidth), Chance(50) ? Qt::Key_Backspace : Qt::Key_Delete);
   } else if (r < 90) {
     Note("width up-down");
     FCover->UpDown1->Step(Chance(50) ? 1 : -1);
   } else {
     Note("width set");
-    FCover->MElinewidth->SetText(QString::number(Between(0, 25)));
+    FCover->MElinewidth->SetText(std::to_string(Between(0, 25)));
   }
   // The keyboard goes back to the caption, as a click on the surface would do.
-  FCover->Ed->setFocus();
+  QtOf(FCover->Ed)->setFocus();
 }
 
 void TSoak::EditColour() {
-  TColorBox* box = FCover->CBColor;
+  QComboBox* box = QtOf(FCover->CBColor);
   if (Chance(70)) {
     Note("colour chosen");
     const int i = Below(box->count());
@@ -458,7 +458,7 @@ void TSoak::EditColour() {
     const Qt::Key keys[] = {Qt::Key_Up, Qt::Key_Down, Qt::Key_Home, Qt::Key_End, Qt::Key_R, Qt::Key_Z};
     QTest::keyClick(box, keys[Below(6)]);
   }
-  FCover->Ed->setFocus();
+  QtOf(FCover->Ed)->setFocus();
 }
 
 void TSoak::OpenMainMenu() {
