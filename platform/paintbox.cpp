@@ -12,6 +12,7 @@
 
 #include "platform/application.h"
 #include "platform/qt/qtcontrols.h"
+#include "platform/qt/qtscreens.h"
 #include "platform/qt/qtraster.h"
 
 // Hands each drawing's changed rectangle to the window system as a repaint of that part only.
@@ -52,11 +53,11 @@ TPaintBox::~TPaintBox() {
   if (FWatchedWindow) FWatchedWindow->removeEventFilter(this);
 }
 
-int TPaintBox::Width() const { return FDeviceSize.Of(size(), devicePixelRatioF()).width(); }
-int TPaintBox::Height() const { return FDeviceSize.Of(size(), devicePixelRatioF()).height(); }
+int TPaintBox::Width() const { return FDeviceSize.Of(TSizeOf(size()), devicePixelRatioF()).Width; }
+int TPaintBox::Height() const { return FDeviceSize.Of(TSizeOf(size()), devicePixelRatioF()).Height; }
 
 void TPaintBox::SetDeviceGeometry(const QRect& logical, QSize device) {
-  FDeviceSize.Set(device, logical.size(), devicePixelRatioF());
+  FDeviceSize.Set(TSizeOf(device), TSizeOf(logical.size()), devicePixelRatioF());
   setGeometry(logical);
 }
 

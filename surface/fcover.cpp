@@ -19,7 +19,7 @@
 #include "platform/image.h"
 #include "platform/qt/qtcontrols.h"
 #include "platform/qt/qtraster.h"
-#include "platform/screens.h"
+#include "platform/qt/qtscreens.h"
 #include "shell/form1.h"
 #include "surface/glyphs.h"
 
@@ -120,8 +120,8 @@ TFCover::~TFCover() {
   if (::FCover == this) ::FCover = nullptr;
 }
 
-int TFCover::Width() const { return FDeviceSize.Of(size(), devicePixelRatioF()).width(); }
-int TFCover::Height() const { return FDeviceSize.Of(size(), devicePixelRatioF()).height(); }
+int TFCover::Width() const { return FDeviceSize.Of(TSizeOf(size()), devicePixelRatioF()).Width; }
+int TFCover::Height() const { return FDeviceSize.Of(TSizeOf(size()), devicePixelRatioF()).Height; }
 
 void TFCover::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
@@ -137,10 +137,10 @@ void TFCover::LayoutLayers() {
 
 void TFCover::SetDeviceGeometry(QPoint origin, int width, int height) {
   const qreal ratio = devicePixelRatioF();
-  const QSize logical = LogicalSizeOf(QSize(width, height), ratio);
+  const TSize logical = LogicalSizeOf(TSize{width, height}, ratio);
   // Before the resize, whose handler lays the layers out at the window's device size.
-  FDeviceSize.Set(QSize(width, height), logical, ratio);
-  setGeometry(QRect(origin, logical));
+  FDeviceSize.Set(TSize{width, height}, logical, ratio);
+  setGeometry(QRect(origin, QSizeOf(logical)));
 }
 
 void TFCover::PrepareForShowing(QScreen* screen) {
@@ -158,7 +158,7 @@ void TFCover::PrepareForShowing(int width, int height) {
     if (testAttribute(Qt::WA_WState_Created) && windowHandle() && windowHandle()->screen() != screen) destroy();
     const qreal ratio = screen->devicePixelRatio();
     setScreen(screen);
-    setGeometry(QRect(screen->geometry().topLeft(), LogicalSizeOf(QSize(width, height), ratio)));
+    setGeometry(QRect(screen->geometry().topLeft(), QSizeOf(LogicalSizeOf(TSize{width, height}, ratio))));
     // Until it exists the toolkit reports the largest ratio of all screens; one screen has only
     // its own, and its window is made by the callers once the layers are there.
     if (QGuiApplication::screens().size() > 1 && !testAttribute(Qt::WA_WState_Created)) winId();
