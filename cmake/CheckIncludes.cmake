@@ -22,7 +22,7 @@ if(NOT DEFINED FOLDERS)
       surface/history.h surface/history.cpp
       platform/dialogs.h platform/dialogs.cpp platform/fontdialog.h platform/picture.h platform/clipboard.h
       platform/instance.h platform/ending.h platform/timers.h platform/textresources.h
-      platform/screens.h platform/screens.cpp)
+      platform/screens.h platform/screens.cpp platform/paintbox.h platform/paintbox.cpp)
 endif()
 
 # <QWidget>, <QtCore/qstring.h>, <qpa/...>, <windows.h> and the rest of the Win32 API, <xcb/...>,

@@ -81,6 +81,23 @@ class TWSControl {
   }
   // Paints the control anew, if shown.
   virtual void Repaint() {}
+  // Paints `area` (device pixels of the control) anew, if shown.
+  virtual void InvalidateRect(const TRect& area) {
+    (void)area;
+    Repaint();
+  }
+  // The pointer's shape over the control.
+  virtual void SetCursor(TCursor cursor) { (void)cursor; }
+  // `other`'s rectangle in this control's device pixels; empty while `other` does not show.
+  virtual TRect DeviceRectOf(const TControl& other) const {
+    (void)other;
+    return {};
+  }
+  // Calls `changed` after each move, resize, showing and hiding of `other`, while both live.
+  virtual void WatchControl(const TControl& other, const std::function<void()>& changed) {
+    (void)other;
+    (void)changed;
+  }
 };
 
 // A control on a form: the framework keeps what the program relies on (text, enabling, events),

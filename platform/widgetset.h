@@ -8,6 +8,7 @@
 class TButton;
 class TImage;
 class TLabel;
+class TPaintBox;
 class TPanel;
 class TRichEdit;
 class TToolBar;
@@ -30,6 +31,13 @@ class TWidgetSet {
                                                      int scrollBars) = 0;
   // Paints image.Bitmap() (stretched or 1:1 as image.Stretch() says) whenever asked to.
   virtual std::unique_ptr<TWSControl> CreateImage(TImage& image) = 0;
+  // Shows box.Pixels() 1:1 in device pixels, and reports to the box (its "Reported by the
+  // widgetset" calls) the pointer in device pixels, each paint and each change of size; watches
+  // other controls for it (TWSControl::WatchControl).
+  virtual std::unique_ptr<TWSControl> CreatePaintBox(TPaintBox& box) = 0;
+
+  // The pointer's position in the coordinates menus open at (TWSPopupMenu::Popup).
+  virtual TPoint CursorPos() const = 0;
 };
 
 // The widgetset in use; it outlives every control. Using one before it is installed is a

@@ -73,8 +73,9 @@ TFCover::TFCover() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt:
   // The window's own font, which captions use until a font is chosen.
   PaintBox1->Canvas()->Font = TFont{"MS Sans Serif", 8, clWindowText, 0};
   // Nothing is ever drawn under the controls that lie above the paint box.
-  PaintBox1->ClipOut(Ed);
-  PaintBox1->ClipOut(QtWidget(*ToolBar1));
+  FEdControl = std::make_unique<TQtWidgetControl>("Ed", FormControl, Ed);
+  PaintBox1->ClipOut(FEdControl.get());
+  PaintBox1->ClipOut(ToolBar1);
 
   BuildToolBar();
   BuildRegionMenu();
@@ -130,9 +131,11 @@ void TFCover::resizeEvent(QResizeEvent* event) {
 
 void TFCover::LayoutLayers() {
   // Both layers fill the window, in the window's device pixels.
-  const QSize device(Width(), Height());
-  Image1->SetDeviceGeometry(TRect{0, 0, width(), height()}, device.width(), device.height());
-  PaintBox1->SetDeviceGeometry(rect(), device);
+  const TRect logical{0, 0, width(), height()};
+  const int deviceWidth = Width();
+  const int deviceHeight = Height();
+  Image1->SetDeviceGeometry(logical, deviceWidth, deviceHeight);
+  PaintBox1->SetDeviceGeometry(logical, deviceWidth, deviceHeight);
 }
 
 void TFCover::SetDeviceGeometry(QPoint origin, int width, int height) {
@@ -239,7 +242,7 @@ void TFCover::FollowScreenSize(int width, int height) {
   LayoutLayers();
   KeepToolBarInside(old);
   if (FSelActive && !(Intersect(FSelRect, TRect{0, 0, width, height}) == FSelRect)) FSelActive = false;
-  PaintBox1->update();
+  PaintBox1->Repaint();
 }
 
 void TFCover::KeepToolBarInside(QSize old) {

@@ -328,6 +328,8 @@ class TFCover : public QWidget {
   bool FHoleUnseen = false;          // shown, not painted yet: the hole is handed over again
   TUndoHistory FHistory;             // the drawing steps of this showing
   bool FCaptionStep = false;         // the caption line's step is open
+  // Ed as a framework control, for the paint box's clip.
+  std::unique_ptr<TControl> FEdControl;
 };
 
 extern TFCover* FCover;

@@ -137,6 +137,10 @@ void TQtControl::SetDown(bool down) {
   if (auto* button = qobject_cast<QAbstractButton*>(FWidget)) button->setChecked(down);
 }
 
+TQtWidgetControl::TQtWidgetControl(String name, TControl* parent, QWidget* widget) : TControl(std::move(name), parent) {
+  SetHandle(std::make_unique<TQtControl>(widget, false));
+}
+
 QWidget* QtWidget(const TControl& control) { return static_cast<const TQtControl&>(control.Handle()).Widget(); }
 
 QWidget* QtParentWidget(const TControl& control) {
@@ -230,6 +234,11 @@ std::unique_ptr<TWSControl> TQtWidgetSet::CreateRichEdit(TRichEdit& edit, bool r
   widget->setHorizontalScrollBarPolicy(scrollBars & ssHorizontal ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
   widget->setVerticalScrollBarPolicy(scrollBars & ssVertical ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
   return handle;
+}
+
+TPoint TQtWidgetSet::CursorPos() const {
+  const QPoint at = QCursor::pos();
+  return TPoint{at.x(), at.y()};
 }
 
 void InstallQtWidgetSet() {

@@ -45,6 +45,13 @@ class TQtControl : public TWSControl {
   bool FOwned;
 };
 
+// A framework control standing for a widget the framework does not make yet (the form itself, the
+// edits), which it borrows.
+class TQtWidgetControl final : public TControl {
+ public:
+  TQtWidgetControl(String name, TControl* parent, QWidget* widget);
+};
+
 // The widget under a control of the Qt widgetset.
 QWidget* QtWidget(const TControl& control);
 template <class W>
@@ -64,6 +71,8 @@ class TQtWidgetSet final : public TWidgetSet {
   std::unique_ptr<TWSControl> CreateLabel(TLabel& label, const String& caption, int alignment) override;
   std::unique_ptr<TWSControl> CreateRichEdit(TRichEdit& edit, bool readOnly, bool wordWrap, int scrollBars) override;
   std::unique_ptr<TWSControl> CreateImage(TImage& image) override;
+  std::unique_ptr<TWSControl> CreatePaintBox(TPaintBox& box) override;
+  TPoint CursorPos() const override;
 };
 
 // Installs the Qt widgetset (once; the TApplication constructor does it).
@@ -77,6 +86,7 @@ class QToolButton;
 class TButton;
 class TImage;
 class TLabel;
+class TPaintBox;
 class TPanel;
 class TRichEdit;
 class TSpeedButton;
@@ -91,3 +101,4 @@ QFrame* QtOf(const TPanel* panel);
 QLabel* QtOf(const TLabel* label);
 QPlainTextEdit* QtOf(const TRichEdit* edit);
 QWidget* QtOf(const TImage* image);
+QWidget* QtOf(const TPaintBox* box);

@@ -55,17 +55,12 @@ class TBuild {
     }
     std::vector<std::unique_ptr<TComponent>> Owned;
   };
-  // Stands for the form, still a widget of its own, as the parent of its controls.
-  class TFormHost final : public TControl {
-   public:
-    TFormHost(const String& name, QWidget* form) : TControl(name, nullptr) {
-      SetHandle(std::make_unique<TQtControl>(form, false));
-    }
-  };
+
  public:
+  // Stands for the form, still a widget of its own, as the parent of its controls.
   TControl* Host() {
     if (FHost == nullptr) {
-      auto host = std::make_unique<TFormHost>(FName, FForm);
+      auto host = std::make_unique<TQtWidgetControl>(FName, nullptr, FForm);
       FHost = host.get();
       Owner().Owned.push_back(std::move(host));
     }
@@ -166,7 +161,7 @@ class TBuild {
     } else if (object.ClassName == "TToolBar") {
       control = Own<TToolBar>(object, parent, r.Has("Color") ? Color(r, "Color") : clBtnFace);
     } else if (object.ClassName == "TPaintBox") {
-      widget = new TPaintBox(parentWidget);
+      control = Own<TPaintBox>(object, parent);
     } else if (object.ClassName == "TEdit") {
       auto* edit = new TEdit(parentWidget);
       if (r.Has("BorderStyle")) edit->setFrame(r.Choice("BorderStyle", {"bsNone", "bsSingle"}) == 1);
