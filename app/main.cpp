@@ -2,7 +2,7 @@
 #include "platform/desktop.h"
 #include "platform/ending.h"
 #include "platform/instance.h"
-#include "platform/screens.h"
+#include "platform/qt/qtscreens.h"
 #include "platform/sysutils.h"
 #include "platform/timers.h"
 #include "shell/form1.h"

@@ -25,7 +25,8 @@ if(NOT DEFINED FOLDERS)
       platform/instance.h platform/ending.h platform/timers.h platform/textresources.h
       platform/forms.h platform/forms.cpp platform/trayicon.h platform/trayicon.cpp
       platform/application.h platform/application.cpp
-      shell/form1.h shell/foption.h)
+      shell/form1.h shell/foption.h
+      platform/screens.h platform/screens.cpp platform/paintbox.h platform/paintbox.cpp)
 endif()
 
 # <QWidget>, <QtCore/qstring.h>, <qpa/...>, <windows.h> and the rest of the Win32 API, <xcb/...>,

@@ -37,6 +37,15 @@ inline constexpr int VK_Y = 0x59;
 inline constexpr int VK_Z = 0x5A;
 
 class TControl;
+
+enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+// A control aligned to an edge of its parent, `Height` high across it, or filling the rest.
+struct TAlignedChild {
+  TControl* Control;
+  TAlign Align;
+  int Height;
+};
+
 class TImageList;
 class TPicture;
 
@@ -84,6 +93,14 @@ class TWSControl {
   }
   // Paints the control anew, if shown.
   virtual void Repaint() {}
+  // The name the native object is known by (for the toolkit's own tools).
+  virtual void SetName(const String& name) { (void)name; }
+  // Controls that hold others: stacks those aligned to its edges without margins, the top ones
+  // from the top in order, the bottom ones from the bottom (the first lowest), the client one
+  // filling what is between; kept so as the control is resized.
+  virtual void SetAligned(const std::vector<TAlignedChild>& children) { (void)children; }
+  // Runs `open` when the user asks for the control's context menu (a right click).
+  virtual void SetContextMenu(std::function<void()> open) { (void)open; }
   // Button-like controls: the picture on the face, `size` pixels square; or the picture
   // `index` of `images`.
   virtual void SetGlyph(const TPicture& picture, int size) {
@@ -114,6 +131,23 @@ class TWSControl {
   }
   virtual int ItemIndex() const { return -1; }
   virtual void SetItemIndex(int index) { (void)index; }
+  // Paints `area` (device pixels of the control) anew, if shown.
+  virtual void InvalidateRect(const TRect& area) {
+    (void)area;
+    Repaint();
+  }
+  // The pointer's shape over the control.
+  virtual void SetCursor(TCursor cursor) { (void)cursor; }
+  // `other`'s rectangle in this control's device pixels; empty while `other` does not show.
+  virtual TRect DeviceRectOf(const TControl& other) const {
+    (void)other;
+    return {};
+  }
+  // Calls `changed` after each move, resize, showing and hiding of `other`, while both live.
+  virtual void WatchControl(const TControl& other, const std::function<void()>& changed) {
+    (void)other;
+    (void)changed;
+  }
 };
 
 // A control on a form: the framework keeps what the program relies on (text, enabling, events),

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/qt/qtscreens.h"
 #include "platform/raster/bitmap.h"
-#include "platform/screens.h"
 
 #ifdef QUILMAR_X11
 #include "platform/x11/x11desktop.h"

@@ -11,7 +11,10 @@ TForm::TForm(String name, TFormRole role) : TControl(std::move(name), nullptr) {
   if (FWindow == nullptr) throw std::logic_error("The widgetset made a form without a window");
 }
 
-TForm::~TForm() { DestroyHandle(); }
+TForm::~TForm() {
+  while (!FOwned.empty()) FOwned.pop_back();
+  DestroyHandle();
+}
 
 void TForm::SetCaption(const String& caption) {
   FCaption = caption;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "platform/controls.h"
 
@@ -88,6 +90,10 @@ class TForm : public TControl {
   void DestroyNativeWindow() { Window().DestroyNativeWindow(); }
   double PixelRatio() const { return Window().PixelRatio(); }
 
+  // Makes the form the owner of `component` (a control on it, a menu): it lives as long as the
+  // form, and those owned go the last made first, ahead of the form's window.
+  void Own(std::unique_ptr<TComponent> component) { FOwned.push_back(std::move(component)); }
+
   // Runs the form modally until it closes; returns ModalResult. Refuses a form already shown.
   int ShowModal();
   int ModalResult = 0;
@@ -109,6 +115,7 @@ class TForm : public TControl {
   virtual void DoNativeWindowChanged() {}
 
  private:
+  std::vector<std::unique_ptr<TComponent>> FOwned;
   TWSForm* FWindow = nullptr;
   String FCaption;
 };

@@ -1,63 +1,31 @@
 #include "platform/paintbox.h"
 
-#include <QCursor>
-#include <QMouseEvent>
-#include <QPaintEvent>
-#include <QPainter>
-#include <QTimer>
-#include <QWindow>
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
-#include "platform/application.h"
-#include "platform/qt/qtcontrols.h"
-#include "platform/qt/qtraster.h"
+#include "platform/timers.h"
+#include "platform/widgetset.h"
 
 // Hands each drawing's changed rectangle to the window system as a repaint of that part only.
 class TPaintBox::TScreenSink : public TDamageSink {
  public:
   explicit TScreenSink(TPaintBox* owner) : FOwner(owner) {}
-  void Damaged(const TRect& r) override {
-    const qreal ratio = FOwner->devicePixelRatioF();
-    if (ratio == 1.0) {
-      FOwner->update(r.Left, r.Top, static_cast<int>(r.Width()), static_cast<int>(r.Height()));
-      return;
-    }
-    const int left = static_cast<int>(std::floor(r.Left / ratio));
-    const int top = static_cast<int>(std::floor(r.Top / ratio));
-    const int right = static_cast<int>(std::ceil(r.Right / ratio));
-    const int bottom = static_cast<int>(std::ceil(r.Bottom / ratio));
-    FOwner->update(left, top, right - left, bottom - top);
-  }
+  void Damaged(const TRect& r) override { FOwner->Handle().InvalidateRect(r); }
 
  private:
   TPaintBox* FOwner;
 };
 
-TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent), FSink(std::make_unique<TScreenSink>(this)) {
-  // The buffer covers every pixel: nothing under the box needs painting first.
-  setAttribute(Qt::WA_OpaquePaintEvent);
-  setAttribute(Qt::WA_NoSystemBackground);
-  setMouseTracking(true);
-  setContextMenuPolicy(Qt::PreventContextMenu);
+TPaintBox::TPaintBox(String name, TControl* parent)
+    : TControl(std::move(name), parent), FSink(std::make_unique<TScreenSink>(this)) {
+  SetHandle(WidgetSet().CreatePaintBox(*this));
   FCanvas.SetTarget(&FPixels);
   FCanvas.SetDamageSink(FSink.get());
 }
 
 TPaintBox::~TPaintBox() {
-  for (const QPointer<QWidget>& control : FClipped) {
-    if (control) control->removeEventFilter(this);
-  }
-  if (FWatchedWindow) FWatchedWindow->removeEventFilter(this);
-}
-
-int TPaintBox::Width() const { return FDeviceSize.Of(size(), devicePixelRatioF()).width(); }
-int TPaintBox::Height() const { return FDeviceSize.Of(size(), devicePixelRatioF()).height(); }
-
-void TPaintBox::SetDeviceGeometry(const QRect& logical, QSize device) {
-  FDeviceSize.Set(device, logical.size(), devicePixelRatioF());
-  setGeometry(logical);
+  // The native control goes first, while everything it reports to still lives.
+  SetHandle(nullptr);
 }
 
 void TPaintBox::PrepareBuffer() {
@@ -76,24 +44,14 @@ void TPaintBox::ResizeBuffer(int width, int height) {
   RestoreFromBackground(TRect{oldWidth, 0, width, height});
   RestoreFromBackground(TRect{0, oldHeight, oldWidth, height});
   UpdateClip();
-  update();
+  Repaint();
 }
 
 void TPaintBox::ReleaseBuffer() { FPixels = TBitmap(); }
 
-void TPaintBox::resizeEvent(QResizeEvent* event) {
-  QWidget::resizeEvent(event);
-  PrepareBuffer();
-}
-
-void TPaintBox::showEvent(QShowEvent* event) {
-  QWidget::showEvent(event);
-  WatchWindow();
-}
-
 void TPaintBox::Invalidate() {
   FStale = true;
-  update();
+  Repaint();
 }
 
 void TPaintBox::RestoreAll() {
@@ -124,163 +82,55 @@ void TPaintBox::RestoreFromBackground(const TRect& area) {
   }
 }
 
-void TPaintBox::paintEvent(QPaintEvent* event) {
-  SyncPixels();
-  if (FPixels.Empty()) return;
-  QPainter painter(this);
-  painter.setCompositionMode(QPainter::CompositionMode_Source);
-  QImage view = QtView(FPixels);
-  const qreal ratio = devicePixelRatioF();
-  view.setDevicePixelRatio(ratio);
-  for (const QRect& r : event->region()) {
-    // Under the event's clip of many rectangles the raster engine copies row by row through a
-    // thread pool: good for wide areas, but four times slower than a plain block copy for the
-    // tall thin strips along a figure's outline. Those are clipped to themselves.
-    if (r.width() < 1024)
-      painter.setClipRect(r);
-    else
-      painter.setClipping(false);
-    painter.drawImage(r.topLeft(), view, QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio));
-  }
-  if (OnPaint) OnPaint();
-}
-
 void TPaintBox::SetCursor(TCursor cursor) {
   FCursor = cursor;
-  setCursor(CursorOf(cursor));
+  Handle().SetCursor(cursor);
 }
 
-TRect TPaintBox::DeviceRectOf(const QRect& logical) const {
-  const qreal ratio = devicePixelRatioF();
-  const int left = static_cast<int>(std::floor(logical.x() * ratio));
-  const int top = static_cast<int>(std::floor(logical.y() * ratio));
-  const int right = static_cast<int>(std::ceil((logical.x() + logical.width()) * ratio));
-  const int bottom = static_cast<int>(std::ceil((logical.y() + logical.height()) * ratio));
-  return TRect{left, top, right, bottom};
-}
-
-void TPaintBox::ClipOut(QWidget* control) {
+void TPaintBox::ClipOut(TControl* control) {
   if (!control) return;
-  FClipped.emplace_back(control);
+  FClipped.push_back(control);
   FClippedAreas.emplace_back();
-  control->installEventFilter(this);
+  Handle().WatchControl(*control, [this, control] { ClippedControlChanged(control); });
   UpdateClip();
 }
 
 void TPaintBox::UpdateClip() {
   FCanvas.ResetClip();
   for (std::size_t i = 0; i < FClipped.size(); ++i) {
-    QWidget* control = FClipped[i];
-    TRect area{};
-    if (control && control->isVisibleTo(parentWidget()) && control->width() > 0 && control->height() > 0) {
-      const QPoint origin = control->parentWidget() == parentWidget()
-                                ? control->pos() - pos()
-                                : control->mapTo(window(), QPoint()) - mapTo(window(), QPoint());
-      area = DeviceRectOf(QRect(origin, control->size()));
-      FCanvas.ExcludeClipRect(area);
-    }
+    const TRect area = Handle().DeviceRectOf(*FClipped[i]);
+    if (!area.IsEmpty()) FCanvas.ExcludeClipRect(area);
     FClippedAreas[i] = area;
   }
 }
 
-bool TPaintBox::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == FWatchedWindow) {
-    switch (event->type()) {
-      case QEvent::MouseButtonPress:
-      case QEvent::MouseButtonRelease:
-      case QEvent::MouseButtonDblClick:
-        FWindowPos = static_cast<QMouseEvent*>(event)->position();
-        FHaveWindowPos = true;
-        break;
-      case QEvent::MouseMove: {
-        auto* move = static_cast<QMouseEvent*>(event);
-        FWindowPos = move->position();
-        FHaveWindowPos = true;
-        if (!FTracking) break;
-        // While a button pressed on the box is held, every move belongs to the box wherever the
-        // pointer is. Handled here, on the window's own event, the move skips the toolkit's
-        // copies of the event on its way to the widget: a drag allocates nothing.
-        const qreal ratio = devicePixelRatioF();
-        const QPointF device = FWindowPos * ratio;
-        const QPoint offset = mapTo(window(), QPoint());
-        const int x = qRound(device.x()) - qRound(offset.x() * ratio);
-        const int y = qRound(device.y()) - qRound(offset.y() * ratio);
-        if (OnMouseMove) OnMouseMove(ShiftStateOf(move->modifiers(), move->buttons()), x, y);
-        return true;
-      }
-      default: break;
+void TPaintBox::ClippedControlChanged(const TControl* control) {
+  const std::vector<TRect> before = FClippedAreas;
+  UpdateClip();
+  // The area a control leaves shows the background again: drawings made before the control
+  // covered it do not come back.
+  for (std::size_t i = 0; i < before.size(); ++i) {
+    if (FClipped[i] == control && !before[i].IsEmpty() && !(before[i] == FClippedAreas[i])) {
+      RestoreFromBackground(before[i]);
+      FSink->Damaged(Intersect(before[i], TRect{0, 0, FPixels.Width(), FPixels.Height()}));
     }
-    return false;
   }
-  switch (event->type()) {
-    case QEvent::Move:
-    case QEvent::Resize:
-    case QEvent::Show:
-    case QEvent::Hide: {
-      const std::vector<TRect> before = FClippedAreas;
-      UpdateClip();
-      // The area a control leaves shows the background again: drawings made before the
-      // control covered it do not come back.
-      for (std::size_t i = 0; i < before.size(); ++i) {
-        if (FClipped[i] == watched && !before[i].IsEmpty() && !(before[i] == FClippedAreas[i])) {
-          RestoreFromBackground(before[i]);
-          FSink->Damaged(Intersect(before[i], TRect{0, 0, FPixels.Width(), FPixels.Height()}));
-        }
-      }
-      break;
-    }
-    default: break;
-  }
-  return false;
 }
 
-void TPaintBox::WatchWindow() {
-  QWindow* handle = window()->windowHandle();
-  if (!handle || handle == FWatchedWindow) return;
-  if (FWatchedWindow) FWatchedWindow->removeEventFilter(this);
-  FWatchedWindow = handle;
-  handle->installEventFilter(this);
-}
-
-QPoint TPaintBox::DevicePos(const QMouseEvent* event) const {
-  const qreal ratio = devicePixelRatioF();
-  const QPointF local = event->position();
-  if (ratio == 1.0) return QPoint(qRound(local.x()), qRound(local.y()));
-  // Widget events carry whole logical pixels; the window's own event has the fraction that
-  // picks the right device pixel on a scaled screen. Use it when it is this event's.
-  const QPoint offset = mapTo(window(), QPoint());
-  if (FHaveWindowPos && (FWindowPos - (local + offset)).manhattanLength() <= 1.0) {
-    const QPointF device = FWindowPos * ratio;
-    return QPoint(qRound(device.x()), qRound(device.y())) -
-           QPoint(qRound(offset.x() * ratio), qRound(offset.y() * ratio));
-  }
-  return QPoint(qRound(local.x() * ratio), qRound(local.y() * ratio));
-}
-
-void TPaintBox::mousePressEvent(QMouseEvent* event) {
-  TMouseButton button;
-  if (!MouseButtonOf(event->button(), button)) return;
-  const QPoint p = DevicePos(event);
+void TPaintBox::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   FTracking = true;
-  if (OnMouseDown) OnMouseDown(button, ShiftStateOf(event->modifiers(), event->buttons()), p.x(), p.y());
+  if (OnMouseDown) OnMouseDown(button, shift, x, y);
 }
 
-void TPaintBox::mouseMoveEvent(QMouseEvent* event) {
-  const QPoint p = DevicePos(event);
-  if (OnMouseMove) OnMouseMove(ShiftStateOf(event->modifiers(), event->buttons()), p.x(), p.y());
-}
-
-void TPaintBox::mouseReleaseEvent(QMouseEvent* event) {
-  TMouseButton button;
-  if (!MouseButtonOf(event->button(), button)) return;
-  const QPoint p = DevicePos(event);
-  if (event->buttons() == Qt::NoButton) FTracking = false;
-  if (OnMouseUp) OnMouseUp(button, ShiftStateOf(event->modifiers(), event->buttons()), p.x(), p.y());
+void TPaintBox::MouseUp(TMouseButton button, TShiftState shift, int x, int y, bool held) {
+  if (!held) FTracking = false;
+  if (OnMouseUp) OnMouseUp(button, shift, x, y);
   // The context menu comes after the release has been handled, as a separate step.
   if (button == mbRight && FPopupMenu) {
-    QTimer::singleShot(0, this, [menu = FPopupMenu] {
-      const QPoint at = QCursor::pos();
-      RunHandler([&] { menu->Popup(at.x(), at.y()); });
+    QueueCall([alive = std::weak_ptr<char>(FAlive), menu = FPopupMenu] {
+      if (alive.expired()) return;
+      const TPoint at = Screen().CursorPos();
+      menu->Popup(at.X, at.Y);
     });
   }
 }

@@ -1,8 +1,5 @@
 #pragma once
 
-#include <QPointF>
-#include <QPointer>
-#include <QWidget>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -11,7 +8,6 @@
 #include "platform/menus.h"
 #include "platform/raster/bitmap.h"
 #include "platform/raster/canvas.h"
-#include "platform/screens.h"
 
 // The drawing surface of a window. Its canvas draws into the window-pixel buffer, which is
 // exactly what the window shows; a paint only copies the damaged part of that buffer to the
@@ -23,20 +19,22 @@
 // Pixels(), a paint): a showing maps its window without first copying a whole screen, and the
 // copy is made when the window system asks for the first paint. Until then the background may
 // change only in ways that use is meant to see.
-class TPaintBox : public QWidget {
-  Q_OBJECT
+//
+// The widgetset's native control shows Pixels() and reports the user's actions and its own
+// changes through the calls under "Reported by the widgetset".
+class TPaintBox : public TControl {
  public:
   using TMouseHandler = std::function<void(TMouseButton, TShiftState, int x, int y)>;
   using TMoveHandler = std::function<void(TShiftState, int x, int y)>;
 
-  explicit TPaintBox(QWidget* parent = nullptr);
+  TPaintBox(String name, TControl* parent);
   ~TPaintBox() override;
 
   TCanvas* Canvas() {
     SyncPixels();
     return &FCanvas;
   }
-  // The window pixels (read by snapshots, saves and region copies).
+  // The window pixels (read by snapshots, saves and region copies, and by the paints).
   TBitmap& Pixels() {
     SyncPixels();
     return FPixels;
@@ -45,10 +43,12 @@ class TPaintBox : public QWidget {
   void SetBackground(TBitmap* background) { FBackground = background; }
   // Repaints the box from the background: every drawing vanishes.
   void Invalidate();
+  // Paints the box anew from its pixels: every drawing stays.
+  void Repaint() { Handle().Repaint(); }
 
   // Keeps `control`'s area out of the canvas clip; when it moves or hides, the area it leaves
-  // is repainted from the background.
-  void ClipOut(QWidget* control);
+  // is repainted from the background. The control lives as long as the box.
+  void ClipOut(TControl* control);
 
   TCursor Cursor() const { return FCursor; }
   void SetCursor(TCursor cursor);
@@ -67,10 +67,12 @@ class TPaintBox : public QWidget {
 
   // Size in device pixels: the one last given while the box keeps the logical size it was given
   // for.
-  int Width() const;
-  int Height() const;
-  // Places the box at `logical`, which shows `device` pixels.
-  void SetDeviceGeometry(const QRect& logical, QSize device);
+  int Width() const { return Handle().DeviceWidth(); }
+  int Height() const { return Handle().DeviceHeight(); }
+  // Places the box at `logical`, which shows width x height device pixels.
+  void SetDeviceGeometry(const TRect& logical, int width, int height) {
+    Handle().SetDeviceBounds(logical, width, height);
+  }
 
   TMouseHandler OnMouseDown;
   TMoveHandler OnMouseMove;
@@ -78,40 +80,44 @@ class TPaintBox : public QWidget {
   // After each paint of the box.
   std::function<void()> OnPaint;
 
- protected:
-  void paintEvent(QPaintEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
-  void showEvent(QShowEvent* event) override;
+  // Reported by the widgetset, in device pixels of the box.
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
+  void MouseMove(TShiftState shift, int x, int y) {
+    if (OnMouseMove) OnMouseMove(shift, x, y);
+  }
+  // `held`: some button is still down after this one's release.
+  void MouseUp(TMouseButton button, TShiftState shift, int x, int y, bool held);
+  // While a button pressed on the box is held, every move belongs to the box wherever the
+  // pointer is.
+  bool Tracking() const { return FTracking; }
+  // The box has a new size.
+  void Resized() { PrepareBuffer(); }
+  // The box has been painted from Pixels().
+  void Painted() {
+    if (OnPaint) OnPaint();
+  }
 
  private:
   class TScreenSink;
   void UpdateClip();
+  void ClippedControlChanged(const TControl* control);
   void RestoreFromBackground(const TRect& area);
   // Makes the copy Invalidate left for later.
   void SyncPixels() {
     if (FStale) RestoreAll();
   }
   void RestoreAll();
-  TRect DeviceRectOf(const QRect& logical) const;
-  QPoint DevicePos(const QMouseEvent* event) const;
-  void WatchWindow();
 
   TBitmap FPixels;
   TCanvas FCanvas;
   std::unique_ptr<TScreenSink> FSink;
   TBitmap* FBackground = nullptr;
-  std::vector<QPointer<QWidget>> FClipped;
+  std::vector<const TControl*> FClipped;
   std::vector<TRect> FClippedAreas;  // device rectangles last excluded, per control
   TCursor FCursor = crDefault;
   TPopupMenu* FPopupMenu = nullptr;
-  QPointer<QWindow> FWatchedWindow;
-  QPointF FWindowPos;  // fractional logical position of the last mouse event on the window
-  bool FHaveWindowPos = false;
   bool FTracking = false;  // a button pressed on the box is held
   bool FStale = false;     // the pixels are to be refilled from the background before any use
-  TDeviceSize FDeviceSize;
+  // Calls queued by the box run only while it lives.
+  std::shared_ptr<char> FAlive = std::make_shared<char>();
 };

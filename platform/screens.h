@@ -1,28 +1,20 @@
 #pragma once
 
-#include <QPoint>
-#include <QRect>
-#include <QSize>
 #include <optional>
 #include <vector>
 
-class QScreen;
+#include "platform/raster/rect.h"
 
-// The screen the pointer is on. The toolkit rounds the pointer to whole logical pixels, which on
-// the right or bottom edge of a screen scaled 1.25 or 1.75 lies just outside every screen: the
-// nearest screen is taken then. The primary screen when the toolkit knows no pointer screen.
-QScreen* ScreenUnderPointer();
-
-// A screen's rectangle on the desktop in device pixels: the window system's own rectangle of the
-// monitor where it has one (RandR on X11), else the logical size scaled back.
-QRect DeviceGeometry(const QScreen* screen);
+// The geometry of scaled screens, in the framework's own types: a toolkit reports a screen and a
+// window in logical pixels at a ratio, the surface works in device pixels. The toolkit's side
+// (which screen, its ratio and rectangle) is the widgetset's (qt/qtscreens.h).
 
 // The device rectangle of a screen the toolkit shows as `logical` at `ratio`. The toolkit keeps a
 // screen's top-left corner in device pixels and rounds its size to whole logical pixels, so
 // scaling that back can be a pixel off (2560 at 1.5 is 1706.67, kept as 1707, back 2561): the
 // window system's `monitor` rectangle is taken when it is this screen's, at the same corner and
 // of a size that rounds to the same logical one.
-QRect DeviceGeometryOf(const QRect& logical, double ratio, const std::optional<QRect>& monitor);
+TRect DeviceGeometryOf(const TRect& logical, double ratio, const std::optional<TRect>& monitor);
 
 // A widget's size in device pixels. Scaling its logical size back can be a pixel larger than the
 // device size it was given (see DeviceGeometryOf): the size given holds for as long as the
@@ -30,17 +22,17 @@ QRect DeviceGeometryOf(const QRect& logical, double ratio, const std::optional<Q
 // serves otherwise.
 class TDeviceSize {
  public:
-  void Set(QSize device, QSize logical, double ratio);
-  QSize Of(QSize logical, double ratio) const;
+  void Set(TSize device, TSize logical, double ratio);
+  TSize Of(TSize logical, double ratio) const;
 
  private:
-  QSize FDevice;
-  QSize FLogical;
+  TSize FDevice{-1, -1};  // none given
+  TSize FLogical;
   double FRatio = 0;
 };
 
 // The logical size that shows `device` pixels at `ratio`.
-QSize LogicalSizeOf(QSize device, double ratio);
+TSize LogicalSizeOf(TSize device, double ratio);
 
 // The index of the area holding `point`, else of the area nearest to it; -1 when there is none.
-int NearestArea(const std::vector<QRect>& areas, QPoint point);
+int NearestArea(const std::vector<TRect>& areas, TPoint point);

@@ -10,12 +10,14 @@
 
 class TButton;
 class TPicture;
+class TWSPopupMenu;
 class TWSTrayIcon;
 class TColorBox;
 class TEdit;
 class TImage;
 class TLabel;
 class TMaskEdit;
+class TPaintBox;
 class TPanel;
 class TRichEdit;
 class TToolBar;
@@ -42,6 +44,8 @@ class TWidgetSet {
   // the message loop.
   virtual std::unique_ptr<TWSControl> CreateForm(TForm& form, TFormRole role) = 0;
   virtual TScreen& Screen() = 0;
+  // A pop-up menu belonging to `owner`, the form it is opened from.
+  virtual std::unique_ptr<TWSPopupMenu> CreatePopupMenu(TForm& owner, const String& name) = 0;
   // A tray icon shown at once; its mouse messages go to `mouse` (see trayicon.h).
   virtual std::unique_ptr<TWSTrayIcon> CreateTrayIcon(const TPicture& picture, const String& hint,
                                                       std::function<void(std::intptr_t)> mouse) = 0;
@@ -59,6 +63,10 @@ class TWidgetSet {
   virtual std::unique_ptr<TWSControl> CreateUpDown(TUpDown& upDown) = 0;
   // A drop-down list of colour swatches; reports the user's pick (box.Change).
   virtual std::unique_ptr<TWSControl> CreateColorBox(TColorBox& box, bool tabStop) = 0;
+  // Shows box.Pixels() 1:1 in device pixels, and reports to the box (its "Reported by the
+  // widgetset" calls) the pointer in device pixels, each paint and each change of size; watches
+  // other controls for it (TWSControl::WatchControl).
+  virtual std::unique_ptr<TWSControl> CreatePaintBox(TPaintBox& box) = 0;
 };
 
 // The widgetset in use; it outlives every control. Using one before it is installed is a

@@ -249,7 +249,7 @@ void TForm1::StartDrawing() {
   EnableWorkingMenu();
   try {
     // The screen the teacher points at is the one frozen: with a projector, the class's.
-    FCover->PrepareForShowing(ScreenUnderPointer());
+    FCover->PrepareForScreenUnderPointer();
   } catch (const EOutOfResources& e) {
     // Nothing is frozen: the program stays idle, as it was, and says why.
     DisableWorkingMenu();

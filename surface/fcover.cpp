@@ -20,7 +20,7 @@
 #include "platform/qt/qtcontrols.h"
 #include "platform/qt/qtform.h"
 #include "platform/qt/qtraster.h"
-#include "platform/screens.h"
+#include "platform/qt/qtscreens.h"
 #include "shell/form1.h"
 #include "surface/glyphs.h"
 
@@ -74,8 +74,8 @@ TFCover::TFCover() : TForm("FCover") {
   // The window's own font, which captions use until a font is chosen.
   PaintBox1->Canvas()->Font = TFont{"MS Sans Serif", 8, clWindowText, 0};
   // Nothing is ever drawn under the controls that lie above the paint box.
-  PaintBox1->ClipOut(QtWidget(*Ed));
-  PaintBox1->ClipOut(QtWidget(*ToolBar1));
+  PaintBox1->ClipOut(Ed);
+  PaintBox1->ClipOut(ToolBar1);
 
   BuildToolBar();
   BuildRegionMenu();
@@ -134,22 +134,24 @@ TFCover::~TFCover() {
   if (::FCover == this) ::FCover = nullptr;
 }
 
-int TFCover::Width() const { return FDeviceSize.Of(Widget()->size(), PixelRatio()).width(); }
-int TFCover::Height() const { return FDeviceSize.Of(Widget()->size(), PixelRatio()).height(); }
+int TFCover::Width() const { return FDeviceSize.Of(TSizeOf(Widget()->size()), PixelRatio()).Width; }
+int TFCover::Height() const { return FDeviceSize.Of(TSizeOf(Widget()->size()), PixelRatio()).Height; }
 
 void TFCover::LayoutLayers() {
   // Both layers fill the window, in the window's device pixels.
-  const QSize device(Width(), Height());
-  Image1->SetDeviceGeometry(TRect{0, 0, ClientWidth(), ClientHeight()}, device.width(), device.height());
-  PaintBox1->SetDeviceGeometry(Widget()->rect(), device);
+  const TRect logical{0, 0, ClientWidth(), ClientHeight()};
+  const int deviceWidth = Width();
+  const int deviceHeight = Height();
+  Image1->SetDeviceGeometry(logical, deviceWidth, deviceHeight);
+  PaintBox1->SetDeviceGeometry(logical, deviceWidth, deviceHeight);
 }
 
 void TFCover::SetDeviceGeometry(QPoint origin, int width, int height) {
   const qreal ratio = PixelRatio();
-  const QSize logical = LogicalSizeOf(QSize(width, height), ratio);
+  const TSize logical = LogicalSizeOf(TSize{width, height}, ratio);
   // Before the resize, whose handler lays the layers out at the window's device size.
-  FDeviceSize.Set(QSize(width, height), logical, ratio);
-  Widget()->setGeometry(QRect(origin, logical));
+  FDeviceSize.Set(TSize{width, height}, logical, ratio);
+  Widget()->setGeometry(QRect(origin, QSizeOf(logical)));
 }
 
 void TFCover::PrepareForShowing(QScreen* screen) {
@@ -170,7 +172,7 @@ void TFCover::PrepareForShowing(int width, int height) {
       DestroyNativeWindow();
     const qreal ratio = screen->devicePixelRatio();
     window->setScreen(screen);
-    window->setGeometry(QRect(screen->geometry().topLeft(), LogicalSizeOf(QSize(width, height), ratio)));
+    window->setGeometry(QRect(screen->geometry().topLeft(), QSizeOf(LogicalSizeOf(TSize{width, height}, ratio))));
     // Until it exists the toolkit reports the largest ratio of all screens; one screen has only
     // its own, and its window is made by the callers once the layers are there.
     if (QGuiApplication::screens().size() > 1 && !window->testAttribute(Qt::WA_WState_Created)) CreateNativeWindow();
@@ -251,7 +253,7 @@ void TFCover::FollowScreenSize(int width, int height) {
   LayoutLayers();
   KeepToolBarInside(old);
   if (FSelActive && !(Intersect(FSelRect, TRect{0, 0, width, height}) == FSelRect)) FSelActive = false;
-  PaintBox1->update();
+  PaintBox1->Repaint();
 }
 
 void TFCover::KeepToolBarInside(TRect old) {

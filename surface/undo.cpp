@@ -98,7 +98,7 @@ void TFCover::Undo() {
   } else {
     FHistory.Undo();
   }
-  PaintBox1->update();
+  PaintBox1->Repaint();
   UpdateCaretRect();
 }
 
@@ -111,6 +111,6 @@ void TFCover::Redo() {
   PaintBox1->Pixels();
   EraseSelectionFrame();
   FHistory.Redo();
-  PaintBox1->update();
+  PaintBox1->Repaint();
   UpdateCaretRect();
 }

@@ -20,6 +20,7 @@
 #include "platform/desktop.h"
 #include "platform/image.h"
 #include "platform/qt/qtform.h"
+#include "platform/qt/qtcontrols.h"
 #include "shell/form1.h"
 #include "shell/forms.h"
 #include "surface/fcover.h"
@@ -123,7 +124,7 @@ int main(int argc, char** argv) {
   // was time the thread spent off the processor (the machine's other work), not in the move.
   std::printf("%-18s %12s %12s %12s %12s %8s %14s\n", "tool (width 20)", "median ms", "99.9% ms", "worst ms",
               "worst cpu ms", "worst at", "allocs/move");
-  QWidget* box = FCover->PaintBox1;
+  QWidget* box = QtOf(FCover->PaintBox1);
   // Moves arrive at the window, as the window system delivers them.
   QWindow* window = QtOf(FCover)->windowHandle();
   for (const TTool& tool : tools) {

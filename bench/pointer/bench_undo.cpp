@@ -15,6 +15,7 @@
 #include "platform/application.h"
 #include "platform/desktop.h"
 #include "platform/qt/qtform.h"
+#include "platform/qt/qtcontrols.h"
 #include "shell/form1.h"
 #include "shell/forms.h"
 #include "surface/fcover.h"
@@ -77,7 +78,7 @@ int main(int argc, char** argv) {
     const char* kind = noisy ? "noise" : "flat";
     Form1->StartDrawing();
     app.ProcessMessages();
-    QWidget* box = FCover->PaintBox1;
+    QWidget* box = QtOf(FCover->PaintBox1);
     QWindow* window = QtOf(FCover)->windowHandle();
     const auto undoMs = [&] {
       const auto t0 = std::chrono::steady_clock::now();

@@ -8,8 +8,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include "platform/application.h"
+#include "platform/qt/qtmenus.h"
 #include "platform/qt/qtpictures.h"
 #include "platform/qt/qtraster.h"
 #include "platform/stdctrls.h"
@@ -147,6 +149,39 @@ void TQtControl::SetGlyph(const TPicture& picture, int size) {
 
 void TQtControl::SetImages(const TImageList& images, int index) {
   if (auto* button = qobject_cast<QAbstractButton*>(FWidget)) button->setIcon(QtIcon(images, index));
+}
+
+void TQtControl::SetName(const String& name) {
+  if (FWidget) FWidget->setObjectName(QStr(name));
+}
+
+void TQtControl::SetAligned(const std::vector<TAlignedChild>& children) {
+  if (!FWidget) return;
+  std::vector<QWidget*> top, client, bottom;
+  for (const TAlignedChild& child : children) {
+    QWidget* widget = QtWidget(*child.Control);
+    if (child.Align != alClient) widget->setFixedHeight(child.Height);
+    if (child.Align == alTop) top.push_back(widget);
+    if (child.Align == alClient) client.push_back(widget);
+    if (child.Align == alBottom) bottom.push_back(widget);
+  }
+  auto* layout = new QVBoxLayout(FWidget);
+  layout->setSpacing(0);
+  layout->setContentsMargins(0, 0, 0, 0);
+  for (QWidget* w : top) layout->addWidget(w);
+  for (QWidget* w : client) layout->addWidget(w);
+  // Bottom-aligned controls stack upwards from the bottom edge, the first lowest.
+  for (auto it = bottom.rbegin(); it != bottom.rend(); ++it) layout->addWidget(*it);
+}
+
+void TQtControl::SetContextMenu(std::function<void()> open) {
+  if (!FWidget) return;
+  FWidget->setContextMenuPolicy(Qt::CustomContextMenu);
+  QObject::connect(FWidget, &QWidget::customContextMenuRequested, FWidget, [open = std::move(open)] { open(); });
+}
+
+std::unique_ptr<TWSPopupMenu> TQtWidgetSet::CreatePopupMenu(TForm& owner, const String& name) {
+  return std::make_unique<TQtPopupMenu>(QtWidget(owner), name);
 }
 
 QWidget* QtWidget(const TControl& control) { return static_cast<const TQtControl&>(control.Handle()).Widget(); }

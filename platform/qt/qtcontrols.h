@@ -40,6 +40,9 @@ class TQtControl : public TWSControl {
   void SetDown(bool down) override;
   void Repaint() override;
   void SetGlyph(const TPicture& picture, int size) override;
+  void SetName(const String& name) override;
+  void SetAligned(const std::vector<TAlignedChild>& children) override;
+  void SetContextMenu(std::function<void()> open) override;
   void SetImages(const TImageList& images, int index) override;
 
  private:
@@ -68,12 +71,14 @@ class TQtWidgetSet final : public TWidgetSet {
   std::unique_ptr<TWSControl> CreateImage(TImage& image) override;
   std::unique_ptr<TWSControl> CreateForm(TForm& form, TFormRole role) override;
   TScreen& Screen() override;
+  std::unique_ptr<TWSPopupMenu> CreatePopupMenu(TForm& owner, const String& name) override;
   std::unique_ptr<TWSTrayIcon> CreateTrayIcon(const TPicture& picture, const String& hint,
                                               std::function<void(std::intptr_t)> mouse) override;
   std::unique_ptr<TWSControl> CreateEdit(TEdit& edit, bool border) override;
   std::unique_ptr<TWSControl> CreateMaskEdit(TMaskEdit& edit) override;
   std::unique_ptr<TWSControl> CreateUpDown(TUpDown& upDown) override;
   std::unique_ptr<TWSControl> CreateColorBox(TColorBox& box, bool tabStop) override;
+  std::unique_ptr<TWSControl> CreatePaintBox(TPaintBox& box) override;
 };
 
 // Stands for a widget made outside the framework (a form's own, a dialog) as the parent of the
@@ -99,6 +104,7 @@ class TEdit;
 class TImage;
 class TLabel;
 class TMaskEdit;
+class TPaintBox;
 class TPanel;
 class TRichEdit;
 class TSpeedButton;
@@ -118,3 +124,4 @@ QLineEdit* QtOf(const TEdit* edit);
 QLineEdit* QtOf(const TMaskEdit* edit);
 QWidget* QtOf(const TUpDown* upDown);
 QComboBox* QtOf(const TColorBox* box);
+QWidget* QtOf(const TPaintBox* box);

@@ -12,7 +12,7 @@
 
 #include "platform/application.h"
 #include "platform/qt/qtraster.h"
-#include "platform/screens.h"
+#include "platform/qt/qtscreens.h"
 
 namespace {
 

@@ -145,7 +145,7 @@ class TBuild {
     } else if (object.ClassName == "TToolBar") {
       control = Own<TToolBar>(object, parent, r.Has("Color") ? Color(r, "Color") : clBtnFace);
     } else if (object.ClassName == "TPaintBox") {
-      widget = new TPaintBox(parentWidget);
+      control = Own<TPaintBox>(object, parent);
     } else if (object.ClassName == "TEdit") {
       control =
           Own<TEdit>(object, parent, !r.Has("BorderStyle") || r.Choice("BorderStyle", {"bsNone", "bsSingle"}) == 1);

@@ -8,28 +8,28 @@
 
 int TQtDeviceControl::DeviceWidth() const {
   QWidget* widget = Widget();
-  return widget ? FDeviceSize.Of(widget->size(), widget->devicePixelRatioF()).width() : 0;
+  return widget ? FDeviceSize.Of(TSizeOf(widget->size()), widget->devicePixelRatioF()).Width : 0;
 }
 
 int TQtDeviceControl::DeviceHeight() const {
   QWidget* widget = Widget();
-  return widget ? FDeviceSize.Of(widget->size(), widget->devicePixelRatioF()).height() : 0;
+  return widget ? FDeviceSize.Of(TSizeOf(widget->size()), widget->devicePixelRatioF()).Height : 0;
 }
 
 void TQtDeviceControl::SetDeviceSize(int width, int height) {
   QWidget* widget = Widget();
   if (!widget) return;
   const qreal ratio = widget->devicePixelRatioF();
-  const QSize logical = LogicalSizeOf(QSize(width, height), ratio);
-  FDeviceSize.Set(QSize(width, height), logical, ratio);
-  widget->resize(logical);
+  const TSize logical = LogicalSizeOf(TSize{width, height}, ratio);
+  FDeviceSize.Set(TSize{width, height}, logical, ratio);
+  widget->resize(QSizeOf(logical));
 }
 
 void TQtDeviceControl::SetDeviceBounds(const TRect& logical, int width, int height) {
   QWidget* widget = Widget();
   if (!widget) return;
-  const QRect r(logical.Left, logical.Top, static_cast<int>(logical.Width()), static_cast<int>(logical.Height()));
-  FDeviceSize.Set(QSize(width, height), r.size(), widget->devicePixelRatioF());
+  const QRect r = QRectOf(logical);
+  FDeviceSize.Set(TSize{width, height}, TSizeOf(r.size()), widget->devicePixelRatioF());
   widget->setGeometry(r);
 }
 

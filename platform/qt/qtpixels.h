@@ -3,7 +3,7 @@
 #include <QWidget>
 
 #include "platform/qt/qtcontrols.h"
-#include "platform/screens.h"
+#include "platform/qt/qtscreens.h"
 
 // A control of the Qt widgetset that shows device pixels. Its device size is the one last given
 // for as long as the widget keeps the logical size and ratio it was given for (TDeviceSize).

@@ -26,6 +26,12 @@ struct TPoint {
   friend constexpr bool operator==(const TPoint&, const TPoint&) = default;
 };
 
+struct TSize {
+  std::int32_t Width = 0;
+  std::int32_t Height = 0;
+  friend constexpr bool operator==(const TSize&, const TSize&) = default;
+};
+
 constexpr TRect Rect(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom) {
   return TRect{left, top, right, bottom};
 }

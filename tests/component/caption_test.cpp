@@ -38,8 +38,8 @@ class CaptionTest : public ::testing::Test {
   void TearDown() override { ResetToIdle(); }
 
   static void Click(QPoint p) {
-    QTest::mousePress(FCover->PaintBox1, Qt::LeftButton, {}, p);
-    QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, p);
+    QTest::mousePress(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, p);
+    QTest::mouseRelease(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, p);
   }
   static void Type(const QString& text) { QTest::keyClicks(QtOf(FCover->Ed), text); }
   static void Key(Qt::Key key) { QTest::keyClick(QtOf(FCover->Ed), key); }
@@ -129,12 +129,12 @@ TEST_F(CaptionTest, TypedLineIsDrawnHalfItsSizeAboveTheClickAndCountsBytes) {
 
 TEST_F(CaptionTest, BackspaceRestoresTheBoxStrokesIncludedAndRedrawsTheRest) {
   // A stroke inside the box Backspace will erase, and one outside it.
-  QTest::mousePress(FCover->PaintBox1, Qt::LeftButton, {}, {320, 215});
-  QTest::mouseMove(FCover->PaintBox1, {336, 220});
-  QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, {336, 220});
-  QTest::mousePress(FCover->PaintBox1, Qt::LeftButton, {}, {400, 300});
-  QTest::mouseMove(FCover->PaintBox1, {420, 310});
-  QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, {420, 310});
+  QTest::mousePress(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, {320, 215});
+  QTest::mouseMove(QtOf(FCover->PaintBox1), {336, 220});
+  QTest::mouseRelease(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, {336, 220});
+  QTest::mousePress(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, {400, 300});
+  QTest::mouseMove(QtOf(FCover->PaintBox1), {420, 310});
+  QTest::mouseRelease(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, {420, 310});
   ASSERT_GT(DiffCount(300, 190, 340, 225), 0);
   TBitmap expected = Now();
 

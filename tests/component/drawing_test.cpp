@@ -38,9 +38,9 @@ class DrawingTest : public ::testing::Test {
 
   TPaintBox* Box() { return FCover->PaintBox1; }
 
-  void Press(QPoint p, Qt::MouseButton button = Qt::LeftButton) { QTest::mousePress(Box(), button, {}, p); }
-  void Move(QPoint p) { QTest::mouseMove(Box(), p); }
-  void Release(QPoint p, Qt::MouseButton button = Qt::LeftButton) { QTest::mouseRelease(Box(), button, {}, p); }
+  void Press(QPoint p, Qt::MouseButton button = Qt::LeftButton) { QTest::mousePress(QtOf(Box()), button, {}, p); }
+  void Move(QPoint p) { QTest::mouseMove(QtOf(Box()), p); }
+  void Release(QPoint p, Qt::MouseButton button = Qt::LeftButton) { QTest::mouseRelease(QtOf(Box()), button, {}, p); }
   void Drag(QPoint from, const std::vector<QPoint>& through, QPoint to) {
     Press(from);
     for (QPoint p : through) Move(p);

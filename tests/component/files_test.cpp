@@ -77,9 +77,9 @@ class FilesTest : public ::testing::Test {
     ResetToIdle();
     StartWorking();
     FCover->TBpenClick();
-    QTest::mousePress(FCover->PaintBox1, Qt::LeftButton, {}, {100, 300});
-    QTest::mouseMove(FCover->PaintBox1, {600, 320});
-    QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, {600, 320});
+    QTest::mousePress(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, {100, 300});
+    QTest::mouseMove(QtOf(FCover->PaintBox1), {600, 320});
+    QTest::mouseRelease(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, {600, 320});
     ASSERT_GT(DiffCount(0, 0, 800, 800), 0);
   }
   void TearDown() override { ResetToIdle(); }

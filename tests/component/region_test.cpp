@@ -42,9 +42,9 @@ class RegionTest : public ::testing::Test {
 
   static void Stroke(QPoint from, QPoint to) {
     FCover->TBpenClick();
-    QTest::mousePress(FCover->PaintBox1, Qt::LeftButton, {}, from);
-    QTest::mouseMove(FCover->PaintBox1, to);
-    QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, to);
+    QTest::mousePress(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, from);
+    QTest::mouseMove(QtOf(FCover->PaintBox1), to);
+    QTest::mouseRelease(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, to);
   }
   // Drags a selection and closes the region menu without a command; whether the menu opened.
   static bool Select(QPoint from, QPoint to) {
@@ -54,9 +54,9 @@ class RegionTest : public ::testing::Test {
       opened = qobject_cast<QMenu*>(menu) != nullptr;
       menu->close();
     });
-    QTest::mousePress(FCover->PaintBox1, Qt::LeftButton, {}, from);
-    QTest::mouseMove(FCover->PaintBox1, to);
-    QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, to);
+    QTest::mousePress(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, from);
+    QTest::mouseMove(QtOf(FCover->PaintBox1), to);
+    QTest::mouseRelease(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, to);
     Application->ProcessMessages();
     delete answer.data();
     return opened;
@@ -153,8 +153,8 @@ TEST_F(RegionTest, SaveAndCopyTakeExactlyTheInteriorAsSeenOrAsBackground) {
   ASSERT_TRUE(Select({100, 100}, {200, 150}));
   FCover->N5Click();
   FCover->TBselectClick();
-  QTest::mousePress(FCover->PaintBox1, Qt::LeftButton, {}, {400, 400});
-  QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, {400, 400});
+  QTest::mousePress(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, {400, 400});
+  QTest::mouseRelease(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, {400, 400});
   EXPECT_EQ(SurfaceCopy(), strokesOnly);
 }
 
@@ -226,9 +226,9 @@ TEST_F(RegionTest, CommandsRunFromTheMenuAfterTheRelease) {
     menu->actions().at(1)->trigger();  // copy as seen
     menu->close();
   });
-  QTest::mousePress(FCover->PaintBox1, Qt::LeftButton, {}, {100, 100});
-  QTest::mouseMove(FCover->PaintBox1, {200, 150});
-  QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, {200, 150});
+  QTest::mousePress(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, {100, 100});
+  QTest::mouseMove(QtOf(FCover->PaintBox1), {200, 150});
+  QTest::mouseRelease(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, {200, 150});
   QTRY_VERIFY(Clipboard().HasFormat(CF_BITMAP));
   EXPECT_EQ(Clipped().size(), QSize(98, 48));
 }
@@ -296,8 +296,8 @@ TEST_F(RegionTest, FramesAndDragsNeverOutliveWhereTheyWereDrawn) {
   // A stroke after the frame moves the drag's start and end points.
   Stroke({300, 300}, {420, 360});
   FCover->TBselectClick();
-  QTest::mousePress(FCover->PaintBox1, Qt::LeftButton, {}, QPoint(500, 500));
-  QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, QPoint(500, 500));
+  QTest::mousePress(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, QPoint(500, 500));
+  QTest::mouseRelease(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, QPoint(500, 500));
   const std::vector<std::uint32_t> after = SurfaceCopy();
   // The same strokes with no frame ever drawn: what the press must have left.
   FCover->TBrefreshClick();
@@ -311,23 +311,23 @@ TEST_F(RegionTest, FramesAndDragsNeverOutliveWhereTheyWereDrawn) {
   ResetToIdle();
   StartWorking();
   FCover->TBselectClick();
-  QTest::mousePress(FCover->PaintBox1, Qt::LeftButton, {}, QPoint(500, 500));
-  QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, QPoint(500, 500));
+  QTest::mousePress(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, QPoint(500, 500));
+  QTest::mouseRelease(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, QPoint(500, 500));
   EXPECT_EQ(DiffCount(0, 0, FCover->Width(), FCover->Height()), 0);
 
   // The hot key in the middle of a drag: the release happens while no surface is shown, and the
   // next showing draws nothing until a new press.
   for (void (TFCover::*tool)() : {&TFCover::TBpenClick, &TFCover::TBlineClick, &TFCover::TBrectClick}) {
     (FCover->*tool)();
-    QTest::mousePress(FCover->PaintBox1, Qt::LeftButton, {}, QPoint(300, 300));
-    QTest::mouseMove(FCover->PaintBox1, QPoint(350, 340));
+    QTest::mousePress(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, QPoint(300, 300));
+    QTest::mouseMove(QtOf(FCover->PaintBox1), QPoint(350, 340));
     ResetToIdle();
     StartWorking();
     (FCover->*tool)();
-    QTest::mouseMove(FCover->PaintBox1, QPoint(420, 380));
-    QTest::mouseMove(FCover->PaintBox1, QPoint(450, 400));
+    QTest::mouseMove(QtOf(FCover->PaintBox1), QPoint(420, 380));
+    QTest::mouseMove(QtOf(FCover->PaintBox1), QPoint(450, 400));
     EXPECT_EQ(DiffCount(0, 0, FCover->Width(), FCover->Height()), 0);
-    QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, QPoint(450, 400));
+    QTest::mouseRelease(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, QPoint(450, 400));
   }
 }
 

@@ -19,7 +19,7 @@ class ScreenSizeTest : public ::testing::Test {
   }
   void TearDown() override { ResetToIdle(); }
 
-  QWidget* Box() { return FCover->PaintBox1; }
+  QWidget* Box() { return QtOf(FCover->PaintBox1); }
   // Pixels of the window buffer that are not white inside the rectangle.
   static int NonWhite(int left, int top, int right, int bottom) {
     int count = 0;

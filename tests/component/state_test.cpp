@@ -159,9 +159,9 @@ TEST_F(StateTest, TheHotKeyClosesAnOpenMenuAndSwitches) {
     stayedOpen = menu->isVisible();
     menu->close();
   });
-  QTest::mousePress(FCover->PaintBox1, Qt::LeftButton, {}, QPoint(100, 200));
-  QTest::mouseMove(FCover->PaintBox1, QPoint(300, 400));
-  QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, QPoint(300, 400));
+  QTest::mousePress(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, QPoint(100, 200));
+  QTest::mouseMove(QtOf(FCover->PaintBox1), QPoint(300, 400));
+  QTest::mouseRelease(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, QPoint(300, 400));
   ASSERT_TRUE(answered);
   EXPECT_FALSE(stayedOpen);
   EXPECT_TRUE(QTest::qWaitFor([] { return !Form1->Working() && !QtOf(FCover)->isVisible(); }));
@@ -342,9 +342,9 @@ TEST_F(StateTest, AfterStoppingTheNextShowingsWindowIsMadeWhileIdleAtScreenSize)
 TEST_F(StateTest, ASecondHelpRequestIsRefusedAndItsSnapshotLetGoAtOnce) {
   StartWorking();
   FCover->TBpenClick();
-  QTest::mousePress(FCover->PaintBox1, Qt::LeftButton, {}, {100, 300});
-  QTest::mouseMove(FCover->PaintBox1, {500, 320});
-  QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, {100, 300});
+  QTest::mousePress(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, {100, 300});
+  QTest::mouseMove(QtOf(FCover->PaintBox1), {500, 320});
+  QTest::mouseRelease(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, {100, 300});
   const std::vector<std::uint32_t> drawn = SurfaceCopy();
   const auto buffers = [] { return QtOf(FCover)->findChildren<TQtImageWidget*>().size(); };
   const auto before = buffers();

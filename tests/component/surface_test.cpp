@@ -40,10 +40,10 @@ TEST_F(SurfaceTest, RefreshWipesDrawingsAndSelectionButKeepsTheCaptionOrigin) {
   ASSERT_GT(DiffCount(0, 0, FCover->Width(), FCover->Height()), 0);
   FCover->Ed->SetText("abc");
   FCover->TBselectClick();
-  QTest::mousePress(FCover->PaintBox1, Qt::LeftButton, {}, QPoint(100, 300));
-  QTest::mouseMove(FCover->PaintBox1, QPoint(200, 380));
+  QTest::mousePress(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, QPoint(100, 300));
+  QTest::mouseMove(QtOf(FCover->PaintBox1), QPoint(200, 380));
   AnswerNextModal([](QWidget* menu) { menu->close(); });
-  QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, QPoint(200, 380));
+  QTest::mouseRelease(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, QPoint(200, 380));
   ASSERT_TRUE(FCover->SelActive());
   FCover->Ed->SetText("abc");
 
@@ -76,10 +76,10 @@ TEST_F(SurfaceTest, TheBackgroundIsCapturedInPlaceIntoTheDesktopsMemoryAtEachSta
 TEST_F(SurfaceTest, APaintRightAfterARefreshShowsTheBackgroundNotTheDrawings) {
   const QPoint stroke(170, 250);  // on the scribble's first segment
   Scribble(clBlue);
-  QImage shown = FCover->PaintBox1->grab().toImage();
+  QImage shown = QtOf(FCover->PaintBox1)->grab().toImage();
   ASSERT_EQ(Rgb(shown.pixel(stroke)), 0x0000FFu) << "the check cannot tell drawings from background";
   FCover->TBrefreshClick();
-  shown = FCover->PaintBox1->grab().toImage();
+  shown = QtOf(FCover->PaintBox1)->grab().toImage();
   EXPECT_EQ(Rgb(shown.pixel(stroke)), BackgroundPixel(stroke.x(), stroke.y()));
   int differ = 0;
   for (int y = 0; y < shown.height(); y += 3)

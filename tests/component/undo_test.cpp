@@ -66,18 +66,18 @@ class UndoTest : public ::testing::Test {
  public:
   // The step cases reach these.
   static void Drag(QPoint from, const std::vector<QPoint>& through, QPoint to) {
-    QTest::mousePress(FCover->PaintBox1, Qt::LeftButton, {}, from);
-    for (QPoint p : through) QTest::mouseMove(FCover->PaintBox1, p);
-    QTest::mouseMove(FCover->PaintBox1, to);
-    QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, to);
+    QTest::mousePress(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, from);
+    for (QPoint p : through) QTest::mouseMove(QtOf(FCover->PaintBox1), p);
+    QTest::mouseMove(QtOf(FCover->PaintBox1), to);
+    QTest::mouseRelease(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, to);
   }
   static void Stroke(QPoint from, QPoint to) {
     FCover->TBpenClick();
     Drag(from, {(from + to) / 2 + QPoint(0, 30)}, to);
   }
   static void Click(QPoint p) {
-    QTest::mousePress(FCover->PaintBox1, Qt::LeftButton, {}, p);
-    QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, p);
+    QTest::mousePress(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, p);
+    QTest::mouseRelease(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, p);
   }
   // A selection from (100, 100) to (300, 250) with its menu closed: the frame stays.
   static void Select() {
@@ -284,13 +284,13 @@ TEST_F(UndoTest, KeysWorkInTheWindowTooAndNotDuringADrag) {
   EXPECT_TRUE(TLayers::Now() == after);
 
   // Pressed while the button is held: ignored, the stroke goes on and is one step.
-  QTest::mousePress(FCover->PaintBox1, Qt::LeftButton, {}, QPoint(500, 100));
-  QTest::mouseMove(FCover->PaintBox1, QPoint(600, 200));
+  QTest::mousePress(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, QPoint(500, 100));
+  QTest::mouseMove(QtOf(FCover->PaintBox1), QPoint(600, 200));
   const std::vector<std::uint32_t> midway = SurfaceCopy();
   Undo();
   EXPECT_EQ(SurfaceCopy(), midway);
-  QTest::mouseMove(FCover->PaintBox1, QPoint(650, 100));
-  QTest::mouseRelease(FCover->PaintBox1, Qt::LeftButton, {}, QPoint(650, 100));
+  QTest::mouseMove(QtOf(FCover->PaintBox1), QPoint(650, 100));
+  QTest::mouseRelease(QtOf(FCover->PaintBox1), Qt::LeftButton, {}, QPoint(650, 100));
   Undo();
   EXPECT_TRUE(TLayers::Now() == after);
 }

@@ -78,7 +78,7 @@ std::string ToolDisagreement() {
       problems += std::string(" the ") + row.Name + " menu item is " + (current ? "unchecked" : "checked") + ";";
   }
   const TCursor cursor = tool == dtEraser ? crDrag : crDefault;
-  if (FCover->PaintBox1->Cursor() != cursor || FCover->PaintBox1->cursor().shape() != CursorOf(cursor).shape())
+  if (FCover->PaintBox1->Cursor() != cursor || QtOf(FCover->PaintBox1)->cursor().shape() != CursorOf(cursor).shape())
     problems += " the cursor is wrong;";
   if (problems.empty()) return {};
   return "with tool " + std::to_string(int(tool)) + ":" + problems;

@@ -228,7 +228,7 @@ QPoint TSoak::RandomPoint(bool dragging) {
 }
 
 void TSoak::MouseEvent(QEvent::Type type, Qt::MouseButton button) {
-  TPaintBox* box = FCover->PaintBox1;
+  QWidget* box = QtOf(FCover->PaintBox1);
   Qt::MouseButtons after = FHeld;
   if (type == QEvent::MouseButtonPress) after |= button;
   if (type == QEvent::MouseButtonRelease) after &= ~Qt::MouseButtons(button);

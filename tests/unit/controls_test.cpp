@@ -10,67 +10,9 @@
 #include "platform/colorbox.h"
 #include "platform/edits.h"
 #include "platform/widgetset.h"
+#include "tests/support/fakewidgetset.h"
 
 namespace {
-
-// A native control that shows what it is given, with a caret and selection a test sets.
-class TFakeControl final : public TWSControl {
- public:
-  TRect BoundsRect() const override { return {}; }
-  void SetBounds(const TRect&) override {}
-  bool Visible() const override { return true; }
-  void SetVisible(bool) override {}
-  bool Enabled() const override { return true; }
-  void SetEnabled(bool) override {}
-  void SetHint(const String&) override {}
-  void SetFocus() override {}
-  bool Focused() const override { return false; }
-
-  String Text() const override { return Shown; }
-  void SetText(const String& text) override { Shown = text; }
-  int SelStart() const override { return Start; }
-  int SelLength() const override { return Length; }
-  void SetSelStart(int position) override {
-    Start = position;
-    Length = 0;
-  }
-  void ClearItems() override { Items.clear(); }
-  void AddColorItem(TColor, const String& name) override { Items.push_back(name); }
-  int ItemIndex() const override { return Index; }
-  void SetItemIndex(int index) override { Index = index; }
-
-  String Shown;
-  int Start = 0;
-  int Length = 0;
-  std::vector<String> Items;
-  int Index = -1;
-};
-
-class TFakeWidgetSet final : public TWidgetSet {
- public:
-  std::unique_ptr<TWSControl> CreateButton(TButton&, bool) override { return Make(); }
-  std::unique_ptr<TWSControl> CreateSpeedButton(TButton&, bool) override { return Make(); }
-  std::unique_ptr<TWSControl> CreateToolBar(TToolBar&, TColor) override { return Make(); }
-  std::unique_ptr<TWSControl> CreateToolButton(TToolButton&, bool) override { return Make(); }
-  std::unique_ptr<TWSControl> CreatePanel(TPanel&) override { return Make(); }
-  std::unique_ptr<TWSControl> CreateLabel(TLabel&, const String&, int) override { return Make(); }
-  std::unique_ptr<TWSControl> CreateRichEdit(TRichEdit&, bool, bool, int) override { return Make(); }
-  std::unique_ptr<TWSControl> CreateImage(TImage&) override { return Make(); }
-  std::unique_ptr<TWSControl> CreateEdit(TEdit&, bool) override { return Make(); }
-  std::unique_ptr<TWSControl> CreateMaskEdit(TMaskEdit&) override { return Make(); }
-  std::unique_ptr<TWSControl> CreateUpDown(TUpDown&) override { return Make(); }
-  std::unique_ptr<TWSControl> CreateColorBox(TColorBox&, bool) override { return Make(); }
-  // Nothing here makes windows.
-  std::unique_ptr<TWSControl> CreateForm(TForm&, TFormRole) override { throw std::logic_error("no forms"); }
-  TScreen& Screen() override { throw std::logic_error("no screen"); }
-  std::unique_ptr<TWSTrayIcon> CreateTrayIcon(const TPicture&, const String&,
-                                              std::function<void(std::intptr_t)>) override {
-    throw std::logic_error("no tray");
-  }
-
- private:
-  static std::unique_ptr<TWSControl> Make() { return std::make_unique<TFakeControl>(); }
-};
 
 TFakeControl& Native(const TControl& control) { return static_cast<TFakeControl&>(control.Handle()); }
 
