@@ -25,7 +25,7 @@ if(NOT DEFINED FOLDERS)
       platform/instance.h platform/ending.h platform/timers.h platform/textresources.h
       platform/forms.h platform/forms.cpp platform/trayicon.h platform/trayicon.cpp
       platform/application.h platform/application.cpp
-      shell/form1.h shell/foption.h
+      shell/form1.h shell/foption.h platform/formbuilder.h platform/formbuilder.cpp
       platform/screens.h platform/screens.cpp platform/paintbox.h platform/paintbox.cpp)
 endif()
 

@@ -5,7 +5,7 @@
 #include <initializer_list>
 
 #include "platform/application.h"
-#include "platform/qt/qtforms.h"
+#include "platform/formbuilder.h"
 #include "platform/raster/canvas.h"
 #include "platform/sysutils.h"
 #include "platform/textresources.h"
@@ -45,7 +45,7 @@ TFOption::TFOption() : TForm("FOption", TFormRole::Dialog) {
   ::FOption = this;
   // Above the stay-on-top surface it is opened over.
   SetFormStyle(fsStayOnTop);
-  TQtFormBuilder form(*this, "FOption");
+  TFormBuilder form(*this, "FOption");
   form.Component("Panel1", Panel1)
       .Component("Label1", Label1)
       .Component("Label2", Label2)

@@ -6,7 +6,7 @@
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
 #include "platform/image.h"
-#include "platform/qt/qtforms.h"
+#include "platform/formbuilder.h"
 #include "platform/raster/pixelpool.h"
 #include "platform/sysutils.h"
 #include "platform/timers.h"
@@ -142,7 +142,7 @@ TForm1::~TForm1() {
 }
 
 void TForm1::BuildForm() {
-  TQtFormBuilder form(*this, "Form1");
+  TFormBuilder form(*this, "Form1");
   form.Component("Image1", Image1)
       .Component("Bplay", Bplay)
       .Component("Bup", Bup)

@@ -2,7 +2,7 @@
 
 #include "platform/application.h"
 #include "platform/image.h"
-#include "platform/qt/qtforms.h"
+#include "platform/formbuilder.h"
 #include "platform/qt/qtraster.h"
 #include "platform/sysutils.h"
 #include "platform/timers.h"
@@ -103,7 +103,7 @@ const QString TitleAndCredit = QStringLiteral("Quilmar课堂屏幕批注 1.0 - �
 }  // namespace
 
 void TFCover::BuildForm() {
-  TQtFormBuilder form(*this, "FCover");
+  TFormBuilder form(*this, "FCover");
   form.Component("Image1", Image1)
       .Component("PaintBox1", PaintBox1)
       .Component("Ed", Ed)

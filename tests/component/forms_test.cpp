@@ -9,7 +9,7 @@
 #include "platform/image.h"
 #include "platform/qt/qtcontrols.h"
 #include "platform/qt/qtform.h"
-#include "platform/qt/qtforms.h"
+#include "platform/formbuilder.h"
 #include "platform/stdctrls.h"
 #include "platform/qt/qtmenus.h"
 
@@ -26,7 +26,7 @@ struct TSampleForm {
   int Clicks = 0;
 
   void Build(std::string_view text) {
-    TQtFormBuilder form(Window, "Sample");
+    TFormBuilder form(Window, "Sample");
     form.Component("Image1", Image1)
         .Component("Bplay", Bplay)
         .Component("Bup", Bup)
