@@ -1,8 +1,8 @@
 #include "platform/application.h"
 #include "platform/desktop.h"
 #include "platform/ending.h"
+#include "platform/forms.h"
 #include "platform/instance.h"
-#include "platform/qt/qtscreens.h"
 #include "platform/sysutils.h"
 #include "platform/timers.h"
 #include "shell/form1.h"
@@ -21,11 +21,11 @@ const String ActivationMessage = "KezOnlyOne";
 // snapshot or save buffer is made when a dialog needs one, and the font files' pages are let go.
 void PrepareFirstFreeze() {
   // The screen the pointer is on now is the likeliest to be frozen first.
-  QScreen* screen = ScreenUnderPointer();
-  const QRect area = DeviceGeometry(screen);
-  Application->Desktop().PrepareCapture(area.width(), area.height());
+  const TMonitor monitor = Screen().MonitorUnderPointer();
+  Application->Desktop().PrepareCapture(static_cast<int>(monitor.DeviceRect.Width()),
+                                        static_cast<int>(monitor.DeviceRect.Height()));
   try {
-    FCover->PrepareForShowing(screen);
+    FCover->PrepareForShowing(monitor);
   } catch (const EOutOfResources&) {
     return;  // a screen too large for the memory is told at the first Ctrl+F1
   }

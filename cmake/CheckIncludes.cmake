@@ -8,25 +8,10 @@
 if(NOT DEFINED ROOT)
   message(FATAL_ERROR "ROOT is not set")
 endif()
-# The layers (folders, or single files of a layer on its way) already free of any toolkit; every
-# one of them stays so.
+# The layers: folders (with their subfolders), or patterns of files. The framework's own files
+# lie beside its widgetsets' folders, so they are named by pattern.
 if(NOT DEFINED FOLDERS)
-  set(FOLDERS
-      platform/raster
-      platform/strings.h platform/strings.cpp platform/sysutils.h platform/sysutils.cpp
-      platform/formreader.h platform/formreader.cpp platform/formresources.h
-      platform/menus.h platform/menus.cpp platform/classes.h platform/controls.h platform/controls.cpp
-      platform/stdctrls.h platform/widgetset.h platform/image.h platform/image.cpp
-      platform/edits.h platform/edits.cpp platform/colorbox.h platform/colorbox.cpp
-      platform/drawing.h platform/drawing.cpp platform/imagelist.h platform/imagelist.cpp platform/desktop.h
-      surface/glyphs.h surface/glyphs.cpp shell/pictures.h shell/pictures.cpp
-      surface/history.h surface/history.cpp
-      platform/dialogs.h platform/dialogs.cpp platform/fontdialog.h platform/picture.h platform/clipboard.h
-      platform/instance.h platform/ending.h platform/timers.h platform/textresources.h
-      platform/forms.h platform/forms.cpp platform/trayicon.h platform/trayicon.cpp
-      platform/application.h platform/application.cpp
-      shell/form1.h shell/foption.h platform/formbuilder.h platform/formbuilder.cpp
-      platform/screens.h platform/screens.cpp platform/paintbox.h platform/paintbox.cpp)
+  set(FOLDERS app shell surface platform/raster "platform/*.h" "platform/*.cpp")
 endif()
 
 # <QWidget>, <QtCore/qstring.h>, <qpa/...>, <windows.h> and the rest of the Win32 API, <xcb/...>,
@@ -74,7 +59,9 @@ endfunction()
 set(failures "")
 set(checked 0)
 foreach(folder IN LISTS FOLDERS)
-  if(NOT IS_DIRECTORY "${ROOT}/${folder}")
+  if(folder MATCHES "[*]")
+    file(GLOB sources RELATIVE "${ROOT}" "${ROOT}/${folder}")
+  elseif(NOT IS_DIRECTORY "${ROOT}/${folder}")
     if(NOT EXISTS "${ROOT}/${folder}")
       message(FATAL_ERROR "${folder} is not in ${ROOT}")
     endif()

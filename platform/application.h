@@ -26,6 +26,9 @@ class TWSApplication {
   // Ends the message loop and every loop running inside it, asking no window whether it may close.
   virtual void Terminate() = 0;
   virtual void ProcessMessages() = 0;
+  // Whether pointer moves that queue up while the program is busy reach it merged into the last.
+  virtual bool MergesPointerMoves() const = 0;
+  virtual void SetMergePointerMoves(bool merge) = 0;
   virtual void Restore() = 0;
   virtual void BringToFront() = 0;
   // The modal error box: error icon, `title`, `text`, above the stay-on-top windows.
@@ -73,6 +76,10 @@ class TApplication {
 
   // Handles every pending message, repaints included, then returns.
   void ProcessMessages() { FHandle->ProcessMessages(); }
+  // Pointer moves that queue up while the program is busy are merged into the last one, unless
+  // this is set false (a stroke needs every point).
+  bool MergesPointerMoves() const { return FHandle->MergesPointerMoves(); }
+  void SetMergePointerMoves(bool merge) { FHandle->SetMergePointerMoves(merge); }
   // Un-minimises the application's windows.
   void Restore() { FHandle->Restore(); }
   // Brings the most recently active window, if visible and enabled, to the foreground.

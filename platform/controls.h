@@ -36,6 +36,7 @@ inline constexpr int VK_DELETE = 46;
 inline constexpr int VK_Y = 0x59;
 inline constexpr int VK_Z = 0x5A;
 
+class TBitmap;
 class TControl;
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
@@ -99,6 +100,13 @@ class TWSControl {
   // from the top in order, the bottom ones from the bottom (the first lowest), the client one
   // filling what is between; kept so as the control is resized.
   virtual void SetAligned(const std::vector<TAlignedChild>& children) { (void)children; }
+  // Draws the control as it is about to be painted into `target`, which it sizes to its logical
+  // size times `ratio`, rounded up; false when it cannot.
+  virtual bool RenderTo(TBitmap& target, double ratio) {
+    (void)target;
+    (void)ratio;
+    return false;
+  }
   // Runs `open` when the user asks for the control's context menu (a right click).
   virtual void SetContextMenu(std::function<void()> open) { (void)open; }
   // Button-like controls: the picture on the face, `size` pixels square; or the picture
@@ -176,6 +184,8 @@ class TControl : public TComponent {
   void SetFocus() { FHandle->SetFocus(); }
   bool Focused() const { return FHandle->Focused(); }
   void SetFont(const TFont& font, int pixels = 0) { FHandle->SetFont(font, pixels); }
+  // See TWSControl::RenderTo.
+  bool RenderTo(TBitmap& target, double ratio) const { return FHandle->RenderTo(target, ratio); }
 
  protected:
   // Each kind of control makes its native object in its constructor.

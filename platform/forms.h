@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -49,6 +50,10 @@ class TWSForm {
   // to be made anew.
   virtual void CreateNativeWindow() = 0;
   virtual void DestroyNativeWindow() = 0;
+  virtual bool NativeWindowExists() const = 0;
+  // The window is to show on `monitor` (TScreen's identifier): a native window made on another
+  // monitor is let go, to be made anew there.
+  virtual void PlaceOnMonitor(std::uintptr_t monitor) = 0;
   // Raises the window above the others, if shown.
   virtual void Raise() = 0;
   // Device pixels per logical pixel on the window's monitor.
@@ -88,6 +93,8 @@ class TForm : public TControl {
   std::uintptr_t NativeWindow() const { return Window().NativeWindow(); }
   void CreateNativeWindow() { Window().CreateNativeWindow(); }
   void DestroyNativeWindow() { Window().DestroyNativeWindow(); }
+  bool NativeWindowExists() const { return Window().NativeWindowExists(); }
+  void PlaceOnMonitor(std::uintptr_t monitor) { Window().PlaceOnMonitor(monitor); }
   double PixelRatio() const { return Window().PixelRatio(); }
 
   // Makes the form the owner of `component` (a control on it, a menu): it lives as long as the
@@ -120,9 +127,21 @@ class TForm : public TControl {
   String FCaption;
 };
 
+// A monitor of the desktop.
+struct TMonitor {
+  std::uintptr_t Id = 0;  // the same for as long as the monitor is there; 0: none
+  TRect BoundsRect{};     // on the desktop, logical pixels; its corner is a device position too
+  TRect DeviceRect{};     // on the desktop, device pixels: the window system's own rectangle
+  double PixelRatio = 1;  // device pixels per logical pixel
+};
+
+enum class TMonitorChange { Resized, Removed, PrimaryChanged };
+
 // The desktop as the widgetset shows it, in its logical pixels.
 class TScreen {
  public:
+  using TChangeHandler = std::function<void(TMonitorChange change, std::uintptr_t monitor)>;
+
   virtual ~TScreen() = default;
   // The primary monitor's rectangle; 1024 x 768 at the origin when there is none.
   virtual TRect PrimaryMonitorRect() const = 0;
@@ -132,6 +151,17 @@ class TScreen {
   virtual TRect DesktopRect() const = 0;
   // Where the pointer is.
   virtual TPoint CursorPos() const = 0;
+
+  virtual int MonitorCount() const = 0;
+  // The primary monitor; the one under the pointer (as MonitorRectUnderPointer); the monitor
+  // `id`, or the primary one when it is gone (or `id` is 0). Id 0 when there is no monitor.
+  virtual TMonitor PrimaryMonitor() const = 0;
+  virtual TMonitor MonitorUnderPointer() const = 0;
+  virtual TMonitor MonitorOrPrimary(std::uintptr_t id) const = 0;
+  // `handler` hears of each monitor that changes its rectangle or goes, and of a new primary
+  // monitor, until RemoveChangeHandler(owner).
+  virtual void AddChangeHandler(const void* owner, TChangeHandler handler) = 0;
+  virtual void RemoveChangeHandler(const void* owner) = 0;
 };
 
 // The widgetset's screen.

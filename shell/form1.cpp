@@ -281,7 +281,7 @@ void TForm1::StopDrawing() {
     if (!FCover || FCover->Visible()) return;
     RunHandler([] {
       try {
-        FCover->PrepareForShowing(FCover->ScreenInUse());
+        FCover->PrepareForShowing(FCover->MonitorInUse());
       } catch (const EOutOfResources&) {
         return;  // told at the next Ctrl+F1, if the screen is still too large then
       }

@@ -1,11 +1,5 @@
 #include "surface/fcover.h"
 
-#include <QCloseEvent>
-#include <QGuiApplication>
-#include <QKeyEvent>
-#include <QScreen>
-#include <QWindow>
-#include <QtMath>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -17,10 +11,6 @@
 #include "platform/dialogs.h"
 #include "platform/fontdialog.h"
 #include "platform/image.h"
-#include "platform/qt/qtcontrols.h"
-#include "platform/qt/qtform.h"
-#include "platform/qt/qtraster.h"
-#include "platform/qt/qtscreens.h"
 #include "shell/form1.h"
 #include "surface/glyphs.h"
 
@@ -47,7 +37,7 @@ constexpr TToolRow ToolRows[] = {
     {dtEraser, &TFCover::TBeraser, &TForm1::NEraser},
 };
 
-const QString ScreenTooLarge = QStringLiteral("屏幕太大，内存不足以冻结屏幕。请降低屏幕分辨率后再试。");
+const String ScreenTooLarge = "屏幕太大，内存不足以冻结屏幕。请降低屏幕分辨率后再试。";
 
 }  // namespace
 
@@ -84,58 +74,51 @@ TFCover::TFCover() : TForm("FCover") {
     PaintBox1->SetPopupMenu(Form1->PopupMenu1);
     Form1->SetMenuImages(ImageList1);
   }
-  // RandR can resize or rotate the screen at any time, and an output can come or go.
-  for (QScreen* screen : QGuiApplication::screens()) WatchScreen(screen);
-  QWidget* window = Widget();
-  QObject::connect(qApp, &QGuiApplication::screenAdded, window, [this](QScreen* screen) { WatchScreen(screen); });
-  QObject::connect(qApp, &QGuiApplication::primaryScreenChanged, window, [this] {
-    if (!FScreen) FollowScreenInUse();
-  });
-  // The screen in use going away leaves the surface to the primary one.
-  QObject::connect(qApp, &QGuiApplication::screenRemoved, window, [this](QScreen* screen) {
-    if (screen != FScreen) return;
-    FScreen = nullptr;
-    FollowScreenInUse();
-  });
-}
-
-void TFCover::WatchScreen(QScreen* screen) {
-  QObject::connect(screen, &QScreen::geometryChanged, Widget(), [this, screen] {
-    if (screen == ScreenInUse()) FollowScreenInUse();
+  Screen().AddChangeHandler(this, [this](TMonitorChange change, std::uintptr_t monitor) {
+    switch (change) {
+      case TMonitorChange::Resized:
+        if (monitor == MonitorInUse().Id) FollowScreenInUse();
+        break;
+      case TMonitorChange::PrimaryChanged:
+        if (!FMonitor) FollowScreenInUse();
+        break;
+      case TMonitorChange::Removed:
+        // The screen in use going away leaves the surface to the primary one.
+        if (monitor != FMonitor) return;
+        FMonitor = 0;
+        FollowScreenInUse();
+        break;
+    }
   });
 }
 
 void TFCover::FollowScreenInUse() {
-  const QRect area = DeviceGeometry(ScreenInUse());
-  RunHandler([&] { FollowScreenSize(area.width(), area.height()); });
+  const TRect area = MonitorInUse().DeviceRect;
+  RunHandler([&] { FollowScreenSize(static_cast<int>(area.Width()), static_cast<int>(area.Height())); });
 }
 
-QScreen* TFCover::ScreenInUse() const { return FScreen ? FScreen.data() : QGuiApplication::primaryScreen(); }
+TMonitor TFCover::MonitorInUse() const { return Screen().MonitorOrPrimary(FMonitor); }
 
 TRect TFCover::DeviceArea() const {
-  // The toolkit keeps a screen's corner in device pixels already.
-  const QScreen* screen = ScreenInUse();
-  const QPoint corner = screen ? screen->geometry().topLeft() : QPoint();
-  return TRect{corner.x(), corner.y(), corner.x() + Width(), corner.y() + Height()};
+  // A screen's corner is a device position already.
+  const TRect monitor = MonitorInUse().BoundsRect;
+  return TRect{monitor.Left, monitor.Top, monitor.Left + Width(), monitor.Top + Height()};
 }
 
 TRect TFCover::MonitorRect() const {
-  const QScreen* screen = ScreenInUse();
-  if (!screen) return Screen().PrimaryMonitorRect();
-  const QRect r = screen->geometry();
-  return TRect{r.x(), r.y(), r.x() + r.width(), r.y() + r.height()};
+  const TMonitor monitor = MonitorInUse();
+  return monitor.Id ? monitor.BoundsRect : Screen().PrimaryMonitorRect();
 }
 
-void TFCover::PrepareForScreenUnderPointer() { PrepareForShowing(ScreenUnderPointer()); }
-
-QWidget* TFCover::Widget() const { return QtOf(this); }
+void TFCover::PrepareForScreenUnderPointer() { PrepareForShowing(Screen().MonitorUnderPointer()); }
 
 TFCover::~TFCover() {
+  Screen().RemoveChangeHandler(this);
   if (::FCover == this) ::FCover = nullptr;
 }
 
-int TFCover::Width() const { return FDeviceSize.Of(TSizeOf(Widget()->size()), PixelRatio()).Width; }
-int TFCover::Height() const { return FDeviceSize.Of(TSizeOf(Widget()->size()), PixelRatio()).Height; }
+int TFCover::Width() const { return FDeviceSize.Of(TSize{ClientWidth(), ClientHeight()}, PixelRatio()).Width; }
+int TFCover::Height() const { return FDeviceSize.Of(TSize{ClientWidth(), ClientHeight()}, PixelRatio()).Height; }
 
 void TFCover::LayoutLayers() {
   // Both layers fill the window, in the window's device pixels.
@@ -146,39 +129,35 @@ void TFCover::LayoutLayers() {
   PaintBox1->SetDeviceGeometry(logical, deviceWidth, deviceHeight);
 }
 
-void TFCover::SetDeviceGeometry(QPoint origin, int width, int height) {
-  const qreal ratio = PixelRatio();
+void TFCover::SetDeviceGeometry(TPoint origin, int width, int height) {
+  const double ratio = PixelRatio();
   const TSize logical = LogicalSizeOf(TSize{width, height}, ratio);
   // Before the resize, whose handler lays the layers out at the window's device size.
   FDeviceSize.Set(TSize{width, height}, logical, ratio);
-  Widget()->setGeometry(QRect(origin, QSizeOf(logical)));
+  SetBounds(origin.X, origin.Y, logical.Width, logical.Height);
 }
 
-void TFCover::PrepareForShowing(QScreen* screen) {
-  if (!Visible()) FScreen = screen;
-  const QRect area = DeviceGeometry(ScreenInUse());
-  PrepareForShowing(area.width(), area.height());
+void TFCover::PrepareForShowing(const TMonitor& monitor) {
+  if (!Visible()) FMonitor = monitor.Id;
+  const TRect area = MonitorInUse().DeviceRect;
+  PrepareForShowing(static_cast<int>(area.Width()), static_cast<int>(area.Height()));
 }
 
 void TFCover::PrepareForShowing(int width, int height) {
-  QScreen* screen = ScreenInUse();
-  QWidget* window = Widget();
-  if (!Visible() && screen) {
+  const TMonitor monitor = MonitorInUse();
+  if (!Visible() && monitor.Id) {
     // A native window made ahead on another screen is made anew: moved across screens, an
     // existing window can keep the old screen's ratio. The new one is made once its geometry is
     // given, on the screen in use, so the layers below take that screen's ratio.
-    if (window->testAttribute(Qt::WA_WState_Created) && window->windowHandle() &&
-        window->windowHandle()->screen() != screen)
-      DestroyNativeWindow();
-    const qreal ratio = screen->devicePixelRatio();
-    window->setScreen(screen);
-    window->setGeometry(QRect(screen->geometry().topLeft(), QSizeOf(LogicalSizeOf(TSize{width, height}, ratio))));
+    PlaceOnMonitor(monitor.Id);
+    const TSize logical = LogicalSizeOf(TSize{width, height}, monitor.PixelRatio);
+    SetBounds(monitor.BoundsRect.Left, monitor.BoundsRect.Top, logical.Width, logical.Height);
     // Until it exists the toolkit reports the largest ratio of all screens; one screen has only
     // its own, and its window is made by the callers once the layers are there.
-    if (QGuiApplication::screens().size() > 1 && !window->testAttribute(Qt::WA_WState_Created)) CreateNativeWindow();
-    SetDeviceGeometry(window->pos(), width, height);
+    if (Screen().MonitorCount() > 1 && !NativeWindowExists()) CreateNativeWindow();
+    SetDeviceGeometry(TPoint{Left(), Top()}, width, height);
   } else {
-    SetDeviceGeometry(QPoint(0, 0), width, height);
+    SetDeviceGeometry(TPoint{0, 0}, width, height);
   }
   // A hidden window gets its resize event only when shown; the background is made at the
   // image's size on first use, so the layers take the window's size now.
@@ -196,10 +175,10 @@ void TFCover::PrepareForShowing(int width, int height) {
     Application->Desktop().PrepareFirstFrame(NativeWindow(), width, height);
   } catch (const std::bad_alloc&) {
     ReleaseForLackOfMemory();
-    throw EOutOfResources(Str(ScreenTooLarge));
+    throw EOutOfResources(ScreenTooLarge);
   } catch (const std::length_error&) {
     ReleaseForLackOfMemory();
-    throw EOutOfResources(Str(ScreenTooLarge));
+    throw EOutOfResources(ScreenTooLarge);
   }
 }
 
@@ -229,10 +208,10 @@ void TFCover::FollowScreenSize(int width, int height) {
     return;
   }
   if (width <= 0 || height <= 0) return;
-  const QPoint origin(DeviceArea().Left, DeviceArea().Top);
+  const TPoint origin{DeviceArea().Left, DeviceArea().Top};
   if (width == Width() && height == Height()) {
     // The screen moved on the desktop without changing its size.
-    if (Widget()->pos() != origin) Widget()->move(origin);
+    if (TPoint{Left(), Top()} != origin) MoveFrame(origin.X, origin.Y);
     return;
   }
   // An XOR preview drawn on the old size would not be erased exactly on the new one.
@@ -243,7 +222,7 @@ void TFCover::FollowScreenSize(int width, int height) {
   } catch (const std::exception&) {
     // Both layers are as they were (or the background is larger, white where it grew): the
     // surface stays at its size with every drawing.
-    ShowMessage(Str(ScreenTooLarge));
+    ShowMessage(ScreenTooLarge);
     return;
   }
   // The steps were kept on layers of the old size.
@@ -281,20 +260,19 @@ void TFCover::PassInputThrough(const TRect& area) {
 
 void TFCover::ApplyInputHole() {
   const std::uintptr_t window = NativeWindow();
-  const QScreen* screen = ScreenInUse();
-  if (!window || !screen) return;
+  const TMonitor monitor = MonitorInUse();
+  if (!window || !monitor.Id) return;
   TRect hole{};
   if (FHoleArea.Width() > 0 && FHoleArea.Height() > 0) {
     // A screen's corner is the same in logical and device pixels; only the distance from it
     // scales. Rounded outward, so that no pixel of the area still takes the press.
-    const qreal ratio = PixelRatio();
-    const QPoint corner = screen->geometry().topLeft();
-    const QPointF from = QPointF(QPoint(FHoleArea.Left, FHoleArea.Top) - corner) * ratio;
-    const QPointF to = QPointF(QPoint(FHoleArea.Right, FHoleArea.Bottom) - corner) * ratio;
-    hole = Intersect(
-        TRect{static_cast<std::int32_t>(std::floor(from.x())), static_cast<std::int32_t>(std::floor(from.y())),
-              static_cast<std::int32_t>(std::ceil(to.x())), static_cast<std::int32_t>(std::ceil(to.y()))},
-        TRect{0, 0, Width(), Height()});
+    const double ratio = PixelRatio();
+    const TRect& corner = monitor.BoundsRect;
+    const auto down = [ratio](std::int64_t d) { return static_cast<std::int32_t>(std::floor(double(d) * ratio)); };
+    const auto up = [ratio](std::int64_t d) { return static_cast<std::int32_t>(std::ceil(double(d) * ratio)); };
+    hole = Intersect(TRect{down(FHoleArea.Left - corner.Left), down(FHoleArea.Top - corner.Top),
+                           up(FHoleArea.Right - corner.Left), up(FHoleArea.Bottom - corner.Top)},
+                     TRect{0, 0, Width(), Height()});
   }
   Application->Desktop().PassInputThrough(window, hole.Left, hole.Top, static_cast<int>(hole.Width()),
                                           static_cast<int>(hole.Height()));
@@ -320,12 +298,7 @@ void TFCover::DoShow() {
 
 bool TFCover::RenderToolBar() {
   if (!ToolBar1->Visible()) return false;
-  QWidget* bar = QtWidget(*ToolBar1);
-  const qreal ratio = PixelRatio();
-  FBarFrame.SetSize(qCeil(bar->width() * ratio), qCeil(bar->height() * ratio));
-  QImage view = QtView(FBarFrame);
-  view.setDevicePixelRatio(ratio);
-  bar->render(&view);
+  ToolBar1->RenderTo(FBarFrame, PixelRatio());
   return true;
 }
 
@@ -336,7 +309,7 @@ void TFCover::PresetFirstFrame() {
   static const TBitmap NoBar;
   const bool bar = RenderToolBar();
   // The bar's device position as the paint box's clip has it.
-  const qreal ratio = PixelRatio();
+  const double ratio = PixelRatio();
   const int x = static_cast<int>(std::floor(ToolBar1->Left() * ratio));
   const int y = static_cast<int>(std::floor(ToolBar1->Top() * ratio));
   if (Application->Desktop().PresetFirstFrame(window, *Image1->Bitmap(), bar ? FBarFrame : NoBar, x, y))

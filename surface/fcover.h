@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QPointer>
-#include <QRect>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -21,8 +19,6 @@
 #include "platform/stdctrls.h"
 #include "surface/history.h"
 
-class QScreen;
-class QWidget;
 class TFontDialog;
 
 // The current drawing tool; the values are fixed.
@@ -186,16 +182,16 @@ class TFCover : public TForm {
   void LoadImageIntoRect(int left, int top, int right, int bottom);
 
   // Everything the first showing needs, made ahead so that it is as quick as the later ones:
-  // the window on `screen` (the primary one when null), covering its device pixels, with its
+  // the window on `monitor` (the primary one when its Id is 0), covering its device pixels, with its
   // native window made on that screen. A shown surface stays on its screen. Layers of another
   // size than the screen's are made anew. Throws EOutOfResources, with both layers let go, when
   // the screen is too large for the memory there is.
-  void PrepareForShowing(QScreen* screen);
+  void PrepareForShowing(const TMonitor& monitor);
   // The same for width x height device pixels on the screen in use.
   void PrepareForShowing(int width, int height);
   // The screen the surface covers (the primary one until a freeze chose another), and the
   // surface's rectangle on the desktop in device pixels.
-  QScreen* ScreenInUse() const;
+  TMonitor MonitorInUse() const;
   TRect DeviceArea() const;
   // The screen in use's rectangle on the desktop, logical pixels.
   TRect MonitorRect() const;
@@ -236,9 +232,7 @@ class TFCover : public TForm {
   void ChooseTool(TDrawTool tool);
   void LayoutLayers();
   // Places the window at `origin` (logical) showing width x height device pixels.
-  void SetDeviceGeometry(QPoint origin, int width, int height);
-  // The window's widget, for what only the toolkit does (screens, native windows).
-  QWidget* Widget() const;
+  void SetDeviceGeometry(TPoint origin, int width, int height);
   // Hands the window system the first frame of this showing ahead of the first paint: the
   // frozen picture with the tool bar on it, so that both appear the moment the window maps.
   void PresetFirstFrame();
@@ -251,7 +245,6 @@ class TFCover : public TForm {
   void ReleaseLayers();
   // The layers and the capture's memory, after a screen too large for the memory.
   void ReleaseForLackOfMemory();
-  void WatchScreen(QScreen* screen);
   // Follows the size of the screen in use (FollowScreenSize).
   void FollowScreenInUse();
   // Moves the tool bar inside the window; a bar at the right or bottom edge of a window of the
@@ -325,7 +318,7 @@ class TFCover : public TForm {
   bool FSelActive = false;
   TDrawTool FTool = dtPen;
   bool FBandShown = false;
-  QPointer<QScreen> FScreen;         // the screen of the last freeze; null: the primary one
+  std::uintptr_t FMonitor = 0;       // the screen of the last freeze; 0: the primary one
   TDeviceSize FDeviceSize;           // the device size the window was given
   TBitmap FBarFrame;                 // the tool bar's pixels for the first frame
   std::uintptr_t FPresetWindow = 0;  // the native window given a first frame, until it paints

@@ -1,5 +1,4 @@
-#include <QCoreApplication>
-
+#include "platform/application.h"
 #include "platform/image.h"
 #include "surface/fcover.h"
 
@@ -76,10 +75,10 @@ void TFCover::KeepEveryMove(bool keep) {
   // rubber-band preview needs only the last; a stroke or an eraser sweep needs every point, or
   // a quick stroke cuts its corners and a quick sweep leaves stripes behind.
   if (keep && !FMergedMoves) {
-    FMergedMoves = QCoreApplication::testAttribute(Qt::AA_CompressHighFrequencyEvents);
-    QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false);
+    FMergedMoves = Application->MergesPointerMoves();
+    Application->SetMergePointerMoves(false);
   } else if (!keep && FMergedMoves) {
-    QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, *FMergedMoves);
+    Application->SetMergePointerMoves(*FMergedMoves);
     FMergedMoves.reset();
   }
 }

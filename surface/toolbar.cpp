@@ -3,7 +3,6 @@
 #include "platform/application.h"
 #include "platform/image.h"
 #include "platform/formbuilder.h"
-#include "platform/qt/qtraster.h"
 #include "platform/sysutils.h"
 #include "platform/timers.h"
 #include "shell/foption.h"
@@ -98,7 +97,7 @@ constexpr TRegionCommand RegionHandlers[] = {
     {"NrectwhiteClick", &TFCover::NrectwhiteClick, &TFCover::Nrectwhite},
 };
 
-const QString TitleAndCredit = QStringLiteral("Quilmar课堂屏幕批注 1.0 - 作者:Quilmar开发组");
+const String TitleAndCredit = "Quilmar课堂屏幕批注 1.0 - 作者:Quilmar开发组";
 
 }  // namespace
 
@@ -136,7 +135,7 @@ void TFCover::BuildToolBar() {
   for (const auto& row : ToolButtons) {
     (this->*row.Member)->SetImages(ImageList1);
   }
-  TBstop->SetHint(Str(TitleAndCredit));
+  TBstop->SetHint(TitleAndCredit);
 
   MElinewidth->SetText(" 3");
   UpDown1->SetRange(1, 20);

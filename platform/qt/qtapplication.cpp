@@ -61,6 +61,8 @@ class TQtApplication final : public QApplication, public TWSApplication {
   // Unlike quit(), exit() leaves the nested loops too and asks no window whether it may close.
   void Terminate() override { QCoreApplication::exit(0); }
   void ProcessMessages() override { processEvents(QEventLoop::AllEvents); }
+  bool MergesPointerMoves() const override { return testAttribute(Qt::AA_CompressHighFrequencyEvents); }
+  void SetMergePointerMoves(bool merge) override { setAttribute(Qt::AA_CompressHighFrequencyEvents, merge); }
 
   void Restore() override {
     for (QWidget* w : topLevelWidgets()) {

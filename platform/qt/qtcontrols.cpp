@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QtMath>
 
 #include "platform/application.h"
 #include "platform/qt/qtmenus.h"
@@ -172,6 +173,15 @@ void TQtControl::SetAligned(const std::vector<TAlignedChild>& children) {
   for (QWidget* w : client) layout->addWidget(w);
   // Bottom-aligned controls stack upwards from the bottom edge, the first lowest.
   for (auto it = bottom.rbegin(); it != bottom.rend(); ++it) layout->addWidget(*it);
+}
+
+bool TQtControl::RenderTo(TBitmap& target, double ratio) {
+  if (!FWidget) return false;
+  target.SetSize(qCeil(FWidget->width() * ratio), qCeil(FWidget->height() * ratio));
+  QImage view = QtView(target);
+  view.setDevicePixelRatio(ratio);
+  FWidget->render(&view);
+  return true;
 }
 
 void TQtControl::SetContextMenu(std::function<void()> open) {

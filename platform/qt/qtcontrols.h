@@ -43,6 +43,7 @@ class TQtControl : public TWSControl {
   void SetName(const String& name) override;
   void SetAligned(const std::vector<TAlignedChild>& children) override;
   void SetContextMenu(std::function<void()> open) override;
+  bool RenderTo(TBitmap& target, double ratio) override;
   void SetImages(const TImageList& images, int index) override;
 
  private:

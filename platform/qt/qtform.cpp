@@ -200,6 +200,17 @@ void TQtForm::DestroyNativeWindow() {
   if (TFormLink* link = LinkOf(Widget())) link->DestroyNative();
 }
 
+bool TQtForm::NativeWindowExists() const { return Widget() && Widget()->testAttribute(Qt::WA_WState_Created); }
+
+void TQtForm::PlaceOnMonitor(std::uintptr_t monitor) {
+  QWidget* window = Widget();
+  QScreen* screen = ScreenOf(monitor);
+  if (!window || !screen) return;
+  if (NativeWindowExists() && window->windowHandle() && window->windowHandle()->screen() != screen)
+    DestroyNativeWindow();
+  window->setScreen(screen);
+}
+
 double TQtForm::PixelRatio() const { return Widget() ? Widget()->devicePixelRatioF() : 1.0; }
 
 void TQtForm::Close() {
@@ -285,33 +296,3 @@ std::unique_ptr<TWSControl> TQtWidgetSet::CreateForm(TForm& form, TFormRole role
   return std::make_unique<TQtForm>(form, role);
 }
 
-namespace {
-
-TRect RectOf(const QRect& r) { return TRect{r.x(), r.y(), r.x() + r.width(), r.y() + r.height()}; }
-
-class TQtScreen final : public TScreen {
- public:
-  TRect PrimaryMonitorRect() const override {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? RectOf(screen->geometry()) : TRect{0, 0, 1024, 768};
-  }
-  TRect MonitorRectUnderPointer() const override {
-    QScreen* screen = ScreenUnderPointer();
-    return screen ? RectOf(screen->geometry()) : PrimaryMonitorRect();
-  }
-  TRect DesktopRect() const override {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? RectOf(screen->virtualGeometry()) : PrimaryMonitorRect();
-  }
-  TPoint CursorPos() const override {
-    const QPoint at = QCursor::pos();
-    return TPoint{at.x(), at.y()};
-  }
-};
-
-}  // namespace
-
-TScreen& TQtWidgetSet::Screen() {
-  static TQtScreen screen;
-  return screen;
-}

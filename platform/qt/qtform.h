@@ -31,6 +31,8 @@ class TQtForm final : public TQtControl, public TWSForm {
   std::uintptr_t NativeWindow() const override;
   void CreateNativeWindow() override;
   void DestroyNativeWindow() override;
+  bool NativeWindowExists() const override;
+  void PlaceOnMonitor(std::uintptr_t monitor) override;
   void Raise() override;
   double PixelRatio() const override;
 };

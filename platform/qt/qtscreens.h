@@ -2,6 +2,7 @@
 
 #include <QRect>
 #include <QSize>
+#include <cstdint>
 
 #include "platform/raster/rect.h"
 #include "platform/screens.h"
@@ -24,3 +25,10 @@ QScreen* ScreenUnderPointer();
 // A screen's rectangle on the desktop in device pixels: the window system's own rectangle of the
 // monitor where it has one (RandR on X11), else the logical size scaled back.
 QRect DeviceGeometry(const QScreen* screen);
+
+struct TMonitor;
+
+// The framework's identifier of a screen, and the screen of one (null when it is gone).
+std::uintptr_t MonitorId(const QScreen* screen);
+QScreen* ScreenOf(std::uintptr_t id);
+TMonitor MonitorOf(const QScreen* screen);

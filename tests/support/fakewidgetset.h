@@ -84,6 +84,12 @@ class TFakeScreen final : public TScreen {
   TRect MonitorRectUnderPointer() const override { return PrimaryMonitorRect(); }
   TRect DesktopRect() const override { return PrimaryMonitorRect(); }
   TPoint CursorPos() const override { return Pointer; }
+  int MonitorCount() const override { return 1; }
+  TMonitor PrimaryMonitor() const override { return TMonitor{1, PrimaryMonitorRect(), PrimaryMonitorRect(), 1}; }
+  TMonitor MonitorUnderPointer() const override { return PrimaryMonitor(); }
+  TMonitor MonitorOrPrimary(std::uintptr_t) const override { return PrimaryMonitor(); }
+  void AddChangeHandler(const void*, TChangeHandler) override {}
+  void RemoveChangeHandler(const void*) override {}
 
   TPoint Pointer;
 };
