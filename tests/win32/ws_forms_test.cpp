@@ -162,8 +162,14 @@ TEST(TWin32Modal, DialogKeys) {
       PostMessageW(focus, WM_KEYUP, VK_ESCAPE, 0);
     });
   });
-  CallAfter(3000, [&] { dialog.Hide(); });  // a safety net: the test fails below, not hangs
+  // A safety net: the test fails below rather than hangs. It may run after the test, when the
+  // dialog is gone.
+  auto stillThere = std::make_shared<TForm*>(&dialog);
+  CallAfter(3000, [stillThere] {
+    if (*stillThere) (*stillThere)->Hide();
+  });
   dialog.ShowModal();
+  *stillThere = nullptr;
   EXPECT_EQ(clicks, 1);
   EXPECT_EQ(dialog.Closes, 1);
   // A window keeps them for its own handler.

@@ -58,7 +58,7 @@ class TWin32MenuItem final : public TWSMenuItem {
     ShowPicture();
   }
 
-  HBITMAP Bitmap() const { return FBitmap; }
+  UINT Command() const { return FCommand; }
 
  private:
   void ShowPicture() {
@@ -138,11 +138,23 @@ class TWin32PopupMenu final : public TWSPopupMenu {
 
   HMENU FMenu;
   std::shared_ptr<bool> FAlive;
+
+  friend HMENU(::Win32Of)(const TPopupMenu& menu);
 };
 
 }  // namespace
 
 std::unique_ptr<TWSPopupMenu> CreateWin32PopupMenu() { return std::make_unique<TWin32PopupMenu>(); }
+
+HMENU Win32Of(const TPopupMenu& menu) {
+  const auto* handle = static_cast<const TWin32PopupMenu*>(menu.Handle());
+  return handle ? handle->FMenu : nullptr;
+}
+
+UINT Win32CommandOf(const TMenuItem& item) {
+  const auto* handle = static_cast<const TWin32MenuItem*>(item.Handle());
+  return handle ? handle->Command() : 0;
+}
 
 bool CloseOpenMenus() {
   if (OpenMenus == 0) return false;
