@@ -23,16 +23,14 @@ void Restart();
 
 // Runs a window procedure's part that calls into the program, reporting an exception that escapes
 // it through the application's error report: it must not unwind through the system's frames.
+// Without an application object (none made yet, or already gone) there is no report to show
+// it in, and it goes on to the caller.
 template <class F>
 void Guarded(F&& f) {
-  if (Application) {
+  if (Application)
     RunHandler(std::forward<F>(f));
-    return;
-  }
-  try {
+  else
     f();
-  } catch (...) {
-  }
 }
 
 // The shift state of the keyboard and mouse buttons now.
