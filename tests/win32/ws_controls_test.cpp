@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/application.h"
+#include "platform/desktop.h"
 #include "platform/image.h"
 #include "platform/stdctrls.h"
 #include "platform/win32/widgetset/wscontrols.h"
@@ -29,6 +30,7 @@ class TShownForm : public TForm {
 struct TClickCase {
   bool Speed;
   bool Enabled;
+  bool OnPanel;  // the button's parent is a panel, which must hand the click on
   int Clicks;
 };
 
@@ -38,8 +40,12 @@ class TWin32ButtonTest : public testing::TestWithParam<TClickCase> {};
 TEST_P(TWin32ButtonTest, AClickRunsOnClickUnlessDisabled) {
   const TClickCase& c = GetParam();
   TShownForm form;
-  std::unique_ptr<TButton> button = c.Speed ? std::make_unique<TSpeedButton>("Bplay", &form, true)
-                                            : std::make_unique<TButton>("Button1", &form);
+  // Beside the button on the form the panel, made first, lies under it.
+  TPanel panel("Panel1", &form);
+  panel.SetBounds(0, 0, 200, 150);
+  TControl* parent = c.OnPanel ? static_cast<TControl*>(&panel) : &form;
+  std::unique_ptr<TButton> button = c.Speed ? std::make_unique<TSpeedButton>("Bplay", parent, true)
+                                            : std::make_unique<TButton>("Button1", parent);
   button->SetBounds(40, 40, 80, 30);
   button->SetCaption("Play");
   int clicks = 0;
@@ -55,8 +61,9 @@ TEST_P(TWin32ButtonTest, AClickRunsOnClickUnlessDisabled) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Buttons, TWin32ButtonTest,
-                         testing::Values(TClickCase{false, true, 1}, TClickCase{false, false, 0},
-                                         TClickCase{true, true, 1}, TClickCase{true, false, 0}));
+                         testing::Values(TClickCase{false, true, false, 1}, TClickCase{false, false, false, 0},
+                                         TClickCase{true, true, false, 1}, TClickCase{true, false, false, 0},
+                                         TClickCase{false, true, true, 1}, TClickCase{false, false, true, 0}));
 
 // Buttons that are no tab stop, and speed buttons, leave the focus where it was.
 TEST(TWin32Buttons, ButtonsWithoutTabStopLeaveTheFocus) {
@@ -141,6 +148,11 @@ TEST(TWin32Images, TheBitmapShowsOneToOneOrStretched) {
   EXPECT_TRUE(LoopUntil([&] { return ScreenPixel(origin.x + 5, origin.y + 5) == 0x00FF0000; }, 2000));
   EXPECT_EQ(ScreenPixel(origin.x + 5, origin.y + 30), 0x0000FF00u);
   EXPECT_EQ(ScreenPixel(origin.x + 39, origin.y + 39), 0x000000FFu);
+  // The desktop services capture what the image shows, pixel for pixel.
+  TBitmap captured(40, 40);
+  ASSERT_TRUE(Application->Desktop().CaptureScreen(captured, origin.x, origin.y, 40, 40));
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 40; ++x) ASSERT_EQ(captured.Pixel(x, y), image.Bitmap()->Pixel(x, y)) << x << "," << y;
   // Stretched over a control four times as wide: the left half of it is the bitmap's left half.
   image.SetBounds(20, 20, 160, 80);
   image.SetStretch(true);

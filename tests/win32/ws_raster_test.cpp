@@ -69,13 +69,19 @@ INSTANTIATE_TEST_SUITE_P(Texts, TGdiTextTest,
 
 TEST(TGdiTextDrawing, BackgroundFillsTheAdvanceAndHeight) {
   TGdiFontEngine& engine = GdiFontEngine();
-  const TFont font = TestFont("Tahoma");
+  TFont font = TestFont("Tahoma", 20);
+  font.Color = TColor(0xFF0000);  // blue, 0x00BBGGRR
   TBitmap bitmap(120, 40);
   bitmap.Fill(White);
   const auto m = engine.Measure(font, &bitmap, "Hi");
-  engine.Draw(bitmap, {}, font, 5, 4, "Hi", TColor(0x0000FF));  // red, 0x00BBGGRR
+  engine.Draw(bitmap, {}, font, 5, 4, "Hi", TColor(0x0000FF));  // red
   EXPECT_EQ(ChangedBox(bitmap, White), (TRect{5, 4, 5 + m.Advance, 4 + m.Height}));
   EXPECT_EQ(bitmap.Pixel(5, 4), 0x00FF0000u);  // a red corner, as 0x00RRGGBB
+  // The stems of the letters are the font's colour.
+  int blue = 0;
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 120; ++x) blue += bitmap.Pixel(x, y) == 0x000000FFu;
+  EXPECT_GT(blue, 10);
 }
 
 TEST(TGdiTextDrawing, NothingIsDrawnInsideExcludedRectanglesOrOutsideTheBitmap) {

@@ -35,6 +35,7 @@ HWND MakeChild(const TControl& control, const wchar_t* windowClass, DWORD style,
                                 0, 0, 0, ParentWindowOf(control), nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!window)
     throw EOutOfResources("The system refused a window for " + control.Name() + ": close other programs and try again");
+  RaiseAmongSiblings(window);
   SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(ControlFont()), FALSE);
   return window;
 }
@@ -146,6 +147,10 @@ void TWin32Control::SetFont(const TFont& font, int pixels) {
 
 void TWin32Control::Repaint() {
   if (FHwnd && IsWindowVisible(FHwnd)) InvalidateRect(FHwnd, nullptr, FALSE);
+}
+
+void RaiseAmongSiblings(HWND window) {
+  SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 HWND ParentWindowOf(const TControl& control) {
@@ -377,8 +382,9 @@ class TWin32RichEdit final : public TWin32Control {
     CHARFORMAT2W format{};
     format.cbSize = sizeof format;
     format.dwMask = CFM_FACE | CFM_SIZE | CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT | CFM_CHARSET;
-    String face = GdiFontEngine().ResolveFace(font.Name);
-    if (face.empty()) face = DefaultFontFace();
+    // Resolved as canvas text is: the rich edit links no fonts of its own (Wine), so a face the
+    // desktop lacks would show Chinese text as boxes.
+    const String face = GdiFontEngine().ResolveFace(font.Name.empty() ? DefaultFontFace() : font.Name);
     const std::wstring wide = WideOf(face);
     wide.copy(format.szFaceName, std::min<std::size_t>(wide.size(), LF_FACESIZE - 1));
     format.bCharSet = DEFAULT_CHARSET;

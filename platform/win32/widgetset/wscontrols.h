@@ -51,6 +51,9 @@ class TWin32Control : public TWSControl {
 // The window a control's native window is made in: its parent's, or a hidden one of the
 // widgetset's for a control without a parent.
 HWND ParentWindowOf(const TControl& control);
+// A control made later lies above the ones made before it in the same parent, as on the other
+// widgetset (the system puts a new child window below its older siblings).
+void RaiseAmongSiblings(HWND window);
 // A hidden top-level window of the widgetset: the parent of controls without one and the owner
 // of the pop-up menus.
 HWND HiddenOwnerWindow();

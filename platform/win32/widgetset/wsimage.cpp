@@ -68,5 +68,6 @@ std::unique_ptr<TWSControl> TWin32WidgetSet::CreateImage(TImage& image) {
   HWND window = CreateWindowExW(0, WidgetSetClass(L"QuilmarImage"), L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0,
                                 0, 0, ParentWindowOf(image), nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!window) throw EOutOfResources("The system refused a window for " + image.Name() + ": close other programs and try again");
+  RaiseAmongSiblings(window);
   return std::make_unique<TWin32Image>(image, window);
 }
