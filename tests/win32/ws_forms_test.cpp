@@ -5,6 +5,7 @@
 #include "platform/application.h"
 #include "platform/stdctrls.h"
 #include "platform/timers.h"
+#include "platform/win32/widgetset/wsapplication.h"
 #include "platform/win32/widgetset/wscontrols.h"
 #include "ws_support.h"
 
@@ -140,6 +141,36 @@ TEST(TWin32Modal, TheLoopReturnsWhenTheFormHidesAndTheOthersWereDisabledMeanwhil
   owner->Show();
   EXPECT_THROW(owner->ShowModal(), Exception);
   owner->Hide();
+}
+
+// The main form's closing ends the application's loop, as the program's exit does; the loop
+// runs again afterwards only when started anew.
+TEST(TWin32Modal, ClosingTheMainFormEndsTheLoop) {
+  if (!Application->MainForm()) MakeForm<TCountingForm>();
+  auto* main = dynamic_cast<TCountingForm*>(Application->MainForm());
+  ASSERT_NE(main, nullptr);
+  main->SetBounds(60, 60, 200, 100);
+  main->Show();
+  const int closes = main->Closes;
+  CallAfter(50, [main] { main->Close(); });
+  // A safety net, so that the test fails rather than hangs; once the loop ended it does nothing.
+  auto waiting = std::make_shared<bool>(true);
+  auto netUsed = std::make_shared<bool>(false);
+  CallAfter(5000, [waiting, netUsed] {
+    if (!*waiting) return;
+    *netUsed = true;
+    Win32Loop::EndAll();
+  });
+  while (Win32Loop::HandleNext()) {
+  }
+  *waiting = false;
+  EXPECT_FALSE(*netUsed);
+  EXPECT_EQ(main->Closes, closes + 1);
+  EXPECT_FALSE(main->Visible());
+  Win32Loop::Restart();
+  bool later = false;
+  QueueCall([&] { later = true; });
+  EXPECT_TRUE(LoopUntil([&] { return later; }, 1000));
 }
 
 // A dialog closes on Escape and clicks its focused button on Enter, as the system's dialogs do;
