@@ -7,8 +7,6 @@
 #include "platform/win32/widgetset/wscontrols.h"
 #include "ws_support.h"
 
-#include <richedit.h>
-
 namespace {
 
 HWND WindowOf(const TForm& form) { return HwndOf(form.NativeWindow()); }
@@ -44,8 +42,8 @@ TEST_P(TWin32ButtonTest, AClickRunsOnClickUnlessDisabled) {
   TPanel panel("Panel1", &form);
   panel.SetBounds(0, 0, 200, 150);
   TControl* parent = c.OnPanel ? static_cast<TControl*>(&panel) : &form;
-  std::unique_ptr<TButton> button = c.Speed ? std::make_unique<TSpeedButton>("Bplay", parent, true)
-                                            : std::make_unique<TButton>("Button1", parent);
+  std::unique_ptr<TButton> button =
+      c.Speed ? std::make_unique<TSpeedButton>("Bplay", parent, true) : std::make_unique<TButton>("Button1", parent);
   button->SetBounds(40, 40, 80, 30);
   button->SetCaption("Play");
   int clicks = 0;
@@ -103,7 +101,8 @@ TEST(TWin32Texts, LabelAndRichEdit) {
   TRichEdit edit("RichEdit1", &form, true, false, ssBoth);
   edit.SetBounds(10, 40, 200, 100);
   String lines;
-  for (int i = 0; i < 40; ++i) lines += "\xE7\xAC\xAC " + std::to_string(i) + " line of the help, long enough to need the bar\r\n";
+  for (int i = 0; i < 40; ++i)
+    lines += "\xE7\xAC\xAC " + std::to_string(i) + " line of the help, long enough to need the bar\r\n";
   edit.SetText(lines);
   HWND window = Win32Of(&edit);
   const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
@@ -140,7 +139,8 @@ TEST(TWin32Images, TheBitmapShowsOneToOneOrStretched) {
   TCanvas* canvas = image.Canvas();
   ASSERT_EQ(image.Bitmap()->Width(), 40);
   for (int y = 0; y < 40; ++y)
-    for (int x = 0; x < 40; ++x) image.Bitmap()->SetPixel(x, y, x < 20 ? (y < 20 ? 0x00FF0000 : 0x0000FF00) : 0x000000FF);
+    for (int x = 0; x < 40; ++x)
+      image.Bitmap()->SetPixel(x, y, x < 20 ? (y < 20 ? 0x00FF0000 : 0x0000FF00) : 0x000000FF);
   canvas->Pixel(0, 0);
   form.ShowActive();
   image.Handle().Repaint();

@@ -55,9 +55,7 @@ std::wstring StaticTexts(HWND dialog) {
   return texts;
 }
 
-void ClickAt(int x, int y) {
-  RunHost("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
-}
+void ClickAt(int x, int y) { RunHost("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1"); }
 
 POINT CentreOf(HWND window) {
   RECT r;

@@ -3,11 +3,14 @@
 // The Win32 API for the widgetset's sources, and the text conversions at its seam. The
 // framework's headers name a few things the way <windows.h> names its macros (the key codes,
 // WM_HOTKEY, RegisterWindowMessage, TextOut): those macros go, so that both can be included in
-// either order and the framework's names (of the same values) are the ones in force. The
+// any order and the framework's names (of the same values) are the ones in force. The
 // framework's GlobalDeleteAtom returns nothing, so the system's declaration of it is renamed
 // away.
 #define GlobalDeleteAtom QuilmarSystemGlobalDeleteAtom
 #include <windows.h>
+// Included here, ahead of the framework's headers, for the same reason.
+#include <commctrl.h>
+#include <richedit.h>
 #undef GlobalDeleteAtom
 #undef GlobalAddAtom
 

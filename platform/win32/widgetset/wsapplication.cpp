@@ -1,7 +1,5 @@
 #include "platform/win32/widgetset/wsapplication.h"
 
-#include <commctrl.h>
-
 #include "platform/controls.h"
 #include "platform/desktop.h"
 #include "platform/forms.h"
@@ -28,7 +26,8 @@ void Dispatch(MSG& message) {
 void DeclareDpiAwareness() {
   using TSetContext = BOOL(WINAPI*)(HANDLE);
   HMODULE user32 = GetModuleHandleW(L"user32.dll");
-  auto set = user32 ? reinterpret_cast<TSetContext>(reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDpiAwarenessContext")))
+  auto set = user32 ? reinterpret_cast<TSetContext>(
+                          reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDpiAwarenessContext")))
                     : nullptr;
   // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
   if (!set || !set(reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-4)))) SetProcessDPIAware();

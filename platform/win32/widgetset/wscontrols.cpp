@@ -1,8 +1,5 @@
 #include "platform/win32/widgetset/wscontrols.h"
 
-#include <commctrl.h>
-#include <richedit.h>
-
 #include <stdexcept>
 
 #include "platform/colorbox.h"
@@ -450,7 +447,9 @@ std::unique_ptr<TWSControl> TWin32WidgetSet::CreateToolButton(TToolButton& butto
 std::unique_ptr<TWSControl> TWin32WidgetSet::CreateEdit(TEdit& edit, bool) { NotYetOnWindows("edit", edit); }
 std::unique_ptr<TWSControl> TWin32WidgetSet::CreateMaskEdit(TMaskEdit& edit) { NotYetOnWindows("mask edit", edit); }
 std::unique_ptr<TWSControl> TWin32WidgetSet::CreateUpDown(TUpDown& upDown) { NotYetOnWindows("up-down", upDown); }
-std::unique_ptr<TWSControl> TWin32WidgetSet::CreateColorBox(TColorBox& box, bool) { NotYetOnWindows("colour box", box); }
+std::unique_ptr<TWSControl> TWin32WidgetSet::CreateColorBox(TColorBox& box, bool) {
+  NotYetOnWindows("colour box", box);
+}
 
 std::unique_ptr<TWSTrayIcon> TWin32WidgetSet::CreateTrayIcon(const TPicture&, const String&,
                                                              std::function<void(std::intptr_t)>) {

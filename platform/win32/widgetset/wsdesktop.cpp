@@ -66,10 +66,9 @@ class TWin32DesktopServices final : public TDesktopServices {
             a << 24 | straight((p >> 16) & 0xFF) << 16 | straight((p >> 8) & 0xFF) << 8 | straight(p & 0xFF);
       }
     FIcon = CreateIconFromPixels(pixels.data(), picture.Width(), picture.Height());
-    FTray = std::make_unique<TWin32TrayIcon>(FWindow, 1, TrayCallback, FIcon, WideOf(tip),
-                                             [handler](std::uintptr_t, std::intptr_t mouse) {
-                                               RunHandler([&] { handler(mouse); });
-                                             });
+    FTray = std::make_unique<TWin32TrayIcon>(
+        FWindow, 1, TrayCallback, FIcon, WideOf(tip),
+        [handler](std::uintptr_t, std::intptr_t mouse) { RunHandler([&] { handler(mouse); }); });
     // Shown or not yet (no shell), the icon is ours: it is added again when the shell starts.
     return true;
   }

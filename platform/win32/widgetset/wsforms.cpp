@@ -33,16 +33,17 @@ DWORD ExStyleOf(TBorderStyle border, TFormStyle style, TFormRole role) {
 
 HWND MakeFormWindow(TFormRole role) {
   const wchar_t* windowClass = WidgetSetClass(L"QuilmarForm", CS_DBLCLKS);
-  HWND window = CreateWindowExW(ExStyleOf(bsSizeable, fsNormal, role), windowClass, L"", StyleOf(bsSizeable, role),
-                                CW_USEDEFAULT, CW_USEDEFAULT, 320, 240, nullptr, nullptr, GetModuleHandleW(nullptr),
-                                nullptr);
+  HWND window =
+      CreateWindowExW(ExStyleOf(bsSizeable, fsNormal, role), windowClass, L"", StyleOf(bsSizeable, role), CW_USEDEFAULT,
+                      CW_USEDEFAULT, 320, 240, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!window) throw EOutOfResources("The system refused the program a window: close other programs and try again");
   return window;
 }
 
 }  // namespace
 
-TWin32Form::TWin32Form(TForm& form, TFormRole role) : TWin32Control(form, MakeFormWindow(role)), FForm(form), FRole(role) {
+TWin32Form::TWin32Form(TForm& form, TFormRole role)
+    : TWin32Control(form, MakeFormWindow(role)), FForm(form), FRole(role) {
   Forms.push_back(this);
 }
 
@@ -65,7 +66,8 @@ TRect TWin32Form::BoundsRect() const {
 void TWin32Form::SetBounds(const TRect& b) {
   if (!Hwnd()) return;
   RECT r{b.Left, b.Top, b.Right, b.Bottom};
-  AdjustWindowRectEx(&r, DWORD(GetWindowLongPtrW(Hwnd(), GWL_STYLE)), FALSE, DWORD(GetWindowLongPtrW(Hwnd(), GWL_EXSTYLE)));
+  AdjustWindowRectEx(&r, DWORD(GetWindowLongPtrW(Hwnd(), GWL_STYLE)), FALSE,
+                     DWORD(GetWindowLongPtrW(Hwnd(), GWL_EXSTYLE)));
   SetWindowPos(Hwnd(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -86,8 +88,9 @@ void TWin32Form::ApplyStyles() {
   // The topmost bit changes through SetWindowPos only; the other bits (a task-bar hider's
   // tool-window bit among them) are kept.
   const LONG_PTR oldEx = GetWindowLongPtrW(Hwnd(), GWL_EXSTYLE);
-  SetWindowLongPtrW(Hwnd(), GWL_EXSTYLE, (oldEx & ~LONG_PTR(WS_EX_TOPMOST | WS_EX_CONTROLPARENT)) | LONG_PTR(ex & ~WS_EX_TOPMOST) |
-                                             (FBorder == bsNone ? WS_EX_TOOLWINDOW : 0));
+  SetWindowLongPtrW(Hwnd(), GWL_EXSTYLE,
+                    (oldEx & ~LONG_PTR(WS_EX_TOPMOST | WS_EX_CONTROLPARENT)) | LONG_PTR(ex & ~WS_EX_TOPMOST) |
+                        (FBorder == bsNone ? WS_EX_TOOLWINDOW : 0));
   SetWindowPos(Hwnd(), FStyle == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
   SetBounds(client);
@@ -152,7 +155,8 @@ void TWin32Form::MoveFrame(int left, int top) {
 void TWin32Form::SetClientSize(int width, int height) {
   if (!Hwnd()) return;
   RECT r{0, 0, width, height};
-  AdjustWindowRectEx(&r, DWORD(GetWindowLongPtrW(Hwnd(), GWL_STYLE)), FALSE, DWORD(GetWindowLongPtrW(Hwnd(), GWL_EXSTYLE)));
+  AdjustWindowRectEx(&r, DWORD(GetWindowLongPtrW(Hwnd(), GWL_STYLE)), FALSE,
+                     DWORD(GetWindowLongPtrW(Hwnd(), GWL_EXSTYLE)));
   SetWindowPos(Hwnd(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -168,7 +172,8 @@ void TWin32Form::RunModal() {
   // The program's other forms take no input meanwhile, as a modal window's owner does not.
   std::vector<TWin32Form*> disabled;
   for (TWin32Form* other : Forms)
-    if (other != this && other->Hwnd() && IsWindowEnabled(other->Hwnd()) && Application && Application->IsForm(&other->FForm)) {
+    if (other != this && other->Hwnd() && IsWindowEnabled(other->Hwnd()) && Application &&
+        Application->IsForm(&other->FForm)) {
       EnableWindow(other->Hwnd(), FALSE);
       disabled.push_back(other);
     }
@@ -253,7 +258,8 @@ bool TWin32Form::Message(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
           CloseNow();
         } else if (LOWORD(wParam) == IDOK) {
           HWND focus = GetFocus();
-          if (focus && IsChild(Hwnd(), focus) && (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & (DLGC_BUTTON | DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)))
+          if (focus && IsChild(Hwnd(), focus) &&
+              (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & (DLGC_BUTTON | DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)))
             SendMessageW(focus, BM_CLICK, 0, 0);
         }
         result = 0;

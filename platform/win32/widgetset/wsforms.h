@@ -53,7 +53,7 @@ class TWin32Form final : public TWin32Control, public TWSForm {
   TFormStyle FStyle = fsNormal;
   HBRUSH FBrush = nullptr;  // own colour; the button face's when none
   COLORREF FColor = 0;
-  HWND FFocus = nullptr;    // the control that had the focus when the window was left
+  HWND FFocus = nullptr;  // the control that had the focus when the window was left
   bool FShownOnce = false;
   bool FFrameReported = false;
 };

@@ -20,7 +20,10 @@ class TWin32Image final : public TWin32Control {
     switch (message) {
       case WM_ERASEBKGND: result = 1; return true;
       case WM_SIZE: FScaledValid = false; return false;
-      case WM_PAINT: Paint(); result = 0; return true;
+      case WM_PAINT:
+        Paint();
+        result = 0;
+        return true;
       default: return TWin32Control::Message(message, wParam, lParam, result);
     }
   }
@@ -47,10 +50,11 @@ class TWin32Image final : public TWin32Control {
       DrawPixels(dc, 0, 0, shown->ScanLine(0), width, height, shown->Stride());
     }
     // What the picture leaves uncovered shows the colour of the form under it.
-    HBRUSH background = reinterpret_cast<HBRUSH>(
-        SendMessageW(GetParent(Hwnd()), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(Hwnd())));
+    HBRUSH background = reinterpret_cast<HBRUSH>(SendMessageW(
+        GetParent(Hwnd()), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(Hwnd())));
     if (!background) background = GetSysColorBrush(COLOR_BTNFACE);
-    const RECT right{width, 0, client.right, client.bottom}, below{0, height, std::min<LONG>(width, client.right), client.bottom};
+    const RECT right{width, 0, client.right, client.bottom},
+        below{0, height, std::min<LONG>(width, client.right), client.bottom};
     if (right.left < right.right) FillRect(dc, &right, background);
     if (below.top < below.bottom) FillRect(dc, &below, background);
     EndPaint(Hwnd(), &paint);
@@ -67,7 +71,8 @@ class TWin32Image final : public TWin32Control {
 std::unique_ptr<TWSControl> TWin32WidgetSet::CreateImage(TImage& image) {
   HWND window = CreateWindowExW(0, WidgetSetClass(L"QuilmarImage"), L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0,
                                 0, 0, ParentWindowOf(image), nullptr, GetModuleHandleW(nullptr), nullptr);
-  if (!window) throw EOutOfResources("The system refused a window for " + image.Name() + ": close other programs and try again");
+  if (!window)
+    throw EOutOfResources("The system refused a window for " + image.Name() + ": close other programs and try again");
   RaiseAmongSiblings(window);
   return std::make_unique<TWin32Image>(image, window);
 }

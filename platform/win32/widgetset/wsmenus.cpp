@@ -40,7 +40,9 @@ class TWin32MenuItem final : public TWSMenuItem {
     if (!FPicture.Empty() && FGreyWhenDisabled) ShowPicture();
   }
 
-  void SetChecked(bool checked) override { CheckMenuItem(FMenu, FCommand, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED)); }
+  void SetChecked(bool checked) override {
+    CheckMenuItem(FMenu, FCommand, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+  }
 
   void SetPicture(const TPicture& picture) override {
     FPicture = picture;
@@ -130,7 +132,8 @@ class TWin32PopupMenu final : public TWSPopupMenu {
     // elsewhere; a message after it lets the menu's own loop notice it closed.
     SetForegroundWindow(owner);
     ++OpenMenus;
-    const UINT command = UINT(TrackPopupMenuEx(FMenu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, owner, nullptr));
+    const UINT command =
+        UINT(TrackPopupMenuEx(FMenu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, owner, nullptr));
     --OpenMenus;
     PostMessageW(owner, WM_NULL, 0, 0);
     return command;

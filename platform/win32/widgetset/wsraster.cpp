@@ -14,9 +14,16 @@ namespace {
 constexpr int TextDpi = 96;
 
 // The faces with Chinese glyphs a missing face falls back to, the system's own first.
-constexpr const wchar_t* ChineseFaces[] = {L"Microsoft YaHei", L"\u5FAE\u8F6F\u96C5\u9ED1", L"SimSun",
-                                           L"\u5B8B\u4F53", L"SimHei", L"NSimSun", L"WenQuanYi Micro Hei",
-                                           L"WenQuanYi Zen Hei", L"Noto Sans CJK SC", L"Droid Sans Fallback"};
+constexpr const wchar_t* ChineseFaces[] = {L"Microsoft YaHei",
+                                           L"\u5FAE\u8F6F\u96C5\u9ED1",
+                                           L"SimSun",
+                                           L"\u5B8B\u4F53",
+                                           L"SimHei",
+                                           L"NSimSun",
+                                           L"WenQuanYi Micro Hei",
+                                           L"WenQuanYi Zen Hei",
+                                           L"Noto Sans CJK SC",
+                                           L"Droid Sans Fallback"};
 
 int CALLBACK FoundFace(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
   *reinterpret_cast<bool*>(found) = true;
@@ -223,7 +230,8 @@ String DefaultFontFace() {
   static const String face = [] {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0) && metrics.lfMessageFont.lfFaceName[0])
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0) &&
+        metrics.lfMessageFont.lfFaceName[0])
       return Utf8Of(metrics.lfMessageFont.lfFaceName);
     return String("Tahoma");
   }();
@@ -252,7 +260,8 @@ std::vector<TTaps> MakeTaps(double start, double length, int count, int lo, int 
       const int first = std::clamp(int(std::floor(a)), lo, hi - 1);
       const int last = std::clamp(int(std::ceil(b)) - 1, first, hi - 1);
       t.First = first;
-      for (int j = first; j <= last; ++j) t.Weights.push_back(float(std::max(0.0, std::min(b, j + 1.0) - std::max(a, double(j)))));
+      for (int j = first; j <= last; ++j)
+        t.Weights.push_back(float(std::max(0.0, std::min(b, j + 1.0) - std::max(a, double(j)))));
     } else {
       // Enlarging: linear between the two nearest pixel centres, the edge pixels held beyond them.
       const double p = centre - 0.5;
@@ -313,7 +322,8 @@ void Resample(const TBitmap& source, const std::vector<TTaps>& across, const std
     for (int i = 0; i < width; ++i) {
       float red = 0, green = 0, blue = 0;
       for (std::size_t k = 0; k < t.Weights.size(); ++k) {
-        const float* p = rows.data() + (std::size_t(t.First + int(k) - firstRow) * std::size_t(width) + std::size_t(i)) * 3;
+        const float* p =
+            rows.data() + (std::size_t(t.First + int(k) - firstRow) * std::size_t(width) + std::size_t(i)) * 3;
         red += t.Weights[k] * p[0];
         green += t.Weights[k] * p[1];
         blue += t.Weights[k] * p[2];
