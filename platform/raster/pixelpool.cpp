@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <limits>
 #include <mutex>
 #include <new>
@@ -24,10 +25,30 @@ struct TFreeBlock {
   std::size_t Capacity = 0;
 };
 
+#if defined(_WIN32)
+// mingw-w64's std::mutex (on winpthreads) has no constant constructor; a flag with C++20's
+// waiting has one, and blocks a second thread the same way.
+class TPoolLock {
+ public:
+  void lock() noexcept {
+    while (FFlag.test_and_set(std::memory_order_acquire)) FFlag.wait(true, std::memory_order_relaxed);
+  }
+  void unlock() noexcept {
+    FFlag.clear(std::memory_order_release);
+    FFlag.notify_one();
+  }
+
+ private:
+  std::atomic_flag FFlag;
+};
+#else
+using TPoolLock = std::mutex;
+#endif
+
 // Constant-initialised and trivially destructible, so blocks released during static destruction
 // still find it intact.
 struct TPoolState {
-  std::mutex Lock;
+  TPoolLock Lock;
   std::array<TFreeBlock, MaxFreeBlocks> Free{};
   int Count = 0;
 };

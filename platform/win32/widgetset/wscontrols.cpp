@@ -1,0 +1,467 @@
+#include "platform/win32/widgetset/wscontrols.h"
+
+#include <stdexcept>
+
+#include "platform/colorbox.h"
+#include "platform/edits.h"
+#include "platform/stdctrls.h"
+#include "platform/trayicon.h"
+#include "platform/win32/widgetset/wsapplication.h"
+#include "platform/win32/widgetset/wspictures.h"
+#include "platform/win32/widgetset/wsraster.h"
+
+namespace {
+
+constexpr wchar_t ControlProperty[] = L"Quilmar.Control";
+constexpr UINT_PTR SubclassId = 1;
+
+HWND ToolTips() {
+  static HWND tips = [] {
+    HWND window = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    if (window) SendMessageW(window, TTM_SETMAXTIPWIDTH, 0, 600);
+    return window;
+  }();
+  return tips;
+}
+
+HWND MakeChild(const TControl& control, const wchar_t* windowClass, DWORD style, DWORD exStyle = 0,
+               const std::wstring& text = {}) {
+  HWND window = CreateWindowExW(exStyle, windowClass, text.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, 0,
+                                0, 0, 0, ParentWindowOf(control), nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!window)
+    throw EOutOfResources("The system refused a window for " + control.Name() + ": close other programs and try again");
+  RaiseAmongSiblings(window);
+  SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(ControlFont()), FALSE);
+  return window;
+}
+
+}  // namespace
+
+TWin32Control::TWin32Control(TControl& control, HWND window) : FControl(control), FHwnd(window) {
+  SetPropW(window, ControlProperty, this);
+  SetWindowSubclass(window, SubclassProc, SubclassId, reinterpret_cast<DWORD_PTR>(this));
+}
+
+TWin32Control::~TWin32Control() {
+  if (!FHwnd) return;
+  HWND window = FHwnd;
+  RemoveWindowSubclass(window, SubclassProc, SubclassId);
+  RemovePropW(window, ControlProperty);
+  FHwnd = nullptr;
+  DestroyWindow(window);
+}
+
+TWin32Control* TWin32Control::Of(HWND window) {
+  return window ? static_cast<TWin32Control*>(GetPropW(window, ControlProperty)) : nullptr;
+}
+
+LRESULT CALLBACK TWin32Control::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                             DWORD_PTR data) {
+  auto* self = reinterpret_cast<TWin32Control*>(data);
+  if (message == WM_NCDESTROY) {
+    // The window goes with its parent's (a form destroyed ahead of its controls).
+    RemoveWindowSubclass(window, SubclassProc, SubclassId);
+    RemovePropW(window, ControlProperty);
+    self->FHwnd = nullptr;
+    return DefSubclassProc(window, message, wParam, lParam);
+  }
+  LRESULT result = 0;
+  bool handled = false;
+  Guarded([&] { handled = self->Message(message, wParam, lParam, result); });
+  return handled ? result : DefSubclassProc(window, message, wParam, lParam);
+}
+
+bool TWin32Control::Message(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  switch (message) {
+    case WM_COMMAND:
+      // A child's notification goes to the child's handle.
+      if (lParam != 0) {
+        if (TWin32Control* child = Of(reinterpret_cast<HWND>(lParam))) {
+          child->Notified(HIWORD(wParam));
+          result = 0;
+          return true;
+        }
+      }
+      return false;
+    default: return false;
+  }
+}
+
+TRect TWin32Control::BoundsRect() const {
+  if (!FHwnd) return {};
+  RECT r;
+  GetWindowRect(FHwnd, &r);
+  MapWindowPoints(HWND_DESKTOP, GetParent(FHwnd), reinterpret_cast<POINT*>(&r), 2);
+  return TRect{r.left, r.top, r.right, r.bottom};
+}
+
+void TWin32Control::SetBounds(const TRect& b) {
+  if (FHwnd) MoveWindow(FHwnd, b.Left, b.Top, int(b.Width()), int(b.Height()), TRUE);
+}
+
+bool TWin32Control::Visible() const { return FHwnd && (GetWindowLongPtrW(FHwnd, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+void TWin32Control::SetVisible(bool visible) {
+  if (FHwnd) ShowWindow(FHwnd, visible ? SW_SHOWNA : SW_HIDE);
+}
+
+bool TWin32Control::Enabled() const { return FHwnd && IsWindowEnabled(FHwnd); }
+
+void TWin32Control::SetEnabled(bool enabled) {
+  if (FHwnd) EnableWindow(FHwnd, enabled);
+}
+
+void TWin32Control::SetHint(const String& hint) {
+  HWND tips = ToolTips();
+  if (!FHwnd || !tips) return;
+  std::wstring text = WideOf(hint);
+  TTTOOLINFOW tool{};
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = GetParent(FHwnd) ? GetParent(FHwnd) : FHwnd;
+  tool.uId = reinterpret_cast<UINT_PTR>(FHwnd);
+  SendMessageW(tips, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  if (text.empty()) return;
+  tool.lpszText = text.data();
+  SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void TWin32Control::SetFocus() {
+  if (FHwnd) ::SetFocus(FHwnd);
+}
+
+bool TWin32Control::Focused() const { return FHwnd && GetFocus() == FHwnd; }
+
+void TWin32Control::SetText(const String& text) {
+  if (FHwnd) SetWindowTextW(FHwnd, WideOf(text).c_str());
+}
+
+void TWin32Control::SetFont(const TFont& font, int pixels) {
+  if (FHwnd) SendMessageW(FHwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GdiFontEngine().FontHandle(font, pixels)), TRUE);
+}
+
+void TWin32Control::Repaint() {
+  if (FHwnd && IsWindowVisible(FHwnd)) InvalidateRect(FHwnd, nullptr, FALSE);
+}
+
+void RaiseAmongSiblings(HWND window) {
+  SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+HWND ParentWindowOf(const TControl& control) {
+  if (!control.Parent()) return HiddenOwnerWindow();
+  return static_cast<const TWin32Control&>(control.Parent()->Handle()).Hwnd();
+}
+
+const wchar_t* WidgetSetClass(const wchar_t* name, UINT style) {
+  WNDCLASSEXW existing{};
+  existing.cbSize = sizeof existing;
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  if (GetClassInfoExW(instance, name, &existing)) return name;
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.style = style;
+  windowClass.lpfnWndProc = DefWindowProcW;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  windowClass.lpszClassName = name;
+  RegisterClassExW(&windowClass);
+  return name;
+}
+
+HWND HiddenOwnerWindow() {
+  static HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, WidgetSetClass(L"QuilmarHidden"), L"", WS_POPUP, 0, 0, 0, 0,
+                                       nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  return window;
+}
+
+HFONT ControlFont() {
+  static HFONT font = [] {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    HFONT made = nullptr;
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+      made = CreateFontIndirectW(&metrics.lfMessageFont);
+    return made ? made : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  }();
+  return font;
+}
+
+namespace {
+
+// A push button. One that is no tab stop never keeps the focus: it hands it back at once to the
+// window that had it, as a button that never takes it.
+class TWin32Button final : public TWin32Control {
+ public:
+  TWin32Button(TButton& button, HWND window, bool tabStop) : TWin32Control(button, window), FTabStop(tabStop) {}
+
+  bool Message(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+    if (message == WM_SETFOCUS && !FTabStop && wParam && IsWindow(reinterpret_cast<HWND>(wParam))) {
+      ::SetFocus(reinterpret_cast<HWND>(wParam));
+      result = 0;
+      return true;
+    }
+    return TWin32Control::Message(message, wParam, lParam, result);
+  }
+
+  void Notified(WORD code) override {
+    if (code == BN_CLICKED) Guarded([this] { static_cast<TButton&>(Control()).Click(); });
+  }
+
+  void SetGlyph(const TPicture& picture, int size) override {
+    if (FImages) ImageList_Destroy(FImages);
+    FImages = nullptr;
+    if (picture.Empty()) return;
+    // The picture at its own size, in a list of `size` square: centred, or cut to it.
+    (void)size;
+    HBITMAP bitmap = BitmapOf(BlendOnto(picture, GetSysColor(COLOR_BTNFACE)), picture.Width(), picture.Height());
+    FImages = ImageList_Create(picture.Width(), picture.Height(), ILC_COLOR32, 1, 0);
+    ImageList_Add(FImages, bitmap, nullptr);
+    DeleteObject(bitmap);
+    BUTTON_IMAGELIST list{FImages, {2, 2, 2, 2}, BUTTON_IMAGELIST_ALIGN_LEFT};
+    SendMessageW(Hwnd(), BCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(&list));
+  }
+
+  ~TWin32Button() override {
+    if (FImages) ImageList_Destroy(FImages);
+  }
+
+ private:
+  bool FTabStop;
+  HIMAGELIST FImages = nullptr;
+};
+
+// A button of our own drawing that never takes the focus: the face (raised, pressed while held,
+// flat until the pointer is over it when flat), the glyph and the caption centred on it.
+class TWin32SpeedButton final : public TWin32Control {
+ public:
+  TWin32SpeedButton(TButton& button, HWND window, bool flat) : TWin32Control(button, window), FFlat(flat) {}
+
+  // Drawn at its own size, centred on the face.
+  void SetGlyph(const TPicture& picture, int) override {
+    FGlyph = picture;
+    Repaint();
+  }
+  void SetText(const String& text) override {
+    FCaption = WideOf(text);
+    Repaint();
+  }
+  void SetEnabled(bool enabled) override {
+    TWin32Control::SetEnabled(enabled);
+    InvalidateRect(Hwnd(), nullptr, FALSE);
+  }
+
+  bool Message(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+    switch (message) {
+      case WM_PAINT: Paint(); break;
+      case WM_ERASEBKGND: result = 1; return true;
+      case WM_MOUSEACTIVATE: result = MA_NOACTIVATE; return true;
+      case WM_LBUTTONDOWN:
+      case WM_LBUTTONDBLCLK:
+        SetCapture(Hwnd());
+        FPressed = true;
+        InvalidateRect(Hwnd(), nullptr, FALSE);
+        break;
+      case WM_MOUSEMOVE:
+        if (!FHot) {
+          FHot = true;
+          TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, Hwnd(), 0};
+          TrackMouseEvent(&track);
+          InvalidateRect(Hwnd(), nullptr, FALSE);
+        }
+        break;
+      case WM_MOUSELEAVE:
+        FHot = false;
+        InvalidateRect(Hwnd(), nullptr, FALSE);
+        break;
+      case WM_LBUTTONUP: {
+        const bool wasPressed = FPressed;
+        FPressed = false;
+        if (GetCapture() == Hwnd()) ReleaseCapture();
+        InvalidateRect(Hwnd(), nullptr, FALSE);
+        RECT client;
+        GetClientRect(Hwnd(), &client);
+        const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        if (wasPressed && PtInRect(&client, at)) Guarded([this] { static_cast<TButton&>(Control()).Click(); });
+        break;
+      }
+      case WM_CAPTURECHANGED:
+        FPressed = false;
+        InvalidateRect(Hwnd(), nullptr, FALSE);
+        break;
+      default: return TWin32Control::Message(message, wParam, lParam, result);
+    }
+    result = 0;
+    return true;
+  }
+
+ private:
+  void Paint() {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(Hwnd(), &paint);
+    RECT r;
+    GetClientRect(Hwnd(), &r);
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
+    const bool enabled = IsWindowEnabled(Hwnd());
+    if (enabled && FPressed && FHot)
+      DrawEdge(dc, &r, FFlat ? BDR_SUNKENOUTER : EDGE_SUNKEN, BF_RECT);
+    else if (!FFlat || (enabled && FHot))
+      DrawEdge(dc, &r, FFlat ? BDR_RAISEDINNER : EDGE_RAISED, BF_RECT);
+    const int shift = FPressed && FHot ? 1 : 0;
+    if (!FGlyph.Empty()) {
+      const auto pixels = enabled ? BlendOnto(FGlyph, face) : BlendOntoDisabled(FGlyph, face);
+      const int x = (r.right - FGlyph.Width()) / 2 + shift, y = (r.bottom - FGlyph.Height()) / 2 + shift;
+      DrawPixels(dc, x, y, pixels.data(), FGlyph.Width(), FGlyph.Height(), FGlyph.Width());
+    } else if (!FCaption.empty()) {
+      const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(Hwnd(), WM_GETFONT, 0, 0)));
+      SetBkMode(dc, TRANSPARENT);
+      SetTextColor(dc, GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+      OffsetRect(&r, shift, shift);
+      DrawTextW(dc, FCaption.c_str(), int(FCaption.size()), &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+      SelectObject(dc, old);
+    }
+    EndPaint(Hwnd(), &paint);
+  }
+
+  bool FFlat;
+  bool FHot = false;
+  bool FPressed = false;
+  TPicture FGlyph;
+  std::wstring FCaption;
+};
+
+// A raised panel holding other controls; the children's notifications go on to them.
+class TWin32Panel final : public TWin32Control {
+ public:
+  using TWin32Control::TWin32Control;
+  bool Message(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+    if (message == WM_ERASEBKGND) {
+      RECT r;
+      GetClientRect(Hwnd(), &r);
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
+      DrawEdge(dc, &r, BDR_RAISEDINNER, BF_RECT);
+      result = 1;
+      return true;
+    }
+    return TWin32Control::Message(message, wParam, lParam, result);
+  }
+};
+
+// The rich edit (msftedit's RICHEDIT50W) holding plain text in the control's font.
+class TWin32RichEdit final : public TWin32Control {
+ public:
+  using TWin32Control::TWin32Control;
+
+  void SetText(const String& text) override {
+    const std::wstring wide = WideOf(text);
+    SETTEXTEX how{ST_DEFAULT, 1200};  // UTF-16
+    SendMessageW(Hwnd(), EM_SETTEXTEX, reinterpret_cast<WPARAM>(&how), reinterpret_cast<LPARAM>(wide.c_str()));
+    // The caret and the view go back to the top, where a new text starts.
+    SendMessageW(Hwnd(), EM_SETSEL, 0, 0);
+    SendMessageW(Hwnd(), WM_VSCROLL, SB_TOP, 0);
+    SendMessageW(Hwnd(), WM_HSCROLL, SB_LEFT, 0);
+  }
+
+  String Text() const override {
+    const int length = GetWindowTextLengthW(Hwnd());
+    std::wstring wide(std::size_t(length) + 1, L'\0');
+    GetWindowTextW(Hwnd(), wide.data(), length + 1);
+    wide.resize(std::size_t(length));
+    return Utf8Of(wide);
+  }
+
+  void SetFont(const TFont& font, int pixels) override {
+    // The rich edit takes its default character format, not WM_SETFONT's font, for new text.
+    CHARFORMAT2W format{};
+    format.cbSize = sizeof format;
+    format.dwMask = CFM_FACE | CFM_SIZE | CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT | CFM_CHARSET;
+    // Resolved as canvas text is: the rich edit links no fonts of its own (Wine), so a face the
+    // desktop lacks would show Chinese text as boxes.
+    const String face = GdiFontEngine().ResolveFace(font.Name.empty() ? DefaultFontFace() : font.Name);
+    const std::wstring wide = WideOf(face);
+    wide.copy(format.szFaceName, std::min<std::size_t>(wide.size(), LF_FACESIZE - 1));
+    format.bCharSet = DEFAULT_CHARSET;
+    // Twips: a point is 20 of them; pixels at 96 per inch.
+    format.yHeight = pixels > 0 ? pixels * 15 : font.Size * 20;
+    format.dwEffects = (font.Style & fsBold ? CFE_BOLD : 0) | (font.Style & fsItalic ? CFE_ITALIC : 0) |
+                       (font.Style & fsUnderline ? CFE_UNDERLINE : 0) | (font.Style & fsStrikeOut ? CFE_STRIKEOUT : 0);
+    SendMessageW(Hwnd(), EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+    SendMessageW(Hwnd(), EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+  }
+};
+
+[[noreturn]] void NotYetOnWindows(const char* kind, const TControl& control) {
+  throw std::logic_error(String("The Win32 widgetset has no ") + kind + " yet (" + control.Name() + ")");
+}
+
+}  // namespace
+
+std::unique_ptr<TWSControl> TWin32WidgetSet::CreateButton(TButton& button, bool tabStop) {
+  HWND window = MakeChild(button, L"BUTTON", BS_PUSHBUTTON | (tabStop ? WS_TABSTOP : 0));
+  return std::make_unique<TWin32Button>(button, window, tabStop);
+}
+
+std::unique_ptr<TWSControl> TWin32WidgetSet::CreateSpeedButton(TButton& button, bool flat) {
+  HWND window = MakeChild(button, WidgetSetClass(L"QuilmarSpeedButton", CS_DBLCLKS), 0);
+  return std::make_unique<TWin32SpeedButton>(button, window, flat);
+}
+
+std::unique_ptr<TWSControl> TWin32WidgetSet::CreatePanel(TPanel& panel) {
+  HWND window = MakeChild(panel, WidgetSetClass(L"QuilmarPanel"), WS_CLIPCHILDREN, WS_EX_CONTROLPARENT);
+  return std::make_unique<TWin32Panel>(panel, window);
+}
+
+std::unique_ptr<TWSControl> TWin32WidgetSet::CreateLabel(TLabel& label, const String& caption, int alignment) {
+  static constexpr DWORD Alignments[] = {SS_LEFT, SS_RIGHT, SS_CENTER};
+  const DWORD align = alignment >= 0 && alignment < 3 ? Alignments[alignment] : SS_LEFT;
+  HWND window = MakeChild(label, L"STATIC", align | SS_CENTERIMAGE | SS_NOPREFIX, 0, WideOf(caption));
+  return std::make_unique<TWin32Control>(label, window);
+}
+
+std::unique_ptr<TWSControl> TWin32WidgetSet::CreateRichEdit(TRichEdit& edit, bool readOnly, bool wordWrap,
+                                                            int scrollBars) {
+  static const bool loaded = LoadLibraryW(L"msftedit.dll") != nullptr;
+  if (!loaded) throw Exception("The system's rich edit control (msftedit.dll) cannot be loaded");
+  DWORD style = ES_MULTILINE | ES_AUTOVSCROLL | WS_TABSTOP | ES_NOHIDESEL;
+  if (readOnly) style |= ES_READONLY;
+  if (!wordWrap) style |= ES_AUTOHSCROLL;
+  if (scrollBars & ssHorizontal) style |= WS_HSCROLL;
+  if (scrollBars & ssVertical) style |= WS_VSCROLL;
+  HWND window = MakeChild(edit, MSFTEDIT_CLASS, style, WS_EX_CLIENTEDGE);
+  // No wrapping: lines as long as they are, reached with the horizontal bar.
+  if (!wordWrap) SendMessageW(window, EM_SETTARGETDEVICE, 0, 1);
+  SendMessageW(window, EM_SETUNDOLIMIT, 0, 0);
+  auto handle = std::make_unique<TWin32RichEdit>(edit, window);
+  handle->SetFont(TFont{}, 0);
+  return handle;
+}
+
+std::unique_ptr<TWSControl> TWin32WidgetSet::CreateToolBar(TToolBar& bar, TColor) { NotYetOnWindows("tool bar", bar); }
+std::unique_ptr<TWSControl> TWin32WidgetSet::CreateToolButton(TToolButton& button, bool) {
+  NotYetOnWindows("tool button", button);
+}
+std::unique_ptr<TWSControl> TWin32WidgetSet::CreateEdit(TEdit& edit, bool) { NotYetOnWindows("edit", edit); }
+std::unique_ptr<TWSControl> TWin32WidgetSet::CreateMaskEdit(TMaskEdit& edit) { NotYetOnWindows("mask edit", edit); }
+std::unique_ptr<TWSControl> TWin32WidgetSet::CreateUpDown(TUpDown& upDown) { NotYetOnWindows("up-down", upDown); }
+std::unique_ptr<TWSControl> TWin32WidgetSet::CreateColorBox(TColorBox& box, bool) {
+  NotYetOnWindows("colour box", box);
+}
+
+std::unique_ptr<TWSTrayIcon> TWin32WidgetSet::CreateTrayIcon(const TPicture&, const String&,
+                                                             std::function<void(std::intptr_t)>) {
+  // The desktop services show the notification-area icon on Windows; the widgetset has none.
+  return nullptr;
+}
+
+void InstallWin32WidgetSet() {
+  static TWin32WidgetSet widgetSet;
+  InstallWidgetSet(&widgetSet);
+}
+
+HWND Win32Of(const TControl* control) {
+  return control ? static_cast<const TWin32Control&>(control->Handle()).Hwnd() : nullptr;
+}

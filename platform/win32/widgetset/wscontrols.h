@@ -1,0 +1,90 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/controls.h"
+#include "platform/widgetset.h"
+#include "platform/win32/widgetset/win32api.h"
+
+// A control's native object on Win32: a child window (a top-level one for a form), destroyed
+// with the handle. Its messages come to Message() first (through a subclass, whatever the
+// window's class), and the notifications its children send (WM_COMMAND) go on to theirs.
+class TWin32Control : public TWSControl {
+ public:
+  // Takes `window`, which the caller has just made.
+  TWin32Control(TControl& control, HWND window);
+  ~TWin32Control() override;
+  TWin32Control(const TWin32Control&) = delete;
+  TWin32Control& operator=(const TWin32Control&) = delete;
+
+  HWND Hwnd() const { return FHwnd; }
+  TControl& Control() const { return FControl; }
+
+  TRect BoundsRect() const override;
+  void SetBounds(const TRect& bounds) override;
+  bool Visible() const override;
+  void SetVisible(bool visible) override;
+  bool Enabled() const override;
+  void SetEnabled(bool enabled) override;
+  void SetHint(const String& hint) override;
+  void SetFocus() override;
+  bool Focused() const override;
+  void SetText(const String& text) override;
+  void SetFont(const TFont& font, int pixels) override;
+  void Repaint() override;
+
+  // A message for the window; true when handled, with `result` its answer.
+  virtual bool Message(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+  // A notification this control sent its parent (BN_CLICKED, EN_CHANGE...).
+  virtual void Notified(WORD code) { (void)code; }
+
+  // The control behind a window of the widgetset; null for any other window.
+  static TWin32Control* Of(HWND window);
+
+ private:
+  static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                       DWORD_PTR self);
+  TControl& FControl;
+  HWND FHwnd;
+};
+
+// The window a control's native window is made in: its parent's, or a hidden one of the
+// widgetset's for a control without a parent.
+HWND ParentWindowOf(const TControl& control);
+// A control made later lies above the ones made before it in the same parent, as on the other
+// widgetset (the system puts a new child window below its older siblings).
+void RaiseAmongSiblings(HWND window);
+// A hidden top-level window of the widgetset: the parent of controls without one and the owner
+// of the pop-up menus.
+HWND HiddenOwnerWindow();
+// Registers a window class of the widgetset (once) whose procedure is the default one: what the
+// windows do is their handles' Message().
+const wchar_t* WidgetSetClass(const wchar_t* name, UINT style = 0);
+// The desktop's message font in the form used for controls.
+HFONT ControlFont();
+
+class TWin32WidgetSet final : public TWidgetSet {
+ public:
+  std::unique_ptr<TWSControl> CreateButton(TButton& button, bool tabStop) override;
+  std::unique_ptr<TWSControl> CreateSpeedButton(TButton& button, bool flat) override;
+  std::unique_ptr<TWSControl> CreateToolBar(TToolBar& bar, TColor color) override;
+  std::unique_ptr<TWSControl> CreateToolButton(TToolButton& button, bool check) override;
+  std::unique_ptr<TWSControl> CreatePanel(TPanel& panel) override;
+  std::unique_ptr<TWSControl> CreateLabel(TLabel& label, const String& caption, int alignment) override;
+  std::unique_ptr<TWSControl> CreateRichEdit(TRichEdit& edit, bool readOnly, bool wordWrap, int scrollBars) override;
+  std::unique_ptr<TWSControl> CreateForm(TForm& form, TFormRole role) override;
+  TScreen& Screen() override;
+  std::unique_ptr<TWSTrayIcon> CreateTrayIcon(const TPicture& picture, const String& hint,
+                                              std::function<void(std::intptr_t)> mouse) override;
+  std::unique_ptr<TWSControl> CreateImage(TImage& image) override;
+  std::unique_ptr<TWSControl> CreateEdit(TEdit& edit, bool border) override;
+  std::unique_ptr<TWSControl> CreateMaskEdit(TMaskEdit& edit) override;
+  std::unique_ptr<TWSControl> CreateUpDown(TUpDown& upDown) override;
+  std::unique_ptr<TWSControl> CreateColorBox(TColorBox& box, bool tabStop) override;
+};
+
+// Installs the Win32 widgetset (once; the TApplication constructor does it).
+void InstallWin32WidgetSet();
+
+// The native window of a control of the Win32 widgetset, for what tests do with it.
+HWND Win32Of(const TControl* control);

@@ -1,0 +1,352 @@
+#include "platform/win32/widgetset/wsforms.h"
+
+#include <algorithm>
+
+#include "platform/win32/widgetset/wsapplication.h"
+
+namespace {
+
+constexpr UINT ReportFrame = WM_APP + 2;
+
+std::vector<TWin32Form*> Forms;
+HWND LastActive = nullptr;
+
+TWin32Form* FormOf(HWND window) {
+  for (TWin32Form* form : Forms)
+    if (form->Hwnd() == window) return form;
+  return nullptr;
+}
+
+DWORD StyleOf(TBorderStyle border, TFormRole role) {
+  if (border == bsNone) return WS_POPUP | WS_CLIPCHILDREN;
+  if (role == TFormRole::Dialog) return WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | WS_CLIPCHILDREN;
+  return WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+}
+
+DWORD ExStyleOf(TBorderStyle border, TFormStyle style, TFormRole role) {
+  DWORD ex = 0;
+  if (border == bsNone) ex |= WS_EX_TOOLWINDOW;
+  if (style == fsStayOnTop) ex |= WS_EX_TOPMOST;
+  if (role == TFormRole::Dialog) ex |= WS_EX_CONTROLPARENT;
+  return ex;
+}
+
+HWND MakeFormWindow(TFormRole role) {
+  const wchar_t* windowClass = WidgetSetClass(L"QuilmarForm", CS_DBLCLKS);
+  HWND window =
+      CreateWindowExW(ExStyleOf(bsSizeable, fsNormal, role), windowClass, L"", StyleOf(bsSizeable, role), CW_USEDEFAULT,
+                      CW_USEDEFAULT, 320, 240, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!window) throw EOutOfResources("The system refused the program a window: close other programs and try again");
+  return window;
+}
+
+}  // namespace
+
+TWin32Form::TWin32Form(TForm& form, TFormRole role)
+    : TWin32Control(form, MakeFormWindow(role)), FForm(form), FRole(role) {
+  Forms.push_back(this);
+}
+
+TWin32Form::~TWin32Form() {
+  std::erase(Forms, this);
+  if (LastActive == Hwnd()) LastActive = nullptr;
+  if (FBrush) DeleteObject(FBrush);
+}
+
+HBRUSH TWin32Form::Background() const { return FBrush ? FBrush : GetSysColorBrush(COLOR_BTNFACE); }
+
+TRect TWin32Form::BoundsRect() const {
+  if (!Hwnd()) return {};
+  RECT r;
+  GetClientRect(Hwnd(), &r);
+  MapWindowPoints(Hwnd(), HWND_DESKTOP, reinterpret_cast<POINT*>(&r), 2);
+  return TRect{r.left, r.top, r.right, r.bottom};
+}
+
+void TWin32Form::SetBounds(const TRect& b) {
+  if (!Hwnd()) return;
+  RECT r{b.Left, b.Top, b.Right, b.Bottom};
+  AdjustWindowRectEx(&r, DWORD(GetWindowLongPtrW(Hwnd(), GWL_STYLE)), FALSE,
+                     DWORD(GetWindowLongPtrW(Hwnd(), GWL_EXSTYLE)));
+  SetWindowPos(Hwnd(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TWin32Form::SetVisible(bool visible) {
+  if (visible)
+    Show();
+  else if (Hwnd())
+    ShowWindow(Hwnd(), SW_HIDE);
+}
+
+void TWin32Form::ApplyStyles() {
+  if (!Hwnd()) return;
+  // The client area stays where it is; the frame grows or goes round it.
+  const TRect client = BoundsRect();
+  const LONG_PTR keep = GetWindowLongPtrW(Hwnd(), GWL_STYLE) & WS_VISIBLE;
+  SetWindowLongPtrW(Hwnd(), GWL_STYLE, LONG_PTR(StyleOf(FBorder, FRole)) | keep);
+  const DWORD ex = ExStyleOf(FBorder, FStyle, FRole);
+  // The topmost bit changes through SetWindowPos only; the other bits (a task-bar hider's
+  // tool-window bit among them) are kept.
+  const LONG_PTR oldEx = GetWindowLongPtrW(Hwnd(), GWL_EXSTYLE);
+  SetWindowLongPtrW(Hwnd(), GWL_EXSTYLE,
+                    (oldEx & ~LONG_PTR(WS_EX_TOPMOST | WS_EX_CONTROLPARENT)) | LONG_PTR(ex & ~WS_EX_TOPMOST) |
+                        (FBorder == bsNone ? WS_EX_TOOLWINDOW : 0));
+  SetWindowPos(Hwnd(), FStyle == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+  SetBounds(client);
+}
+
+void TWin32Form::SetBorderStyle(TBorderStyle style) {
+  FBorder = style;
+  ApplyStyles();
+}
+
+void TWin32Form::SetFormStyle(TFormStyle style) {
+  FStyle = style;
+  ApplyStyles();
+}
+
+void TWin32Form::SetColor(TColor color) {
+  if (FBrush) DeleteObject(FBrush);
+  FColor = ColorToRGB(color);
+  FBrush = color == clBtnFace ? nullptr : CreateSolidBrush(FColor);
+  if (Hwnd()) InvalidateRect(Hwnd(), nullptr, TRUE);
+}
+
+void TWin32Form::Show() {
+  if (!Hwnd() || IsWindowVisible(Hwnd())) return;
+  ShowWindow(Hwnd(), SW_SHOW);
+}
+
+void TWin32Form::Close() {
+  if (Hwnd()) SendMessageW(Hwnd(), WM_CLOSE, 0, 0);
+}
+
+void TWin32Form::CloseNow() {
+  Guarded([this] { FForm.DoClose(); });
+  if (Hwnd()) ShowWindow(Hwnd(), SW_HIDE);
+  // The main form's closing ends the message loop.
+  if (Application && Application->MainForm() == &FForm) Win32Loop::EndAll();
+}
+
+void TWin32Form::Activate() {
+  if (!Hwnd()) return;
+  BringWindowToTop(Hwnd());
+  SetForegroundWindow(Hwnd());
+  SetActiveWindow(Hwnd());
+}
+
+bool TWin32Form::Active() const { return Hwnd() && GetActiveWindow() == Hwnd(); }
+
+TRect TWin32Form::FrameRect() const {
+  if (!Hwnd()) return {};
+  RECT r;
+  GetWindowRect(Hwnd(), &r);
+  return TRect{r.left, r.top, r.right, r.bottom};
+}
+
+// The system knows a window's frame from its making; it is reported once the window has shown.
+bool TWin32Form::FrameKnown() const { return Hwnd() && FBorder != bsNone && FShownOnce; }
+
+void TWin32Form::MoveFrame(int left, int top) {
+  if (Hwnd()) SetWindowPos(Hwnd(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TWin32Form::SetClientSize(int width, int height) {
+  if (!Hwnd()) return;
+  RECT r{0, 0, width, height};
+  AdjustWindowRectEx(&r, DWORD(GetWindowLongPtrW(Hwnd(), GWL_STYLE)), FALSE,
+                     DWORD(GetWindowLongPtrW(Hwnd(), GWL_EXSTYLE)));
+  SetWindowPos(Hwnd(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TWin32Form::Raise() {
+  if (Hwnd() && IsWindowVisible(Hwnd()))
+    SetWindowPos(Hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void TWin32Form::RunModal() {
+  HWND window = Hwnd();
+  if (!window) return;
+  HWND before = GetActiveWindow();
+  // The program's other forms take no input meanwhile, as a modal window's owner does not.
+  std::vector<TWin32Form*> disabled;
+  for (TWin32Form* other : Forms)
+    if (other != this && other->Hwnd() && IsWindowEnabled(other->Hwnd()) && Application &&
+        Application->IsForm(&other->FForm)) {
+      EnableWindow(other->Hwnd(), FALSE);
+      disabled.push_back(other);
+    }
+  ShowWindow(window, SW_SHOW);
+  Activate();
+  // Until the window hides, however that comes about (its button, its close box, Escape, the
+  // end of the program).
+  while (Hwnd() && IsWindowVisible(Hwnd()) && Win32Loop::HandleNext()) {
+  }
+  for (TWin32Form* other : disabled) {
+    if (std::find(Forms.begin(), Forms.end(), other) == Forms.end() || !other->Hwnd()) continue;
+    EnableWindow(other->Hwnd(), TRUE);
+    if (IsWindowVisible(other->Hwnd())) Guarded([other] { other->FForm.DoUnblocked(); });
+  }
+  // The window that had the keyboard gets it back: typing that went on before must go on.
+  if (before && before != window && IsWindow(before) && IsWindowVisible(before)) {
+    SetForegroundWindow(before);
+    SetActiveWindow(before);
+  }
+}
+
+bool TWin32Form::Message(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  switch (message) {
+    case WM_SHOWWINDOW:
+      // About to be mapped: the form readies what it shows, in the state its handler leaves.
+      if (wParam && lParam == 0) {
+        Guarded([this] { FForm.DoShow(); });
+        if (!FShownOnce) {
+          FShownOnce = true;
+          if (FBorder != bsNone) PostMessageW(Hwnd(), ReportFrame, 0, 0);
+        }
+      }
+      return false;
+    case ReportFrame:
+      if (!FFrameReported) {
+        FFrameReported = true;
+        Guarded([this] { FForm.DoFrameKnown(); });
+      }
+      result = 0;
+      return true;
+    case WM_CLOSE:
+      CloseNow();
+      result = 0;
+      return true;
+    case WM_SIZE:
+      if (wParam != SIZE_MINIMIZED) Guarded([this] { FForm.Resize(); });
+      return false;
+    case WM_ERASEBKGND: {
+      RECT r;
+      GetClientRect(Hwnd(), &r);
+      FillRect(reinterpret_cast<HDC>(wParam), &r, Background());
+      result = 1;
+      return true;
+    }
+    case WM_CTLCOLORSTATIC:
+      // Labels and images show the form's colour behind them.
+      SetBkColor(reinterpret_cast<HDC>(wParam), FBrush ? FColor : GetSysColor(COLOR_BTNFACE));
+      result = reinterpret_cast<LRESULT>(Background());
+      return true;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(Hwnd(), focus)) FFocus = focus;
+      } else {
+        LastActive = Hwnd();
+        // The control that had the focus gets it back, or a dialog's first one.
+        if (FFocus && IsWindow(FFocus) && IsChild(Hwnd(), FFocus) && IsWindowVisible(FFocus)) {
+          ::SetFocus(FFocus);
+        } else if (IsDialog()) {
+          if (HWND first = GetNextDlgTabItem(Hwnd(), nullptr, FALSE)) ::SetFocus(first);
+        } else {
+          ::SetFocus(Hwnd());
+        }
+        result = 0;
+        return true;
+      }
+      return false;
+    case WM_COMMAND:
+      if (lParam == 0 && IsDialog()) {
+        // From IsDialogMessage: Escape closes, Enter clicks the focused button.
+        if (LOWORD(wParam) == IDCANCEL) {
+          CloseNow();
+        } else if (LOWORD(wParam) == IDOK) {
+          HWND focus = GetFocus();
+          if (focus && IsChild(Hwnd(), focus) &&
+              (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & (DLGC_BUTTON | DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)))
+            SendMessageW(focus, BM_CLICK, 0, 0);
+        }
+        result = 0;
+        return true;
+      }
+      return TWin32Control::Message(message, wParam, lParam, result);
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+      // The keys no control kept reach the form while the window itself has the focus.
+      if (GetFocus() == Hwnd()) {
+        int key = int(wParam);
+        const TShiftState shift = ShiftStateNow();
+        Guarded([&] { FForm.KeyDown(key, shift); });
+        if (key == 0 || message == WM_KEYDOWN) {
+          result = 0;
+          return true;
+        }
+      }
+      return false;
+    default: return TWin32Control::Message(message, wParam, lParam, result);
+  }
+}
+
+bool IsDialogForm(HWND window) {
+  const TWin32Form* form = FormOf(window);
+  return form && form->IsDialog();
+}
+
+std::vector<HWND> FormWindows() {
+  std::vector<HWND> windows;
+  for (const TWin32Form* form : Forms)
+    if (form->Hwnd()) windows.push_back(form->Hwnd());
+  return windows;
+}
+
+HWND LastActiveFormWindow() { return LastActive; }
+
+std::unique_ptr<TWSControl> TWin32WidgetSet::CreateForm(TForm& form, TFormRole role) {
+  return std::make_unique<TWin32Form>(form, role);
+}
+
+namespace {
+
+TRect RectOf(const RECT& r) { return TRect{r.left, r.top, r.right, r.bottom}; }
+
+BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (GetMonitorInfoW(monitor, &info)) {
+    auto& found = *reinterpret_cast<std::pair<TRect, bool>*>(data);
+    if (info.dwFlags & MONITORINFOF_PRIMARY) found = {RectOf(info.rcMonitor), true};
+  }
+  return TRUE;
+}
+
+// The desktop in device pixels, which are the logical ones under per-monitor awareness.
+class TWin32Screen final : public TScreen {
+ public:
+  TRect PrimaryMonitorRect() const override {
+    std::pair<TRect, bool> found{TRect{0, 0, 1024, 768}, false};
+    EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&found));
+    return found.first;
+  }
+  TRect MonitorRectUnderPointer() const override {
+    POINT at{};
+    if (!GetCursorPos(&at)) return PrimaryMonitorRect();
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoW(MonitorFromPoint(at, MONITOR_DEFAULTTONEAREST), &info)) return PrimaryMonitorRect();
+    return RectOf(info.rcMonitor);
+  }
+  TRect DesktopRect() const override {
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN), height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    if (width <= 0 || height <= 0) return PrimaryMonitorRect();
+    return TRect{left, top, left + width, top + height};
+  }
+  TPoint CursorPos() const override {
+    POINT at{};
+    GetCursorPos(&at);
+    return TPoint{at.x, at.y};
+  }
+};
+
+}  // namespace
+
+TScreen& TWin32WidgetSet::Screen() {
+  static TWin32Screen screen;
+  return screen;
+}
