@@ -69,6 +69,10 @@ class TWin32Application final : public TWSApplication {
 
   void Terminate() override { Win32Loop::EndAll(); }
   void ProcessMessages() override { Win32Loop::HandlePending(); }
+  // The system keeps only the latest pointer position for WM_MOUSEMOVE; the paint box asks for
+  // the points between (GetMouseMovePointsEx) while moves are not to be merged.
+  bool MergesPointerMoves() const override { return FMergeMoves; }
+  void SetMergePointerMoves(bool merge) override { FMergeMoves = merge; }
 
   void Restore() override {
     for (HWND window : FormWindows())
@@ -104,6 +108,7 @@ class TWin32Application final : public TWSApplication {
 
  private:
   String FName;
+  bool FMergeMoves = true;
 };
 
 }  // namespace

@@ -1,12 +1,16 @@
 #include "platform/win32/widgetset/wscontrols.h"
 
+#include "platform/win32/widgetset/wsmenus.h"
+
 #include <stdexcept>
 
 #include "platform/colorbox.h"
 #include "platform/edits.h"
+#include "platform/paintbox.h"
 #include "platform/stdctrls.h"
 #include "platform/trayicon.h"
 #include "platform/win32/widgetset/wsapplication.h"
+#include "platform/win32/widgetset/wsmenus.h"
 #include "platform/win32/widgetset/wspictures.h"
 #include "platform/win32/widgetset/wsraster.h"
 
@@ -143,7 +147,7 @@ void TWin32Control::SetFont(const TFont& font, int pixels) {
 }
 
 void TWin32Control::Repaint() {
-  if (FHwnd && IsWindowVisible(FHwnd)) InvalidateRect(FHwnd, nullptr, FALSE);
+  if (FHwnd && IsWindowVisible(FHwnd)) ::InvalidateRect(FHwnd, nullptr, FALSE);
 }
 
 void RaiseAmongSiblings(HWND window) {
@@ -250,7 +254,7 @@ class TWin32SpeedButton final : public TWin32Control {
   }
   void SetEnabled(bool enabled) override {
     TWin32Control::SetEnabled(enabled);
-    InvalidateRect(Hwnd(), nullptr, FALSE);
+    ::InvalidateRect(Hwnd(), nullptr, FALSE);
   }
 
   bool Message(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
@@ -262,25 +266,25 @@ class TWin32SpeedButton final : public TWin32Control {
       case WM_LBUTTONDBLCLK:
         SetCapture(Hwnd());
         FPressed = true;
-        InvalidateRect(Hwnd(), nullptr, FALSE);
+        ::InvalidateRect(Hwnd(), nullptr, FALSE);
         break;
       case WM_MOUSEMOVE:
         if (!FHot) {
           FHot = true;
           TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, Hwnd(), 0};
           TrackMouseEvent(&track);
-          InvalidateRect(Hwnd(), nullptr, FALSE);
+          ::InvalidateRect(Hwnd(), nullptr, FALSE);
         }
         break;
       case WM_MOUSELEAVE:
         FHot = false;
-        InvalidateRect(Hwnd(), nullptr, FALSE);
+        ::InvalidateRect(Hwnd(), nullptr, FALSE);
         break;
       case WM_LBUTTONUP: {
         const bool wasPressed = FPressed;
         FPressed = false;
         if (GetCapture() == Hwnd()) ReleaseCapture();
-        InvalidateRect(Hwnd(), nullptr, FALSE);
+        ::InvalidateRect(Hwnd(), nullptr, FALSE);
         RECT client;
         GetClientRect(Hwnd(), &client);
         const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
@@ -289,7 +293,7 @@ class TWin32SpeedButton final : public TWin32Control {
       }
       case WM_CAPTURECHANGED:
         FPressed = false;
-        InvalidateRect(Hwnd(), nullptr, FALSE);
+        ::InvalidateRect(Hwnd(), nullptr, FALSE);
         break;
       default: return TWin32Control::Message(message, wParam, lParam, result);
     }
@@ -399,6 +403,12 @@ class TWin32RichEdit final : public TWin32Control {
 }
 
 }  // namespace
+
+std::unique_ptr<TWSControl> TWin32WidgetSet::CreatePaintBox(TPaintBox& box) { NotYetOnWindows("paint box", box); }
+
+std::unique_ptr<TWSPopupMenu> TWin32WidgetSet::CreatePopupMenu(TForm&, const String&) {
+  return CreateWin32PopupMenu();
+}
 
 std::unique_ptr<TWSControl> TWin32WidgetSet::CreateButton(TButton& button, bool tabStop) {
   HWND window = MakeChild(button, L"BUTTON", BS_PUSHBUTTON | (tabStop ? WS_TABSTOP : 0));

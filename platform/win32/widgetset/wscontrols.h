@@ -81,6 +81,8 @@ class TWin32WidgetSet final : public TWidgetSet {
   std::unique_ptr<TWSControl> CreateMaskEdit(TMaskEdit& edit) override;
   std::unique_ptr<TWSControl> CreateUpDown(TUpDown& upDown) override;
   std::unique_ptr<TWSControl> CreateColorBox(TColorBox& box, bool tabStop) override;
+  std::unique_ptr<TWSControl> CreatePaintBox(TPaintBox& box) override;
+  std::unique_ptr<TWSPopupMenu> CreatePopupMenu(TForm& owner, const String& name) override;
 };
 
 // Installs the Win32 widgetset (once; the TApplication constructor does it).

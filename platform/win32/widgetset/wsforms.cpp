@@ -110,7 +110,7 @@ void TWin32Form::SetColor(TColor color) {
   if (FBrush) DeleteObject(FBrush);
   FColor = ColorToRGB(color);
   FBrush = color == clBtnFace ? nullptr : CreateSolidBrush(FColor);
-  if (Hwnd()) InvalidateRect(Hwnd(), nullptr, TRUE);
+  if (Hwnd()) ::InvalidateRect(Hwnd(), nullptr, TRUE);
 }
 
 void TWin32Form::Show() {
@@ -197,6 +197,10 @@ void TWin32Form::RunModal() {
 
 bool TWin32Form::Message(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   switch (message) {
+    case WM_DISPLAYCHANGE:
+      // Sent to every top-level window; the screen compares its monitors once per change.
+      Win32DisplayChanged();
+      return false;
     case WM_SHOWWINDOW:
       // About to be mapped: the form readies what it shows, in the state its handler leaves.
       if (wParam && lParam == 0) {
@@ -315,6 +319,27 @@ BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
   return TRUE;
 }
 
+TMonitor MonitorOf(HMONITOR monitor) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (!monitor || !GetMonitorInfoW(monitor, &info)) return {};
+  const TRect r = RectOf(info.rcMonitor);
+  return TMonitor{reinterpret_cast<std::uintptr_t>(monitor), r, r, 1.0};
+}
+
+BOOL CALLBACK ListMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
+  reinterpret_cast<std::vector<TMonitor>*>(data)->push_back(MonitorOf(monitor));
+  return TRUE;
+}
+
+std::vector<TMonitor> AllMonitors() {
+  std::vector<TMonitor> monitors;
+  EnumDisplayMonitors(nullptr, nullptr, ListMonitor, reinterpret_cast<LPARAM>(&monitors));
+  return monitors;
+}
+
+HMONITOR PrimaryHandle() { return MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY); }
+
 // The desktop in device pixels, which are the logical ones under per-monitor awareness.
 class TWin32Screen final : public TScreen {
  public:
@@ -324,12 +349,8 @@ class TWin32Screen final : public TScreen {
     return found.first;
   }
   TRect MonitorRectUnderPointer() const override {
-    POINT at{};
-    if (!GetCursorPos(&at)) return PrimaryMonitorRect();
-    MONITORINFO info{};
-    info.cbSize = sizeof info;
-    if (!GetMonitorInfoW(MonitorFromPoint(at, MONITOR_DEFAULTTONEAREST), &info)) return PrimaryMonitorRect();
-    return RectOf(info.rcMonitor);
+    const TMonitor monitor = MonitorUnderPointer();
+    return monitor.Id ? monitor.BoundsRect : PrimaryMonitorRect();
   }
   TRect DesktopRect() const override {
     const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
@@ -342,11 +363,62 @@ class TWin32Screen final : public TScreen {
     GetCursorPos(&at);
     return TPoint{at.x, at.y};
   }
+  int MonitorCount() const override { return static_cast<int>(AllMonitors().size()); }
+  TMonitor PrimaryMonitor() const override { return MonitorOf(PrimaryHandle()); }
+  TMonitor MonitorUnderPointer() const override {
+    POINT at{};
+    if (!GetCursorPos(&at)) return PrimaryMonitor();
+    return MonitorOf(MonitorFromPoint(at, MONITOR_DEFAULTTONEAREST));
+  }
+  TMonitor MonitorOrPrimary(std::uintptr_t id) const override {
+    for (const TMonitor& monitor : AllMonitors())
+      if (id && monitor.Id == id) return monitor;
+    return PrimaryMonitor();
+  }
+  void AddChangeHandler(const void* owner, TChangeHandler handler) override {
+    if (FHandlers.empty()) FKnown = AllMonitors(), FPrimary = PrimaryMonitor().Id;
+    FHandlers.push_back({owner, std::move(handler)});
+  }
+  void RemoveChangeHandler(const void* owner) override {
+    std::erase_if(FHandlers, [owner](const THandler& h) { return h.Owner == owner; });
+  }
+
+  // The monitors now against those known: each one gone or of a new rectangle, and a new primary.
+  void DisplayChanged() {
+    const std::vector<TMonitor> now = AllMonitors();
+    const std::uintptr_t primary = PrimaryMonitor().Id;
+    std::vector<std::pair<TMonitorChange, std::uintptr_t>> changes;
+    for (const TMonitor& old : FKnown) {
+      const auto same = std::find_if(now.begin(), now.end(), [&](const TMonitor& m) { return m.Id == old.Id; });
+      if (same == now.end())
+        changes.emplace_back(TMonitorChange::Removed, old.Id);
+      else if (!(same->BoundsRect == old.BoundsRect))
+        changes.emplace_back(TMonitorChange::Resized, old.Id);
+    }
+    if (primary != FPrimary) changes.emplace_back(TMonitorChange::PrimaryChanged, primary);
+    FKnown = now;
+    FPrimary = primary;
+    for (const auto& [change, id] : changes)
+      for (const THandler& handler : std::vector<THandler>(FHandlers)) handler.Run(change, id);
+  }
+
+ private:
+  struct THandler {
+    const void* Owner;
+    TChangeHandler Run;
+  };
+  std::vector<THandler> FHandlers;
+  std::vector<TMonitor> FKnown;
+  std::uintptr_t FPrimary = 0;
 };
 
-}  // namespace
-
-TScreen& TWin32WidgetSet::Screen() {
+TWin32Screen& TheScreen() {
   static TWin32Screen screen;
   return screen;
 }
+
+}  // namespace
+
+void Win32DisplayChanged() { TheScreen().DisplayChanged(); }
+
+TScreen& TWin32WidgetSet::Screen() { return TheScreen(); }

@@ -32,8 +32,11 @@ class TWin32Form final : public TWin32Control, public TWSForm {
   void SetClientSize(int width, int height) override;
   void RunModal() override;
   std::uintptr_t NativeWindow() const override { return reinterpret_cast<std::uintptr_t>(Hwnd()); }
+  // The window is made with the form and keeps nothing of the monitor it first showed on.
   void CreateNativeWindow() override {}
   void DestroyNativeWindow() override {}
+  bool NativeWindowExists() const override { return Hwnd() != nullptr; }
+  void PlaceOnMonitor(std::uintptr_t) override {}
   void Raise() override;
   double PixelRatio() const override { return 1.0; }
 
@@ -64,3 +67,6 @@ bool IsDialogForm(HWND window);
 std::vector<HWND> FormWindows();
 // The form window that was active last (none once it is gone).
 HWND LastActiveFormWindow();
+
+// The monitors may have changed (WM_DISPLAYCHANGE): the screen tells its change handlers.
+void Win32DisplayChanged();
