@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include "platform/raster/bitmap.h"
 #include "platform/win32/widgetset/wscontrols.h"
 #include "platform/win32/widgetset/wswic.h"
+#include "support.h"
 #include "ws_support.h"
 // After the API header (ws_support.h), which they need.
 #include <objbase.h>
@@ -112,6 +114,90 @@ TEST(TWin32Clipboard, APictureComesBackPixelForPixel) {
   TBitmap pasted(3, 3);
   ASSERT_TRUE(Clipboard().GetBitmap(pasted));
   EXPECT_EQ(Difference(pasted, copied), "");
+}
+
+// The bytes the clipboard holds in `format`; empty when it holds none.
+std::vector<std::uint8_t> ClipboardBytes(UINT format) {
+  std::vector<std::uint8_t> bytes;
+  if (!OpenClipboard(HiddenOwnerWindow())) return bytes;
+  if (HANDLE data = GetClipboardData(format)) {
+    const auto* start = static_cast<const std::uint8_t*>(GlobalLock(data));
+    if (start) bytes.assign(start, start + GlobalSize(data));
+    GlobalUnlock(data);
+  }
+  CloseClipboard();
+  return bytes;
+}
+
+UINT Png() { return RegisterClipboardFormatW(L"PNG"); }
+
+// The PNG that follows a copy shows the picture copied last, also when another copy came before
+// the first one's PNG was ready; a change by another program meanwhile gets no PNG added.
+TEST(TWin32Clipboard, ThePngFollowsTheLatestCopyOnly) {
+  const TBitmap first = Pattern(300, 200), latest = Pattern(41, 29);
+  Clipboard().Assign(first);
+  Clipboard().Assign(latest);
+  ASSERT_TRUE(LoopUntil([] { return IsClipboardFormatAvailable(Png()); }, 5000));
+  // Time for the first copy's PNG to have come too.
+  LoopUntil([] { return false; }, 300);
+  TBitmap decoded;
+  ASSERT_TRUE(DecodeWithWic(ClipboardBytes(Png()), decoded));
+  EXPECT_EQ(Difference(decoded, latest), "");
+
+  Clipboard().Assign(first);
+  PutOnClipboard(CF_TEXT, {'h', 'i', 0});
+  LoopUntil([] { return false; }, 500);
+  EXPECT_FALSE(IsClipboardFormatAvailable(Png()));
+  EXPECT_FALSE(Clipboard().HasFormat(CF_BITMAP));
+}
+
+// A file of the host's /tmp, as this program sees it (Wine's Z: drive is the host's root).
+std::string HostTemp(const std::string& name) { return "/tmp/quilmar-ws-" + std::to_string(GetCurrentProcessId()) + name; }
+std::string WindowsPath(const std::string& hostPath) {
+  std::string path = "Z:" + hostPath;
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+std::vector<std::uint8_t> ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// X programs get our copy as "image/bmp" and "image/png" with our pixels, and a picture an X
+// program copies as "image/png" alone is pasted.
+TEST(TWin32Clipboard, XProgramsExchangePicturesWithUs) {
+  const TBitmap copied = Pattern(47, 33);
+  Clipboard().Assign(copied);
+  ASSERT_TRUE(LoopUntil([] { return IsClipboardFormatAvailable(Png()); }, 5000));
+  const std::string targets = HostTemp("-targets"), png = HostTemp("-out.png"), bmp = HostTemp("-out.bmp");
+  ASSERT_EQ(RunHost("xclip -selection clipboard -o -t TARGETS > " + targets), 0);
+  const std::vector<std::uint8_t> offered = ReadAll(WindowsPath(targets));
+  const std::string names(offered.begin(), offered.end());
+  EXPECT_NE(names.find("image/png"), std::string::npos) << names;
+  EXPECT_NE(names.find("image/bmp"), std::string::npos) << names;
+  ASSERT_EQ(RunHost("xclip -selection clipboard -o -t image/png > " + png), 0);
+  TBitmap viaPng;
+  ASSERT_TRUE(DecodeWithWic(ReadAll(WindowsPath(png)), viaPng));
+  EXPECT_EQ(Difference(viaPng, copied), "");
+  ASSERT_EQ(RunHost("xclip -selection clipboard -o -t image/bmp > " + bmp), 0);
+  TBitmap viaBmp;
+  LoadBitmapFromMemory(viaBmp, ReadAll(WindowsPath(bmp)));
+  EXPECT_EQ(Difference(viaBmp, copied), "");
+
+  const TBitmap theirs = Pattern(23, 19);
+  const std::string in = HostTemp("-in.png");
+  {
+    const std::vector<std::uint8_t> file = Encode(theirs, GUID_ContainerFormatPng);
+    std::ofstream(WindowsPath(in), std::ios::binary).write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+  }
+  // xclip stays behind, serving the picture, until another program takes the clipboard.
+  ASSERT_EQ(RunHost("xclip -selection clipboard -i -t image/png " + in), 0);
+  TBitmap pasted;
+  EXPECT_TRUE(LoopUntil([&] { return Clipboard().HasFormat(CF_BITMAP) && Clipboard().GetBitmap(pasted) &&
+                                     pasted.Width() == theirs.Width(); }, 5000));
+  EXPECT_EQ(Difference(pasted, theirs), "");
+  Clipboard().Assign(Pattern(2, 2));
+  for (const std::string& file : {targets, png, bmp, in}) DeleteFileA(WindowsPath(file).c_str());
 }
 
 // A device bitmap another program put (CF_BITMAP alone) arrives through the DIB the system makes.

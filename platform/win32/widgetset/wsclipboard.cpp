@@ -1,12 +1,15 @@
 #include "platform/clipboard.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "platform/picture.h"
 #include "platform/raster/bitmap.h"
 #include "platform/win32/widgetset/win32api.h"
-#include "platform/win32/widgetset/wscontrols.h"
 #include "platform/win32/widgetset/wswic.h"
 
 namespace {
@@ -17,12 +20,50 @@ UINT PngFormat() {
   return format;
 }
 
+constexpr UINT PngReady = WM_APP + 1;
+
+// The owner of what we put on the clipboard: a message-only window that takes the PNG files the
+// workers make. Each picture is offered as a CF_DIB at once; its PNG, which takes a worker a
+// while for a screen-sized picture, is added once it is ready if the clipboard still holds that
+// picture. A program asking in between finds only the DIB, as if it had asked a moment earlier.
+class TClipboardOwner {
+ public:
+  TClipboardOwner() {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = Procedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"QuilmarClipboard";
+    RegisterClassExW(&windowClass);
+    FWindow = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                              windowClass.hInstance, nullptr);
+  }
+  HWND Window() const { return FWindow; }
+
+  // The clipboard now holds a picture of ours (the caller has closed it): its PNG is made from
+  // `pixels` (rows packed) and added when ready.
+  void Offered(std::vector<std::uint32_t> pixels, int width, int height);
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void AddPng(WPARAM generation, std::unique_ptr<std::vector<std::uint8_t>> png);
+
+  HWND FWindow = nullptr;
+  WPARAM FGeneration = 0;  // of the latest picture we put
+  DWORD FSequence = 0;     // the clipboard's sequence number after our latest change
+};
+
+TClipboardOwner& Owner() {
+  static TClipboardOwner owner;
+  return owner;
+}
+
 // The clipboard, open while this lives. Another program may hold it for a moment: a few tries.
 class TOpenClipboard {
  public:
   TOpenClipboard() {
     for (int attempt = 0; attempt < 10 && !FOpen; ++attempt) {
-      FOpen = OpenClipboard(HiddenOwnerWindow());
+      FOpen = OpenClipboard(Owner().Window());
       if (!FOpen) Sleep(10);
     }
   }
@@ -107,6 +148,50 @@ HGLOBAL DibOf(const TBitmap& bitmap) {
   return memory;
 }
 
+HGLOBAL MemoryOf(const std::vector<std::uint8_t>& bytes) {
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+  void* data = memory ? GlobalLock(memory) : nullptr;
+  if (!data) {
+    if (memory) GlobalFree(memory);
+    return nullptr;
+  }
+  std::memcpy(data, bytes.data(), bytes.size());
+  GlobalUnlock(memory);
+  return memory;
+}
+
+void TClipboardOwner::Offered(std::vector<std::uint32_t> pixels, int width, int height) {
+  FSequence = GetClipboardSequenceNumber();
+  const WPARAM generation = ++FGeneration;
+  try {
+    std::thread([window = FWindow, generation, pixels = std::move(pixels), width, height] {
+      auto png = std::make_unique<std::vector<std::uint8_t>>(EncodePngWithWic(pixels.data(), width, height, width));
+      if (PostMessageW(window, PngReady, generation, reinterpret_cast<LPARAM>(png.get()))) png.release();
+    }).detach();
+  } catch (const std::system_error&) {
+    // No thread to spare: the picture stays on offer as the DIB alone, which every program reads.
+  }
+}
+
+void TClipboardOwner::AddPng(WPARAM generation, std::unique_ptr<std::vector<std::uint8_t>> png) {
+  // Another picture of ours, or anyone's change since, has replaced the one this PNG shows.
+  if (generation != FGeneration || png->empty() || GetClipboardOwner() != FWindow ||
+      GetClipboardSequenceNumber() != FSequence)
+    return;
+  if (!OpenClipboard(FWindow)) return;
+  if (HGLOBAL memory = MemoryOf(*png); memory && !SetClipboardData(PngFormat(), memory)) GlobalFree(memory);
+  CloseClipboard();
+  FSequence = GetClipboardSequenceNumber();
+}
+
+LRESULT CALLBACK TClipboardOwner::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == PngReady) {
+    Owner().AddPng(wParam, std::unique_ptr<std::vector<std::uint8_t>>(reinterpret_cast<std::vector<std::uint8_t>*>(lParam)));
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
 bool ReadDib(TBitmap& bitmap) {
   HANDLE data = GetClipboardData(CF_DIB);
   if (!data) return false;
@@ -138,18 +223,31 @@ bool TClipboard::HasFormat(int format) const {
 }
 
 void TClipboard::Assign(const TBitmap& bitmap) {
-  const TOpenClipboard clipboard;
-  if (!clipboard.Open()) throw Exception("Cannot open clipboard");
-  if (!EmptyClipboard()) throw Exception("Cannot open clipboard");
-  // Nothing but CF_DIB: the system makes CF_BITMAP and CF_DIBV5 from it for those who ask, and
-  // Wine offers it to X programs as "image/bmp".
-  if (bitmap.Empty()) return;
-  HGLOBAL dib = DibOf(bitmap);
-  if (!dib) throw Exception("Out of memory");
-  if (!SetClipboardData(CF_DIB, dib)) {
-    GlobalFree(dib);
-    throw Exception("Cannot open clipboard");
+  {
+    const TOpenClipboard clipboard;
+    if (!clipboard.Open()) throw Exception("Cannot open clipboard");
+    if (!EmptyClipboard()) throw Exception("Cannot open clipboard");
+    if (bitmap.Empty()) return;
+    // CF_DIB: the system makes CF_BITMAP and CF_DIBV5 from it for those who ask, and Wine offers
+    // it to X programs as "image/bmp". "PNG" follows (an X program's "image/png").
+    HGLOBAL dib = DibOf(bitmap);
+    if (!dib) throw Exception("Out of memory");
+    if (!SetClipboardData(CF_DIB, dib)) {
+      GlobalFree(dib);
+      throw Exception("Cannot open clipboard");
+    }
   }
+  // A copy of its own for the worker: the bitmap may change or go while the PNG is made.
+  const int width = bitmap.Width(), height = bitmap.Height();
+  std::vector<std::uint32_t> pixels;
+  try {
+    pixels.resize(std::size_t(width) * std::size_t(height));
+  } catch (const std::bad_alloc&) {
+    return;  // the picture stays on offer as the DIB alone, which every program reads
+  }
+  for (int y = 0; y < height; ++y)
+    std::memcpy(&pixels[std::size_t(y) * std::size_t(width)], bitmap.ScanLine(y), std::size_t(width) * 4);
+  Owner().Offered(std::move(pixels), width, height);
 }
 
 bool TClipboard::GetBitmap(TBitmap& bitmap) const {

@@ -13,7 +13,7 @@ namespace {
 // COM for this thread while it lives; a thread already initialised (in any model) keeps its own.
 class TComScope {
  public:
-  TComScope() : FResult(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  explicit TComScope(DWORD model = COINIT_APARTMENTTHREADED) : FResult(CoInitializeEx(nullptr, model)) {}
   ~TComScope() {
     if (SUCCEEDED(FResult)) CoUninitialize();
   }
@@ -42,6 +42,11 @@ class TCom {
   T* FPtr = nullptr;
 };
 
+bool CreateFactory(TCom<IWICImagingFactory>& factory) {
+  return SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                    reinterpret_cast<void**>(factory.Out())));
+}
+
 }  // namespace
 
 bool DecodeWithWic(std::span<const std::uint8_t> data, TBitmap& bitmap) {
@@ -49,9 +54,7 @@ bool DecodeWithWic(std::span<const std::uint8_t> data, TBitmap& bitmap) {
   if (data.empty() || data.size() > 0xFFFFFFFFu) return false;
   TComScope com;
   TCom<IWICImagingFactory> factory;
-  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                              reinterpret_cast<void**>(factory.Out()))))
-    return false;
+  if (!CreateFactory(factory)) return false;
   TCom<IWICStream> stream;
   if (FAILED(factory->CreateStream(stream.Out())) ||
       FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(data.data()), DWORD(data.size()))))
@@ -90,4 +93,40 @@ bool DecodeWithWic(std::span<const std::uint8_t> data, TBitmap& bitmap) {
   }
   bitmap = std::move(decoded);
   return true;
+}
+
+std::vector<std::uint8_t> EncodePngWithWic(const std::uint32_t* pixels, int width, int height, std::ptrdiff_t stride) {
+  if (width <= 0 || height <= 0) return {};
+  const std::uint64_t strideBytes = std::uint64_t(stride) * 4, bytes = strideBytes * std::uint64_t(height);
+  if (bytes > 0xFFFFFFFFu) return {};
+  // A worker thread has no apartment of its own: the free-threaded one serves it.
+  TComScope com(COINIT_MULTITHREADED);
+  TCom<IWICImagingFactory> factory;
+  TCom<IWICBitmap> source;
+  TCom<IStream> stream;
+  TCom<IWICBitmapEncoder> encoder;
+  TCom<IWICBitmapFrameEncode> frame;
+  // The pixels' fourth byte is 0, which 32bppBGR ignores; the frame converts to what it writes.
+  if (!CreateFactory(factory) ||
+      FAILED(factory->CreateBitmapFromMemory(UINT(width), UINT(height), GUID_WICPixelFormat32bppBGR, UINT(strideBytes),
+                                             UINT(bytes), reinterpret_cast<BYTE*>(const_cast<std::uint32_t*>(pixels)),
+                                             source.Out())) ||
+      FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.Out())) ||
+      FAILED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.Out())) ||
+      FAILED(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache)) ||
+      FAILED(encoder->CreateNewFrame(frame.Out(), nullptr)) || FAILED(frame->Initialize(nullptr)) ||
+      FAILED(frame->SetSize(UINT(width), UINT(height))))
+    return {};
+  WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
+  if (FAILED(frame->SetPixelFormat(&format)) || FAILED(frame->WriteSource(source.Get(), nullptr)) ||
+      FAILED(frame->Commit()) || FAILED(encoder->Commit()))
+    return {};
+  HGLOBAL memory = nullptr;
+  STATSTG stat{};
+  if (FAILED(GetHGlobalFromStream(stream.Get(), &memory)) || FAILED(stream->Stat(&stat, STATFLAG_NONAME))) return {};
+  const auto* data = static_cast<const std::uint8_t*>(GlobalLock(memory));
+  if (!data) return {};
+  std::vector<std::uint8_t> png(data, data + stat.cbSize.QuadPart);
+  GlobalUnlock(memory);
+  return png;
 }
