@@ -121,16 +121,26 @@ INSTANTIATE_TEST_SUITE_P(Cases, TWin32FileDialogTest,
                                          TFileCase{"OpenCancelled", false, nullptr, "", nullptr}),
                          [](const testing::TestParamInfo<TFileCase>& info) { return String(info.param.Name); });
 
-// The message box: the application's title, the text, above the stay-on-top form that owns it.
-TEST(TWin32Dialogs, ShowMessageIsTitledOwnedAndOnTop) {
+// The message box: the application's title, the text, above the stay-on-top form that owns it;
+// the program's other forms take no input meanwhile and hear when they are unblocked.
+TEST(TWin32Dialogs, ShowMessageIsTitledOwnedOnTopAndModal) {
+  // A form of the application's (it lives as long as the application), beside the active one.
+  TCountingForm* other = nullptr;
+  Application->CreateForm(other);
+  other->SetBorderStyle(bsNone);
+  other->SetBounds(700, 500, 200, 100);
+  other->Show();
   TTopForm form;
+  ASSERT_TRUE(form.Active());
   TSeen seen;
   std::wstring title, text;
+  bool otherEnabled = true;
   AnswerDialog(seen, [&](HWND box) {
     wchar_t caption[128] = {};
     GetWindowTextW(box, caption, 128);
     title = caption;
     text = StaticTexts(box);
+    otherEnabled = IsWindowEnabled(HwndOf(other->NativeWindow()));
     PostMessageW(box, WM_COMMAND, IDOK, 0);
   });
   ShowMessage("已保存 lesson1.bmp");
@@ -139,6 +149,10 @@ TEST(TWin32Dialogs, ShowMessageIsTitledOwnedAndOnTop) {
   EXPECT_TRUE(seen.Topmost);
   EXPECT_EQ(title, L"Quilmar");
   EXPECT_NE(text.find(L"已保存 lesson1.bmp"), std::wstring::npos) << Utf8Of(text);
+  EXPECT_FALSE(otherEnabled);
+  EXPECT_TRUE(IsWindowEnabled(HwndOf(other->NativeWindow())));
+  EXPECT_EQ(other->Unblocks, 1);
+  other->Hide();
 }
 
 // Picks `text` in one of the font dialog's combo boxes as the user does: the selection, then the

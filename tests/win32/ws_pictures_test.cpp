@@ -37,53 +37,40 @@ std::string Difference(const TBitmap& a, const TBitmap& b) {
   for (int y = 0; y < a.Height(); ++y)
     for (int x = 0; x < a.Width(); ++x)
       if (a.Pixel(x, y) != b.Pixel(x, y))
-        return "(" + std::to_string(x) + ", " + std::to_string(y) + "): " + std::to_string(a.Pixel(x, y)) + " against " +
-               std::to_string(b.Pixel(x, y));
+        return "(" + std::to_string(x) + ", " + std::to_string(y) + "): " + std::to_string(a.Pixel(x, y)) +
+               " against " + std::to_string(b.Pixel(x, y));
   return {};
 }
 
 // A picture file of `container` (PNG, JPEG) made by WIC, as another program would make it.
 std::vector<std::uint8_t> Encode(const TBitmap& bitmap, const GUID& container) {
-  std::vector<std::uint8_t> bytes;
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   IWICImagingFactory* factory = nullptr;
+  IWICBitmap* source = nullptr;
   IStream* stream = nullptr;
   IWICBitmapEncoder* encoder = nullptr;
   IWICBitmapFrameEncode* frame = nullptr;
-  WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGR;
-  bool ok = SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                       reinterpret_cast<void**>(&factory))) &&
-            SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)) &&
-            SUCCEEDED(factory->CreateEncoder(container, nullptr, &encoder)) &&
-            SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
-            SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) && SUCCEEDED(frame->Initialize(nullptr)) &&
-            SUCCEEDED(frame->SetSize(UINT(bitmap.Width()), UINT(bitmap.Height()))) &&
-            SUCCEEDED(frame->SetPixelFormat(&format));
-  // The encoder may want another layout (24-bit for JPEG): the pixels are given in it.
-  std::vector<std::uint8_t> rows;
-  UINT stride = 0;
-  if (ok) {
-    const bool bgr24 = IsEqualGUID(format, GUID_WICPixelFormat24bppBGR);
-    ok = bgr24 || IsEqualGUID(format, GUID_WICPixelFormat32bppBGR);
-    stride = UINT(bitmap.Width()) * (bgr24 ? 3 : 4);
-    for (int y = 0; ok && y < bitmap.Height(); ++y)
-      for (int x = 0; x < bitmap.Width(); ++x) {
-        const std::uint32_t p = bitmap.Pixel(x, y);
-        rows.insert(rows.end(), {std::uint8_t(p), std::uint8_t(p >> 8), std::uint8_t(p >> 16)});
-        if (!bgr24) rows.push_back(0xFF);
-      }
-  }
-  ok = ok && SUCCEEDED(frame->WritePixels(UINT(bitmap.Height()), stride, UINT(rows.size()), rows.data())) &&
-       SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
+  const UINT stride = UINT(bitmap.Stride()) * 4;
   HGLOBAL memory = nullptr;
-  if (ok && SUCCEEDED(GetHGlobalFromStream(stream, &memory))) {
-    STATSTG stat{};
-    stream->Stat(&stat, STATFLAG_NONAME);
+  STATSTG stat{};
+  std::vector<std::uint8_t> bytes;
+  if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                 reinterpret_cast<void**>(&factory))) &&
+      SUCCEEDED(factory->CreateBitmapFromMemory(UINT(bitmap.Width()), UINT(bitmap.Height()),
+                                                GUID_WICPixelFormat32bppBGR, stride, stride * UINT(bitmap.Height()),
+                                                reinterpret_cast<BYTE*>(const_cast<std::uint32_t*>(bitmap.ScanLine(0))),
+                                                &source)) &&
+      SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)) &&
+      SUCCEEDED(factory->CreateEncoder(container, nullptr, &encoder)) &&
+      SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
+      SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) && SUCCEEDED(frame->Initialize(nullptr)) &&
+      SUCCEEDED(frame->WriteSource(source, nullptr)) && SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit()) &&
+      SUCCEEDED(GetHGlobalFromStream(stream, &memory)) && SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME))) {
     const auto* data = static_cast<const std::uint8_t*>(GlobalLock(memory));
     bytes.assign(data, data + stat.cbSize.QuadPart);
     GlobalUnlock(memory);
   }
-  for (IUnknown* object : std::initializer_list<IUnknown*>{frame, encoder, stream, factory})
+  for (IUnknown* object : std::initializer_list<IUnknown*>{frame, encoder, stream, source, factory})
     if (object) object->Release();
   if (SUCCEEDED(com)) CoUninitialize();
   return bytes;
@@ -152,7 +139,9 @@ TEST(TWin32Clipboard, ThePngFollowsTheLatestCopyOnly) {
 }
 
 // A file of the host's /tmp, as this program sees it (Wine's Z: drive is the host's root).
-std::string HostTemp(const std::string& name) { return "/tmp/quilmar-ws-" + std::to_string(GetCurrentProcessId()) + name; }
+std::string HostTemp(const std::string& name) {
+  return "/tmp/quilmar-ws-" + std::to_string(GetCurrentProcessId()) + name;
+}
 std::string WindowsPath(const std::string& hostPath) {
   std::string path = "Z:" + hostPath;
   std::replace(path.begin(), path.end(), '/', '\\');
@@ -188,13 +177,17 @@ TEST(TWin32Clipboard, XProgramsExchangePicturesWithUs) {
   const std::string in = HostTemp("-in.png");
   {
     const std::vector<std::uint8_t> file = Encode(theirs, GUID_ContainerFormatPng);
-    std::ofstream(WindowsPath(in), std::ios::binary).write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+    std::ofstream(WindowsPath(in), std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
   }
   // xclip stays behind, serving the picture, until another program takes the clipboard.
   ASSERT_EQ(RunHost("xclip -selection clipboard -i -t image/png " + in), 0);
   TBitmap pasted;
-  EXPECT_TRUE(LoopUntil([&] { return Clipboard().HasFormat(CF_BITMAP) && Clipboard().GetBitmap(pasted) &&
-                                     pasted.Width() == theirs.Width(); }, 5000));
+  EXPECT_TRUE(LoopUntil(
+      [&] {
+        return Clipboard().HasFormat(CF_BITMAP) && Clipboard().GetBitmap(pasted) && pasted.Width() == theirs.Width();
+      },
+      5000));
   EXPECT_EQ(Difference(pasted, theirs), "");
   Clipboard().Assign(Pattern(2, 2));
   for (const std::string& file : {targets, png, bmp, in}) DeleteFileA(WindowsPath(file).c_str());

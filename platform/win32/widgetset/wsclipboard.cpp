@@ -1,5 +1,3 @@
-#include "platform/clipboard.h"
-
 #include <cstring>
 #include <memory>
 #include <new>
@@ -7,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/clipboard.h"
 #include "platform/picture.h"
 #include "platform/raster/bitmap.h"
 #include "platform/win32/widgetset/win32api.h"
@@ -104,7 +103,8 @@ std::vector<std::uint8_t> BmpFileOfDib(const std::uint8_t* dib, std::size_t size
   if (info.biSize < sizeof info || info.biSize > size) return {};
   std::size_t offset = info.biSize;
   // Masks follow a plain info header; the larger headers hold them.
-  if (info.biSize == sizeof info && (info.biCompression == BI_BITFIELDS || info.biCompression == 6 /*BI_ALPHABITFIELDS*/))
+  if (info.biSize == sizeof info &&
+      (info.biCompression == BI_BITFIELDS || info.biCompression == 6 /*BI_ALPHABITFIELDS*/))
     offset += info.biCompression == BI_BITFIELDS ? 12 : 16;
   std::size_t colours = info.biClrUsed;
   if (colours == 0 && info.biBitCount <= 8) colours = std::size_t(1) << info.biBitCount;
@@ -186,7 +186,8 @@ void TClipboardOwner::AddPng(WPARAM generation, std::unique_ptr<std::vector<std:
 
 LRESULT CALLBACK TClipboardOwner::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == PngReady) {
-    Owner().AddPng(wParam, std::unique_ptr<std::vector<std::uint8_t>>(reinterpret_cast<std::vector<std::uint8_t>*>(lParam)));
+    Owner().AddPng(wParam,
+                   std::unique_ptr<std::vector<std::uint8_t>>(reinterpret_cast<std::vector<std::uint8_t>*>(lParam)));
     return 0;
   }
   return DefWindowProcW(window, message, wParam, lParam);

@@ -10,6 +10,7 @@
 #include "platform/application.h"
 #include "platform/dialogs.h"
 #include "platform/forms.h"
+#include "platform/win32/widgetset/wsapplication.h"
 #include "platform/win32/widgetset/wsforms.h"
 
 namespace {
@@ -48,8 +49,10 @@ constexpr std::size_t NameChars = 32768;
 
 bool RunFileDialog(TFileDialog& settings, bool save) {
   const std::filesystem::path last(WideOf(settings.FileName));
-  std::wstring folder = last.has_parent_path() ? std::filesystem::absolute(last).parent_path().wstring()
-                                               : std::filesystem::current_path().wstring();
+  // The preset name's folder, else the current one; the dialog picks its own when neither is known.
+  std::error_code unknown;
+  const std::wstring folder = last.has_parent_path() ? std::filesystem::absolute(last, unknown).parent_path().wstring()
+                                                     : std::filesystem::current_path(unknown).wstring();
   const std::wstring filter = SystemFilter(settings.Filter);
   String ext = settings.DefaultExt;
   if (!ext.empty() && ext.front() == '.') ext.erase(0, 1);
@@ -69,12 +72,12 @@ bool RunFileDialog(TFileDialog& settings, bool save) {
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = name.data();
     ofn.nMaxFile = DWORD(NameChars);
-    ofn.lpstrInitialDir = folder.c_str();
+    ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     ofn.lpstrDefExt = defaultExt.empty() ? nullptr : defaultExt.c_str();
     // Any typed name is taken, of a file that exists or not: the caller's open says why it fails.
     ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
     if (save) ofn.Flags |= OFN_OVERWRITEPROMPT;
-    TTopmostDialogScope topmost;
+    TSystemDialogScope modal(ofn.hwndOwner);
     const BOOL confirmed = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
     if (confirmed) {
       settings.FileName = Utf8Of(std::wstring_view(name.data()));
@@ -100,14 +103,30 @@ HWND DialogOwnerWindow() {
   return nullptr;
 }
 
-TTopmostDialogScope::TTopmostDialogScope() {
+TSystemDialogScope::TSystemDialogScope(HWND owner) : FOwner(owner) {
   if (RaiseScopes++ == 0) RaiseHook = SetWindowsHookExW(WH_CBT, RaiseOnActivate, nullptr, GetCurrentThreadId());
+  for (HWND window : FormWindows())
+    if (window != owner && IsWindowEnabled(window)) {
+      EnableWindow(window, FALSE);
+      FDisabled.push_back(window);
+    }
 }
 
-TTopmostDialogScope::~TTopmostDialogScope() {
-  if (--RaiseScopes > 0 || !RaiseHook) return;
-  UnhookWindowsHookEx(RaiseHook);
-  RaiseHook = nullptr;
+TSystemDialogScope::~TSystemDialogScope() {
+  if (--RaiseScopes == 0 && RaiseHook) {
+    UnhookWindowsHookEx(RaiseHook);
+    RaiseHook = nullptr;
+  }
+  for (HWND window : FDisabled)
+    if (IsWindow(window)) EnableWindow(window, TRUE);
+  // Told afterwards, all of them enabled again: a handler may open the next dialog.
+  std::vector<HWND> blocked = FDisabled;
+  if (FOwner) blocked.push_back(FOwner);
+  for (HWND window : blocked) {
+    auto* form = dynamic_cast<TWin32Form*>(TWin32Control::Of(window));
+    if (form && IsWindowVisible(window) && Application && Application->IsForm(&form->Form()))
+      Guarded([form] { form->Form().DoUnblocked(); });
+  }
 }
 
 bool TOpenDialog::Execute() { return RunFileDialog(*this, false); }
@@ -116,6 +135,7 @@ bool TSaveDialog::Execute() { return RunFileDialog(*this, true); }
 
 void ShowMessage(const String& text) {
   const String title = Application ? Application->Title : String();
-  TTopmostDialogScope topmost;
-  MessageBoxW(DialogOwnerWindow(), WideOf(text).c_str(), WideOf(title).c_str(), MB_OK | MB_TOPMOST);
+  HWND owner = DialogOwnerWindow();
+  TSystemDialogScope modal(owner);
+  MessageBoxW(owner, WideOf(text).c_str(), WideOf(title).c_str(), MB_OK | MB_TOPMOST);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include "platform/win32/widgetset/win32api.h"
 
 // The system's modal dialogs (file, font, message box) on Win32: each is owned by the window the
@@ -10,11 +12,17 @@
 // none of them shows.
 HWND DialogOwnerWindow();
 
-// While it lives, the next system dialog (#32770) of this thread that activates is made topmost.
-class TTopmostDialogScope {
+// While it lives, a system dialog (#32770) of this thread is made topmost as it activates, and
+// the program's forms other than `owner` take no input, as under a modal form (the dialog
+// disables its owner itself). Each form blocked, the owner too, is told when the dialog is gone.
+class TSystemDialogScope {
  public:
-  TTopmostDialogScope();
-  ~TTopmostDialogScope();
-  TTopmostDialogScope(const TTopmostDialogScope&) = delete;
-  TTopmostDialogScope& operator=(const TTopmostDialogScope&) = delete;
+  explicit TSystemDialogScope(HWND owner);
+  ~TSystemDialogScope();
+  TSystemDialogScope(const TSystemDialogScope&) = delete;
+  TSystemDialogScope& operator=(const TSystemDialogScope&) = delete;
+
+ private:
+  HWND FOwner;
+  std::vector<HWND> FDisabled;
 };

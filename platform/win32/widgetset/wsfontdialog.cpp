@@ -45,7 +45,7 @@ bool TFontDialog::Execute() {
   choose.Flags = CF_SCREENFONTS | CF_EFFECTS | CF_INITTOLOGFONTSTRUCT;
   // A system colour (clWindowText) shows as what it is now; the dialog's list has plain colours.
   choose.rgbColors = ColorToRGB(Font.Color);
-  TTopmostDialogScope topmost;
+  TSystemDialogScope modal(choose.hwndOwner);
   if (!ChooseFontW(&choose)) return false;
   TFont chosen;
   chosen.Name = Utf8Of(std::wstring_view(log.lfFaceName));

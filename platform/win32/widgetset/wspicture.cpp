@@ -19,13 +19,13 @@ const char* const InvalidBitmap = "Bitmap image is not valid";
 // (the framework's messages add their own).
 String Reason(DWORD error) {
   wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  const DWORD n =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::wstring reason = n && text ? std::wstring(text, n) : L"System error " + std::to_wstring(error);
   if (text) LocalFree(text);
-  while (!reason.empty() && (reason.back() == L'\r' || reason.back() == L'\n' || reason.back() == L' ' ||
-                             reason.back() == L'.'))
+  while (!reason.empty() &&
+         (reason.back() == L'\r' || reason.back() == L'\n' || reason.back() == L' ' || reason.back() == L'.'))
     reason.pop_back();
   return Utf8Of(reason);
 }
@@ -81,7 +81,8 @@ void SaveBitmapToFile(const TBitmap& bitmap, const String& fileName) {
   // one step: a failed write leaves any earlier file whole.
   const std::wstring target = WideOf(fileName);
   const std::wstring temporary = target + L".~" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
-  THandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  THandle file(
+      CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) throw Exception("Cannot create file \"" + name + "\". " + Reason(GetLastError()));
   auto fail = [&](const char* what) {
     const DWORD error = GetLastError();
