@@ -337,9 +337,12 @@ TEST(TWin32PictureFiles, FailuresSayWhyAndChangeNothing) {
     }
     EXPECT_EQ(Difference(bitmap, picture), "");
   }
-  // A folder that does not exist, and an empty picture: nothing is written, the old file stays.
+  // A folder that does not exist, a name a folder has (the temporary file is written, then
+  // cannot replace it), and an empty picture: nothing is left behind, the old file stays.
   std::ofstream(broken, std::ios::binary | std::ios::trunc) << "kept";
-  for (const std::filesystem::path& target : {Scratch("nofolder") / "x.bmp", broken}) {
+  const std::filesystem::path folder = Scratch("folder.bmp");
+  std::filesystem::create_directory(folder);
+  for (const std::filesystem::path& target : {Scratch("nofolder") / "x.bmp", folder, broken}) {
     SCOPED_TRACE(target.string());
     const TBitmap bitmap = target == broken ? TBitmap() : Pattern(2, 2);
     EXPECT_THROW(SaveBitmapToFile(bitmap, Utf8Of(target.wstring())), Exception);
@@ -347,7 +350,8 @@ TEST(TWin32PictureFiles, FailuresSayWhyAndChangeNothing) {
   std::ifstream kept(broken);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "kept");
   kept.close();
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(broken.parent_path()), {}), 3);
+  EXPECT_TRUE(std::filesystem::is_directory(folder));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(broken.parent_path()), {}), 4);
   std::filesystem::remove_all(broken.parent_path());
 }
 
