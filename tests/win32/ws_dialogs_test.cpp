@@ -118,6 +118,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, TWin32FileDialogTest,
                                          TFileCase{"SaveKeepsAnExtension", true, L"lesson2.bmp", "BMP", "lesson2.bmp"},
                                          TFileCase{"SaveCancelled", true, nullptr, "BMP", nullptr},
                                          TFileCase{"OpenAnExistingFile", false, L"picture.bmp", "", "picture.bmp"},
+                                         TFileCase{"OpenAMissingName", false, L"missing.bmp", "", "missing.bmp"},
                                          TFileCase{"OpenCancelled", false, nullptr, "", nullptr}),
                          [](const testing::TestParamInfo<TFileCase>& info) { return String(info.param.Name); });
 
