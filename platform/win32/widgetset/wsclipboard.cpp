@@ -1,3 +1,4 @@
+#include <array>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -17,6 +18,14 @@ namespace {
 UINT PngFormat() {
   static const UINT format = RegisterClipboardFormatW(L"PNG");
   return format;
+}
+
+// The picture files we read from the clipboard through WIC, in the order we prefer them: Wine
+// offers an X program's "image/png", "image/jpeg" and "image/gif" as these, without a DIB.
+const std::array<UINT, 3>& PictureFileFormats() {
+  static const std::array<UINT, 3> formats{PngFormat(), RegisterClipboardFormatW(L"JFIF"),
+                                           RegisterClipboardFormatW(L"GIF")};
+  return formats;
 }
 
 constexpr UINT PngReady = WM_APP + 1;
@@ -207,8 +216,8 @@ bool ReadDib(TBitmap& bitmap) {
   return true;
 }
 
-bool ReadPng(TBitmap& bitmap) {
-  HANDLE data = GetClipboardData(PngFormat());
+bool ReadPictureFile(UINT format, TBitmap& bitmap) {
+  HANDLE data = GetClipboardData(format);
   if (!data) return false;
   const TLocked locked(static_cast<HGLOBAL>(data));
   return locked.Data() && DecodeWithWic({locked.Data(), locked.Size()}, bitmap);
@@ -219,8 +228,10 @@ bool ReadPng(TBitmap& bitmap) {
 bool TClipboard::HasFormat(int format) const {
   if (format != CF_BITMAP) return false;
   // The system turns CF_BITMAP, CF_DIB and CF_DIBV5 into each other.
-  return IsClipboardFormatAvailable(CF_DIB) || IsClipboardFormatAvailable(CF_BITMAP) ||
-         IsClipboardFormatAvailable(PngFormat());
+  if (IsClipboardFormatAvailable(CF_DIB) || IsClipboardFormatAvailable(CF_BITMAP)) return true;
+  for (UINT file : PictureFileFormats())
+    if (IsClipboardFormatAvailable(file)) return true;
+  return false;
 }
 
 void TClipboard::Assign(const TBitmap& bitmap) {
@@ -254,11 +265,13 @@ void TClipboard::Assign(const TBitmap& bitmap) {
 bool TClipboard::GetBitmap(TBitmap& bitmap) const {
   const TOpenClipboard clipboard;
   if (!clipboard.Open()) return false;
-  // The bitmap itself first (the system gives CF_DIB for CF_BITMAP too); then a PNG file, all
-  // that an X program's picture arrives as under Wine.
+  // The bitmap itself first (the system gives CF_DIB for CF_BITMAP too); then a picture file,
+  // all that an X program's picture arrives as under Wine.
   if (IsClipboardFormatAvailable(CF_DIB) || IsClipboardFormatAvailable(CF_BITMAP))
     if (ReadDib(bitmap)) return true;
-  return IsClipboardFormatAvailable(PngFormat()) && ReadPng(bitmap);
+  for (UINT file : PictureFileFormats())
+    if (IsClipboardFormatAvailable(file) && ReadPictureFile(file, bitmap)) return true;
+  return false;
 }
 
 TClipboard& Clipboard() {
