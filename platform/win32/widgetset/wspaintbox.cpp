@@ -242,10 +242,15 @@ class TWin32PaintBox final : public TWin32Control {
         break;
       }
     }
+    // Without the capture the box hears of the pointer only over itself.
+    const bool captured = GetCapture() == Hwnd();
+    RECT area;
+    GetClientRect(Hwnd(), &area);
     std::vector<POINT> points;
     for (int i = last - 1; i >= 1; --i) {
       POINT q{unwrap(history[i].x), unwrap(history[i].y)};
       ScreenToClient(Hwnd(), &q);
+      if (!captured && !PtInRect(&area, q)) continue;
       if (points.empty() || points.back().x != q.x || points.back().y != q.y) points.push_back(q);
     }
     return points;

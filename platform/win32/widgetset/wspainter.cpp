@@ -18,10 +18,10 @@ namespace {
 
 // Far beyond any glyph at any screen ratio; keeps the byte count of a picture in range.
 constexpr int MaxPictureSide = 32768;
-// Samples per pixel side while antialiased, fewer for large pictures so that the samples stay
-// within this many (a glyph of 64 x 64 has 4 x 4 samples a pixel).
+// Samples per pixel side while antialiased, fewer for large pictures so that the samples (and
+// the mask of as many pixels) stay within this many: 16 MB each, a picture of 512 x 512 at 4 x 4.
 constexpr int MaxSamplesSide = 4;
-constexpr long long MaxSamples = 16LL << 20;
+constexpr long long MaxSamples = 4LL << 20;
 
 // Row vectors: a point p goes to p * M, so a transformation applied in the painter's own
 // coordinates multiplies from the left.
