@@ -265,6 +265,22 @@ TEST(TWin32PaintBox, ASiblingsRectangleIsExcluded) {
   EXPECT_EQ(form.Box.Pixels().Pixel(210, 110), 0x0000FF00u);
 }
 
+// A new size of the box reaches its buffer, which then shows the background where it grew.
+TEST(TWin32PaintBox, AResizedBoxResizesItsBuffer) {
+  TBoxForm form;
+  form.ShowPainted();
+  form.Box.SetBounds(0, 0, 120, 80);
+  EXPECT_EQ(form.Box.Width(), 120);
+  EXPECT_EQ(form.Box.Pixels().Width(), 120);
+  EXPECT_EQ(form.Box.Pixels().Height(), 80);
+  const int before = form.Paints;
+  form.Box.SetBounds(0, 0, 250, 150);
+  ASSERT_EQ(form.Box.Pixels().Width(), 250);
+  EXPECT_EQ(form.Box.Pixels().Pixel(249, 149), 0x00103050u);
+  EXPECT_TRUE(LoopUntil([&] { return form.Paints > before; }, 2000));
+  EXPECT_EQ(ScreenPixel(FormLeft + 249, FormTop + 149), 0x00103050u);
+}
+
 // The drag cursor is a cursor of its own over the box, the default one the system's arrow.
 TEST(TWin32PaintBox, TheDragCursorShowsOverTheBox) {
   TBoxForm form;
