@@ -404,8 +404,6 @@ class TWin32RichEdit final : public TWin32Control {
 
 }  // namespace
 
-std::unique_ptr<TWSControl> TWin32WidgetSet::CreatePaintBox(TPaintBox& box) { NotYetOnWindows("paint box", box); }
-
 std::unique_ptr<TWSPopupMenu> TWin32WidgetSet::CreatePopupMenu(TForm&, const String&) {
   return CreateWin32PopupMenu();
 }
