@@ -116,6 +116,33 @@ TEST(TWin32Edit, TextCrossesTheSeamAsUtf16AndSettingItReportsAChange) {
   EXPECT_FALSE(edit.Composing());
 }
 
+// The input method's composing as the system reports it (Wine sends nothing while composing,
+// so the messages are sent here as Windows does); keys it takes do not reach the handler.
+TEST(TWin32Edit, ComposingFollowsTheInputMethodAndTheFocus) {
+  TKeyForm form;
+  TEdit edit("Edit1", &form);
+  edit.SetBounds(10, 10, 200, 24);
+  TButton other("Button1", &form);
+  other.SetBounds(10, 50, 80, 24);
+  std::vector<int> keys;
+  edit.OnKeyDown = [&](int& key, TShiftState) { keys.push_back(key); };
+  edit.SetFocus();
+  HWND window = Win32Of(&edit);
+  SendMessageW(window, WM_IME_STARTCOMPOSITION, 0, 0);
+  EXPECT_TRUE(edit.Composing());
+  SendMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
+  SendMessageW(window, WM_KEYDOWN, 0xE5, 0);  // VK_PROCESSKEY: a key the input method took
+  EXPECT_TRUE(keys.empty());
+  SendMessageW(window, WM_IME_ENDCOMPOSITION, 0, 0);
+  EXPECT_FALSE(edit.Composing());
+  SendMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(keys, (std::vector<int>{VK_RETURN}));
+  // Leaving the edit ends the composing.
+  SendMessageW(window, WM_IME_STARTCOMPOSITION, 0, 0);
+  other.SetFocus();
+  EXPECT_FALSE(edit.Composing());
+}
+
 struct TMaskCase {
   const char* Keys;  // xdotool arguments
   const char* Text;  // the field's text after them
@@ -311,6 +338,7 @@ TEST_F(TWin32ToolBarTest, TheColourBoxPickFiresChangeOnce) {
   ClientToScreen(box, &swatch);
   EXPECT_TRUE(LoopUntil([&] { return ScreenPixel(swatch.x, swatch.y) == 0xFF0000; }, 2000));
 
+  Width.SetFocus();
   ClickAtCentre(box);
   ASSERT_TRUE(LoopUntil([&] { return SendMessageW(box, CB_GETDROPPEDSTATE, 0, 0) != 0; }, 2000));
   const int target = int(SendMessageW(info.hwndList, LB_GETTOPINDEX, 0, 0)) + 2;
@@ -324,6 +352,8 @@ TEST_F(TWin32ToolBarTest, TheColourBoxPickFiresChangeOnce) {
   EXPECT_EQ(changes, 1);
   EXPECT_EQ(Colors.Handle().ItemIndex(), target);
   EXPECT_EQ(Colors.Selected(), PenColorList()[std::size_t(target)].Value);
+  // A box that is no tab stop gives the focus back once its list is closed.
+  EXPECT_TRUE(Width.Focused());
   EXPECT_TRUE(LoopUntil([&] { return ScreenPixel(swatch.x, swatch.y) == ColorToPixel(Colors.Selected()); }, 2000));
 }
 
