@@ -4,8 +4,10 @@
 
 #include "platform/application.h"
 #include "platform/colorbox.h"
+#include "platform/desktop.h"
 #include "platform/edits.h"
 #include "platform/imagelist.h"
+#include "platform/raster/bitmap.h"
 #include "platform/stdctrls.h"
 #include "platform/win32/widgetset/wscontrols.h"
 #include "support.h"
@@ -282,6 +284,35 @@ TEST_F(TWin32ToolBarTest, TheBarShowsItsColourAndButtonsTheirPictures) {
   }
   EXPECT_EQ(Width.BoundsRect(), (TRect{60, 3, 90, 25}));
   EXPECT_EQ(Colors.BoundsRect(), (TRect{120, 3, 220, 25}));
+}
+
+// The bar drawn into a bitmap (the cover's first frame has it) matches what the screen shows:
+// its colour, the buttons' pictures, the width field's text and the colour box's swatch.
+TEST_F(TWin32ToolBarTest, TheBarRendersAsItShows) {
+  Width.SetText("7");
+  ASSERT_TRUE(Colors.Select(clRed));
+  HWND bar = Win32Of(&Bar);
+  ASSERT_TRUE(LoopUntil([&] { return ScreenPixel(bar, 400, 14) == 0x800080; }, 2000));
+  LoopUntil([] { return false; }, 200);
+  TBitmap rendered;
+  ASSERT_TRUE(Bar.RenderTo(rendered, 1.0));
+  ASSERT_EQ(rendered.Width(), 540);
+  ASSERT_EQ(rendered.Height(), 28);
+  EXPECT_EQ(rendered.Pixel(400, 14), 0x800080u);
+  EXPECT_EQ(rendered.Pixel(14, 14), 0x00FF00u);
+  EXPECT_EQ(rendered.Pixel(40, 14), 0x0000FFu);
+  // The children are drawn as the screen shows them, frames and owner-drawn swatch included:
+  // the whole bar agrees with the screen pixel for pixel.
+  POINT corner{0, 0};
+  ClientToScreen(bar, &corner);
+  TBitmap shown(540, 28);
+  ASSERT_TRUE(Application->Desktop().CaptureScreen(shown, corner.x, corner.y, 540, 28));
+  int differing = 0;
+  for (int y = 0; y < 28; ++y)
+    for (int x = 0; x < 540; ++x) differing += rendered.Pixel(x, y) != shown.Pixel(x, y);
+  EXPECT_EQ(differing, 0);
+  EXPECT_EQ(rendered.Pixel(133, 14), 0xFF0000u);  // the swatch of the box's red
+  EXPECT_FALSE(Bar.RenderTo(rendered, 1.5));
 }
 
 TEST_F(TWin32ToolBarTest, ClicksRunOnClickAndACheckButtonStaysDown) {

@@ -238,7 +238,13 @@ class TWin32UpDown final : public TWin32Control {
 
   bool Message(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
     switch (message) {
-      case WM_PAINT: Paint(); break;
+      case WM_PAINT: {
+        PAINTSTRUCT paint;
+        Paint(BeginPaint(Hwnd(), &paint));
+        EndPaint(Hwnd(), &paint);
+        break;
+      }
+      case WM_PRINTCLIENT: Paint(reinterpret_cast<HDC>(wParam)); break;
       case WM_ERASEBKGND: result = 1; return true;
       case WM_MOUSEACTIVATE: result = MA_NOACTIVATE; return true;
       case WM_SETFOCUS:
@@ -269,9 +275,7 @@ class TWin32UpDown final : public TWin32Control {
   }
 
  private:
-  void Paint() {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(Hwnd(), &paint);
+  void Paint(HDC dc) {
     RECT r;
     GetClientRect(Hwnd(), &r);
     const int half = r.bottom / 2;
@@ -293,7 +297,6 @@ class TWin32UpDown final : public TWin32Control {
     Polygon(dc, prev, 3);
     SelectObject(dc, oldPen);
     SelectObject(dc, oldBrush);
-    EndPaint(Hwnd(), &paint);
   }
 
   TUpDown& FUpDown;
