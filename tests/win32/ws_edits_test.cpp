@@ -9,6 +9,7 @@
 #include "platform/imagelist.h"
 #include "platform/raster/bitmap.h"
 #include "platform/stdctrls.h"
+#include "platform/timers.h"
 #include "platform/win32/widgetset/wscontrols.h"
 #include "support.h"
 #include "ws_support.h"
@@ -236,6 +237,38 @@ TEST(TWin32MaskEdit, PastedTextGivesItsDigits) {
   SendMessageW(Win32Of(&edit), EM_SETSEL, 0, 2);
   SendMessageW(Win32Of(&edit), WM_CUT, 0, 0);
   EXPECT_EQ(WindowText(Win32Of(&edit)), L"56");
+}
+
+BOOL CALLBACK FindShownMenu(HWND window, LPARAM found) {
+  wchar_t name[16] = {};
+  GetClassNameW(window, name, 16);
+  if (std::wstring(name) == L"#32768" && IsWindowVisible(window)) {
+    *reinterpret_cast<bool*>(found) = true;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The field opens no context menu, where the plain edit opens its own.
+TEST(TWin32MaskEdit, NoContextMenu) {
+  TKeyForm form;
+  TMaskEdit mask("Edit2", &form);
+  mask.SetBounds(10, 10, 40, 24);
+  TEdit edit("Edit1", &form);
+  edit.SetBounds(10, 50, 100, 24);
+  for (const TControl* control : {static_cast<const TControl*>(&mask), static_cast<const TControl*>(&edit)}) {
+    // The plain edit's menu runs a loop of its own: it is looked for, and closed, from within it.
+    bool menu = false;
+    CallAfter(300, [&] {
+      EnumThreadWindows(GetCurrentThreadId(), FindShownMenu, reinterpret_cast<LPARAM>(&menu));
+      if (menu) EndMenu();
+    });
+    HWND window = Win32Of(control);
+    const POINT at = CentreOf(window);
+    SendMessageW(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window), MAKELPARAM(at.x, at.y));
+    LoopUntil([] { return false; }, 500);
+    EXPECT_EQ(menu, control == &edit) << control->Name();
+  }
 }
 
 // The program's bar: buttons, the width field with its up-down and the colour box on it.
