@@ -66,6 +66,10 @@ class TWin32Edit final : public TWin32EditBase {
   bool Message(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
     switch (message) {
       case WM_GETDLGCODE: result = DialogCode(lParam, DefSubclassProc(Hwnd(), message, wParam, lParam)); return true;
+      case WM_SYSKEYDOWN:
+        // Keys held with Alt too; Alt alone and F10 open the window's menu as ever.
+        if (wParam == VK_MENU || wParam == VK_F10) return false;
+        [[fallthrough]];
       case WM_KEYDOWN: {
         FDropChars = false;
         // What the input method takes while composing is its own.
@@ -79,6 +83,11 @@ class TWin32Edit final : public TWin32EditBase {
         result = 0;
         return true;
       }
+      case WM_SYSKEYUP: FDropChars = false; return false;
+      case WM_SYSCHAR:
+        if (!FDropChars) return false;
+        result = 0;
+        return true;
       case WM_KEYUP: FDropChars = false; return false;
       case WM_CHAR:
         // A single line holds no line breaks, Escape or tabs.
