@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test asan-build asan-test win32-test soak bench fuzz format tidy clean install deb
+.PHONY: all deps build run test asan-build asan-test win32-test windows windows-installer soak bench fuzz format tidy clean install deb
 
 all: build
 
@@ -63,6 +63,20 @@ asan-test: build asan-build
 WIN32_BUILD ?= build-win32
 win32-test: deps
 	WIN32_BUILD=$(CURDIR)/$(WIN32_BUILD) JOBS=$(JOBS) scripts/win32-test
+
+# The Windows program: $(WIN32_BUILD)/quilmar.exe, one statically linked windowed executable;
+# prints its size and the DLLs it imports, and fails if any is not Windows' own.
+windows: deps
+	@[ -f $(WIN32_BUILD)/CMakeCache.txt ] || \
+	  cmake -S tests/win32 -B $(WIN32_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake
+	cmake --build $(WIN32_BUILD) -j $(JOBS) --target quilmar
+	scripts/check-exe $(WIN32_BUILD)/quilmar.exe
+
+# The installer for schools (Debian's nsis): $(WIN32_BUILD)/quilmar-setup.exe, per user, no
+# administrator rights; `quilmar-setup.exe /S [/AUTOSTART]` installs silently.
+windows-installer: windows
+	makensis -V2 -DEXE=$(CURDIR)/$(WIN32_BUILD)/quilmar.exe -DOUTFILE=$(CURDIR)/$(WIN32_BUILD)/quilmar-setup.exe \
+	  -DICON=$(CURDIR)/resources/desktop/quilmar.ico -DVERSION=1.0 app/windows/installer.nsi
 
 # The long random soak of the real forms offscreen: SOAK_EVENTS events from SOAK_SEED (a failure
 # prints the command that reproduces it). A short run of it is part of `make test`.

@@ -33,6 +33,7 @@
 #undef LoadBitmap
 #undef LoadImage
 #undef CreateFont
+#undef CF_BITMAP
 
 // The system headers' own macros built on WM_USER (commctrl.h, richedit.h) take the framework's.
 #include "platform/strings.h"

@@ -5,6 +5,7 @@
 #include "platform/forms.h"
 #include "platform/win32/widgetset/wscontrols.h"
 #include "platform/win32/widgetset/wsforms.h"
+#include "platform/win32/widgetset/wspainter.h"
 #include "platform/win32/widgetset/wsraster.h"
 
 namespace {
@@ -57,6 +58,7 @@ class TWin32Application final : public TWSApplication {
     InitCommonControlsEx(&controls);
     InstallWin32RasterEngines();
     InstallWin32WidgetSet();
+    InstallWin32PictureRenderer();
   }
 
   void SetName(const String& name) override { FName = name; }

@@ -412,13 +412,7 @@ class TWin32RichEdit final : public TWin32Control {
   }
 };
 
-[[noreturn]] void NotYetOnWindows(const char* kind, const TControl& control) {
-  throw std::logic_error(String("The Win32 widgetset has no ") + kind + " yet (" + control.Name() + ")");
-}
-
 }  // namespace
-
-std::unique_ptr<TWSControl> TWin32WidgetSet::CreatePaintBox(TPaintBox& box) { NotYetOnWindows("paint box", box); }
 
 std::unique_ptr<TWSPopupMenu> TWin32WidgetSet::CreatePopupMenu(TForm&, const String&) {
   return CreateWin32PopupMenu();

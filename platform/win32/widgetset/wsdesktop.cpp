@@ -93,6 +93,4 @@ class TWin32DesktopServices final : public TDesktopServices {
 
 }  // namespace
 
-TPixelBlock TDesktopServices::CaptureMemory(int, int) { return {}; }
-
 std::unique_ptr<TDesktopServices> CreateDesktopServices() { return std::make_unique<TWin32DesktopServices>(); }
