@@ -43,6 +43,11 @@ HWND MakeChild(const TControl& control, const wchar_t* windowClass, DWORD style,
 
 }  // namespace
 
+HWND MakeChildWindow(const TControl& control, const wchar_t* windowClass, DWORD style, DWORD exStyle,
+                     const std::wstring& text) {
+  return MakeChild(control, windowClass, style, exStyle, text);
+}
+
 TWin32Control::TWin32Control(TControl& control, HWND window) : FControl(control), FHwnd(window) {
   SetPropW(window, ControlProperty, this);
   SetWindowSubclass(window, SubclassProc, SubclassId, reinterpret_cast<DWORD_PTR>(this));
@@ -85,6 +90,15 @@ bool TWin32Control::Message(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
         if (TWin32Control* child = Of(reinterpret_cast<HWND>(lParam))) {
           child->Notified(HIWORD(wParam));
           result = 0;
+          return true;
+        }
+      }
+      return false;
+    case WM_DRAWITEM:
+      // An owner-drawn child's item is drawn by the child's handle.
+      if (auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam); item && item->CtlType != ODT_MENU) {
+        if (TWin32Control* child = Of(item->hwndItem); child && child->DrawItem(*item)) {
+          result = TRUE;
           return true;
         }
       }
@@ -398,10 +412,6 @@ class TWin32RichEdit final : public TWin32Control {
   }
 };
 
-[[noreturn]] void NotYetOnWindows(const char* kind, const TControl& control) {
-  throw std::logic_error(String("The Win32 widgetset has no ") + kind + " yet (" + control.Name() + ")");
-}
-
 }  // namespace
 
 std::unique_ptr<TWSPopupMenu> TWin32WidgetSet::CreatePopupMenu(TForm&, const String&) {
@@ -446,17 +456,6 @@ std::unique_ptr<TWSControl> TWin32WidgetSet::CreateRichEdit(TRichEdit& edit, boo
   auto handle = std::make_unique<TWin32RichEdit>(edit, window);
   handle->SetFont(TFont{}, 0);
   return handle;
-}
-
-std::unique_ptr<TWSControl> TWin32WidgetSet::CreateToolBar(TToolBar& bar, TColor) { NotYetOnWindows("tool bar", bar); }
-std::unique_ptr<TWSControl> TWin32WidgetSet::CreateToolButton(TToolButton& button, bool) {
-  NotYetOnWindows("tool button", button);
-}
-std::unique_ptr<TWSControl> TWin32WidgetSet::CreateEdit(TEdit& edit, bool) { NotYetOnWindows("edit", edit); }
-std::unique_ptr<TWSControl> TWin32WidgetSet::CreateMaskEdit(TMaskEdit& edit) { NotYetOnWindows("mask edit", edit); }
-std::unique_ptr<TWSControl> TWin32WidgetSet::CreateUpDown(TUpDown& upDown) { NotYetOnWindows("up-down", upDown); }
-std::unique_ptr<TWSControl> TWin32WidgetSet::CreateColorBox(TColorBox& box, bool) {
-  NotYetOnWindows("colour box", box);
 }
 
 std::unique_ptr<TWSTrayIcon> TWin32WidgetSet::CreateTrayIcon(const TPicture&, const String&,

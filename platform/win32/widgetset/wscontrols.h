@@ -37,6 +37,11 @@ class TWin32Control : public TWSControl {
   virtual bool Message(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
   // A notification this control sent its parent (BN_CLICKED, EN_CHANGE...).
   virtual void Notified(WORD code) { (void)code; }
+  // An owner-drawn control's item to draw (WM_DRAWITEM, sent to its parent); true when drawn.
+  virtual bool DrawItem(const DRAWITEMSTRUCT& item) {
+    (void)item;
+    return false;
+  }
 
   // The control behind a window of the widgetset; null for any other window.
   static TWin32Control* Of(HWND window);
@@ -62,6 +67,10 @@ HWND HiddenOwnerWindow();
 const wchar_t* WidgetSetClass(const wchar_t* name, UINT style = 0);
 // The desktop's message font in the form used for controls.
 HFONT ControlFont();
+// A visible child window of `windowClass` for `control` in ParentWindowOf(control), above its
+// older siblings, in the control font; throws EOutOfResources when the system refuses it.
+HWND MakeChildWindow(const TControl& control, const wchar_t* windowClass, DWORD style, DWORD exStyle = 0,
+                     const std::wstring& text = {});
 
 class TWin32WidgetSet final : public TWidgetSet {
  public:
