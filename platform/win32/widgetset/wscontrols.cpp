@@ -272,43 +272,15 @@ class TWin32SpeedButton final : public TWin32Control {
   }
 
   bool Message(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+    if (bool clicked = false; FPress.Track(Hwnd(), message, lParam, clicked)) {
+      if (clicked) Guarded([this] { static_cast<TButton&>(Control()).Click(); });
+      result = 0;
+      return true;
+    }
     switch (message) {
       case WM_PAINT: Paint(); break;
       case WM_ERASEBKGND: result = 1; return true;
       case WM_MOUSEACTIVATE: result = MA_NOACTIVATE; return true;
-      case WM_LBUTTONDOWN:
-      case WM_LBUTTONDBLCLK:
-        SetCapture(Hwnd());
-        FPressed = true;
-        ::InvalidateRect(Hwnd(), nullptr, FALSE);
-        break;
-      case WM_MOUSEMOVE:
-        if (!FHot) {
-          FHot = true;
-          TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, Hwnd(), 0};
-          TrackMouseEvent(&track);
-          ::InvalidateRect(Hwnd(), nullptr, FALSE);
-        }
-        break;
-      case WM_MOUSELEAVE:
-        FHot = false;
-        ::InvalidateRect(Hwnd(), nullptr, FALSE);
-        break;
-      case WM_LBUTTONUP: {
-        const bool wasPressed = FPressed;
-        FPressed = false;
-        if (GetCapture() == Hwnd()) ReleaseCapture();
-        ::InvalidateRect(Hwnd(), nullptr, FALSE);
-        RECT client;
-        GetClientRect(Hwnd(), &client);
-        const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-        if (wasPressed && PtInRect(&client, at)) Guarded([this] { static_cast<TButton&>(Control()).Click(); });
-        break;
-      }
-      case WM_CAPTURECHANGED:
-        FPressed = false;
-        ::InvalidateRect(Hwnd(), nullptr, FALSE);
-        break;
       default: return TWin32Control::Message(message, wParam, lParam, result);
     }
     result = 0;
@@ -324,11 +296,11 @@ class TWin32SpeedButton final : public TWin32Control {
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
     FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
     const bool enabled = IsWindowEnabled(Hwnd());
-    if (enabled && FPressed && FHot)
+    if (enabled && FPress.Sunken())
       DrawEdge(dc, &r, FFlat ? BDR_SUNKENOUTER : EDGE_SUNKEN, BF_RECT);
-    else if (!FFlat || (enabled && FHot))
+    else if (!FFlat || (enabled && FPress.Hot()))
       DrawEdge(dc, &r, FFlat ? BDR_RAISEDINNER : EDGE_RAISED, BF_RECT);
-    const int shift = FPressed && FHot ? 1 : 0;
+    const int shift = FPress.Sunken() ? 1 : 0;
     if (!FGlyph.Empty()) {
       const auto pixels = enabled ? BlendOnto(FGlyph, face) : BlendOntoDisabled(FGlyph, face);
       const int x = (r.right - FGlyph.Width()) / 2 + shift, y = (r.bottom - FGlyph.Height()) / 2 + shift;
@@ -345,8 +317,7 @@ class TWin32SpeedButton final : public TWin32Control {
   }
 
   bool FFlat;
-  bool FHot = false;
-  bool FPressed = false;
+  TButtonPress FPress;
   TPicture FGlyph;
   std::wstring FCaption;
 };
@@ -413,6 +384,39 @@ class TWin32RichEdit final : public TWin32Control {
 };
 
 }  // namespace
+
+bool TButtonPress::Track(HWND window, UINT message, LPARAM lParam, bool& clicked) {
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      SetCapture(window);
+      FPressed = true;
+      break;
+    case WM_MOUSEMOVE:
+      if (FHot) return true;
+      FHot = true;
+      {
+        TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, window, 0};
+        TrackMouseEvent(&track);
+      }
+      break;
+    case WM_MOUSELEAVE: FHot = false; break;
+    case WM_LBUTTONUP: {
+      const bool wasPressed = FPressed;
+      FPressed = false;
+      if (GetCapture() == window) ReleaseCapture();
+      RECT client;
+      GetClientRect(window, &client);
+      const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+      clicked = wasPressed && PtInRect(&client, at);
+      break;
+    }
+    case WM_CAPTURECHANGED: FPressed = false; break;
+    default: return false;
+  }
+  ::InvalidateRect(window, nullptr, FALSE);
+  return true;
+}
 
 std::unique_ptr<TWSPopupMenu> TWin32WidgetSet::CreatePopupMenu(TForm&, const String&) {
   return CreateWin32PopupMenu();

@@ -72,6 +72,22 @@ HFONT ControlFont();
 HWND MakeChildWindow(const TControl& control, const wchar_t* windowClass, DWORD style, DWORD exStyle = 0,
                      const std::wstring& text = {});
 
+// The press of a button the widgetset draws itself: hot while the pointer is over it, held from a
+// left press on it until the release (or a loss of the capture). Track takes the mouse messages
+// (true when it handled one) and sets `clicked` on a release over the button that ends a press;
+// the button is repainted at each change.
+class TButtonPress {
+ public:
+  bool Track(HWND window, UINT message, LPARAM lParam, bool& clicked);
+  bool Hot() const { return FHot; }
+  // Shown pressed: held, with the pointer over it.
+  bool Sunken() const { return FPressed && FHot; }
+
+ private:
+  bool FHot = false;
+  bool FPressed = false;
+};
+
 class TWin32WidgetSet final : public TWidgetSet {
  public:
   std::unique_ptr<TWSControl> CreateButton(TButton& button, bool tabStop) override;

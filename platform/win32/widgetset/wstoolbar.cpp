@@ -151,6 +151,15 @@ class TWin32ToolButton final : public TWin32Control {
   }
 
   bool Message(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+    if (bool clicked = false; FPress.Track(Hwnd(), message, lParam, clicked)) {
+      if (clicked) {
+        // A check-style button changes its state before its handler runs, which reads it.
+        if (FCheck) FDown = !FDown;
+        Guarded([this] { FButton.Click(); });
+      }
+      result = 0;
+      return true;
+    }
     switch (message) {
       case WM_PAINT: {
         PAINTSTRUCT paint;
@@ -163,43 +172,6 @@ class TWin32ToolButton final : public TWin32Control {
       case WM_MOUSEACTIVATE: result = MA_NOACTIVATE; return true;
       case WM_SETFOCUS:
         if (wParam && IsWindow(reinterpret_cast<HWND>(wParam))) ::SetFocus(reinterpret_cast<HWND>(wParam));
-        break;
-      case WM_LBUTTONDOWN:
-      case WM_LBUTTONDBLCLK:
-        SetCapture(Hwnd());
-        FPressed = true;
-        ::InvalidateRect(Hwnd(), nullptr, FALSE);
-        break;
-      case WM_MOUSEMOVE:
-        if (!FHot) {
-          FHot = true;
-          TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, Hwnd(), 0};
-          TrackMouseEvent(&track);
-          ::InvalidateRect(Hwnd(), nullptr, FALSE);
-        }
-        break;
-      case WM_MOUSELEAVE:
-        FHot = false;
-        ::InvalidateRect(Hwnd(), nullptr, FALSE);
-        break;
-      case WM_LBUTTONUP: {
-        const bool wasPressed = FPressed;
-        FPressed = false;
-        if (GetCapture() == Hwnd()) ReleaseCapture();
-        ::InvalidateRect(Hwnd(), nullptr, FALSE);
-        RECT client;
-        GetClientRect(Hwnd(), &client);
-        const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-        if (wasPressed && PtInRect(&client, at)) {
-          // A check-style button changes its state before its handler runs, which reads it.
-          if (FCheck) FDown = !FDown;
-          Guarded([this] { FButton.Click(); });
-        }
-        break;
-      }
-      case WM_CAPTURECHANGED:
-        FPressed = false;
-        ::InvalidateRect(Hwnd(), nullptr, FALSE);
         break;
       default: return TWin32Control::Message(message, wParam, lParam, result);
     }
@@ -217,9 +189,9 @@ class TWin32ToolButton final : public TWin32Control {
     RECT r;
     GetClientRect(Hwnd(), &r);
     const bool enabled = IsWindowEnabled(Hwnd());
-    const bool sunken = FDown || (FPressed && FHot);
+    const bool sunken = FDown || FPress.Sunken();
     COLORREF face = Face();
-    if (FDown && !(FPressed && FHot)) {
+    if (FDown && !FPress.Sunken()) {
       // Held down: the bar's colour lightened, as a checked button's face.
       face = RGB((GetRValue(face) + 255) / 2, (GetGValue(face) + 255) / 2, (GetBValue(face) + 255) / 2);
     }
@@ -228,10 +200,10 @@ class TWin32ToolButton final : public TWin32Control {
     DeleteObject(brush);
     if (enabled && sunken)
       DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT);
-    else if (enabled && FHot)
+    else if (enabled && FPress.Hot())
       DrawEdge(dc, &r, BDR_RAISEDINNER, BF_RECT);
     if (!FGlyph.Empty()) {
-      const int shift = FPressed && FHot ? 1 : 0;
+      const int shift = FPress.Sunken() ? 1 : 0;
       const auto pixels = enabled ? BlendOnto(FGlyph, face) : BlendOntoDisabled(FGlyph, face);
       const int x = (r.right - FGlyph.Width()) / 2 + shift, y = (r.bottom - FGlyph.Height()) / 2 + shift;
       DrawPixels(dc, x, y, pixels.data(), FGlyph.Width(), FGlyph.Height(), FGlyph.Width());
@@ -241,8 +213,7 @@ class TWin32ToolButton final : public TWin32Control {
   TToolButton& FButton;
   bool FCheck;
   bool FDown = false;
-  bool FHot = false;
-  bool FPressed = false;
+  TButtonPress FPress;
   TPicture FGlyph;
 };
 
