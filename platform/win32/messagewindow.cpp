@@ -62,7 +62,11 @@ void TWin32MessageWindow::SetHandler(unsigned message, THandler handler) {
 bool TWin32MessageWindow::Dispatch(unsigned message, std::uintptr_t wParam, std::intptr_t lParam,
                                    std::intptr_t& result) {
   auto it = FHandlers.find(message);
-  if (it == FHandlers.end()) return false;
+  if (it == FHandlers.end()) {
+    if (!FFallback) return false;
+    const TFallback fallback = FFallback;
+    return fallback(message, wParam, lParam, result);
+  }
   // A copy: the handler may replace or remove itself, or run a nested loop that does.
   const THandler handler = it->second;
   result = handler(wParam, lParam);

@@ -26,6 +26,11 @@ class TWin32MessageWindow {
 
   // One handler per message number; an empty one removes it.
   void SetHandler(unsigned message, THandler handler);
+  // For the messages without a handler of their own (registered messages, whose numbers are not
+  // known ahead): returns true, with the result set, when it took the message.
+  using TFallback = std::function<bool(unsigned message, std::uintptr_t wParam, std::intptr_t lParam,
+                                       std::intptr_t& result)>;
+  void SetFallback(TFallback fallback) { FFallback = std::move(fallback); }
 
   // Called by the window procedure: true when a handler took the message.
   bool Dispatch(unsigned message, std::uintptr_t wParam, std::intptr_t lParam, std::intptr_t& result);
@@ -33,6 +38,7 @@ class TWin32MessageWindow {
  private:
   std::uintptr_t FHandle = 0;
   std::map<unsigned, THandler> FHandlers;
+  TFallback FFallback;
 };
 
 // Runs every message waiting for the calling thread, then returns.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "platform/ending.h"
@@ -36,24 +37,25 @@ TEST(TWin32Instance, OneLockPerNameAndTheActivationArrivesByName) {
 TEST(TWin32Instance, APoliteEndTerminatesOnceFromTheLoop) {
   int terminated = 0;
   const TTerminationSignals signals([&] { ++terminated; });
-  HWND hidden = nullptr;
+  // As "end task" does: WM_CLOSE to every top-level window of the program, twice over.
+  std::vector<HWND> windows;
   EnumThreadWindows(
       GetCurrentThreadId(),
       [](HWND window, LPARAM found) {
         wchar_t name[64];
-        if (GetClassNameW(window, name, 64) && std::wstring(name) == L"QuilmarHidden")
-          *reinterpret_cast<HWND*>(found) = window;
+        if (GetClassNameW(window, name, 64) && std::wstring(name) == L"QuilmarMessageWindow")
+          reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
         return TRUE;
       },
-      reinterpret_cast<LPARAM>(&hidden));
-  ASSERT_TRUE(hidden);
-  SendMessageW(hidden, WM_CLOSE, 0, 0);
-  SendMessageW(hidden, WM_CLOSE, 0, 0);
+      reinterpret_cast<LPARAM>(&windows));
+  ASSERT_FALSE(windows.empty());
+  for (int round = 0; round < 2; ++round)
+    for (HWND window : windows) SendMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(terminated, 0);
   ASSERT_TRUE(LoopUntil([&] { return terminated > 0; }, 2000));
   LoopUntil([] { return false; }, 100);
   EXPECT_EQ(terminated, 1);
-  EXPECT_TRUE(IsWindow(hidden));  // the window stays; the program ends its own way
+  for (HWND window : windows) EXPECT_TRUE(IsWindow(window));  // the windows stay; the program ends its own way
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The one-copy rule and the polite end on Windows, for the framework's instance.h and ending.h:
 // the named mutex, the registered message broadcast to every top-level window, and WM_CLOSE or
-// the end of the session to a hidden window of ours.
+// the end of the session to a hidden window of ours (TWin32MessageWindow).
 #include <functional>
 #include <memory>
 
@@ -8,51 +8,13 @@
 #include "platform/instance.h"
 #include "platform/timers.h"
 #include "platform/win32/instance.h"
+#include "platform/win32/messagewindow.h"
 #include "platform/win32/widgetset/win32api.h"
 
 namespace {
 
 // How long a hung window elsewhere on the desktop may hold up the broadcast.
 constexpr unsigned BroadcastTimeoutMs = 2000;
-
-// A hidden top-level window (broadcasts and a polite end reach top-level windows only) whose
-// messages go to `Handle`; never shown.
-class THiddenWindow {
- public:
-  using THandler = std::function<bool(UINT, WPARAM, LPARAM, LRESULT&)>;
-
-  explicit THiddenWindow(THandler handler) : FHandler(std::move(handler)) {
-    static const wchar_t* const Class = [] {
-      WNDCLASSW wc{};
-      wc.lpfnWndProc = Procedure;
-      wc.hInstance = GetModuleHandleW(nullptr);
-      wc.lpszClassName = L"QuilmarHidden";
-      RegisterClassW(&wc);
-      return L"QuilmarHidden";
-    }();
-    FWindow = CreateWindowExW(WS_EX_TOOLWINDOW, Class, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                              GetModuleHandleW(nullptr), this);
-  }
-  ~THiddenWindow() {
-    if (FWindow) DestroyWindow(FWindow);
-  }
-  THiddenWindow(const THiddenWindow&) = delete;
-  THiddenWindow& operator=(const THiddenWindow&) = delete;
-
- private:
-  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE)
-      SetWindowLongPtrW(window, GWLP_USERDATA,
-                        reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-    auto* self = reinterpret_cast<THiddenWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    LRESULT result = 0;
-    if (self && self->FHandler && self->FHandler(message, wParam, lParam, result)) return result;
-    return DefWindowProcW(window, message, wParam, lParam);
-  }
-
-  THandler FHandler;
-  HWND FWindow = nullptr;
-};
 
 }  // namespace
 
@@ -80,20 +42,22 @@ bool SendActivation(const String&, const String& message) {
 // of registered messages (0xC000..0xFFFF) reach the hidden window, each costing one lookup.
 class TActivationListener::TImpl {
  public:
-  explicit TImpl(std::function<void(const String&)> handler)
-      : FWindow([handler = std::move(handler)](UINT message, WPARAM, LPARAM, LRESULT& result) {
-          if (message < 0xC000 || message > 0xFFFF) return false;
-          char name[256];
-          const int length = GetClipboardFormatNameA(message, name, sizeof name);
-          if (length <= 0) return false;
-          // Answered at once; the handler runs from the loop, after the sender has been let go.
-          QueueCall([handler, text = String(name, static_cast<std::size_t>(length))] { handler(text); });
-          result = 0;
-          return true;
-        }) {}
+  explicit TImpl(std::function<void(const String&)> handler) {
+    FWindow.SetFallback([handler = std::move(handler)](unsigned message, std::uintptr_t, std::intptr_t,
+                                                       std::intptr_t& result) {
+      if (message < 0xC000 || message > 0xFFFF) return false;
+      char name[256];
+      const int length = GetClipboardFormatNameA(message, name, sizeof name);
+      if (length <= 0) return false;
+      // Answered at once; the handler runs from the loop, after the sender has been let go.
+      QueueCall([handler, text = String(name, static_cast<std::size_t>(length))] { handler(text); });
+      result = 0;
+      return true;
+    });
+  }
 
  private:
-  THiddenWindow FWindow;
+  TWin32MessageWindow FWindow;
 };
 
 TActivationListener::TActivationListener(const String&, std::function<void(const String&)> handler)
@@ -104,25 +68,24 @@ TActivationListener::~TActivationListener() = default;
 // does, from the message loop.
 class TTerminationSignals::TImpl {
  public:
-  explicit TImpl(std::function<void()> terminate)
-      : FWindow([this, terminate = std::move(terminate)](UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
-          const bool ending = message == WM_CLOSE || (message == WM_ENDSESSION && wParam);
-          if (message == WM_QUERYENDSESSION) {
-            result = TRUE;
-            return true;
-          }
-          if (!ending) return false;
-          if (!FEnding) {
-            FEnding = true;
-            QueueCall(terminate);
-          }
-          result = 0;
-          return true;
-        }) {}
+  explicit TImpl(std::function<void()> terminate) : FTerminate(std::move(terminate)) {
+    FWindow.SetHandler(WM_CLOSE, [this](std::uintptr_t, std::intptr_t) { return End(); });
+    FWindow.SetHandler(WM_QUERYENDSESSION, [](std::uintptr_t, std::intptr_t) -> std::intptr_t { return TRUE; });
+    FWindow.SetHandler(WM_ENDSESSION, [this](std::uintptr_t ending, std::intptr_t) { return ending ? End() : 0; });
+  }
 
  private:
+  std::intptr_t End() {
+    if (!FEnding) {
+      FEnding = true;
+      QueueCall(FTerminate);
+    }
+    return 0;
+  }
+
+  std::function<void()> FTerminate;
   bool FEnding = false;
-  THiddenWindow FWindow;
+  TWin32MessageWindow FWindow;
 };
 
 TTerminationSignals::TTerminationSignals(std::function<void()> terminate)
