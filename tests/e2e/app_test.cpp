@@ -20,7 +20,7 @@ TEST_F(TAppTest, CtrlF1FreezesTheScreenAndCtrlF1GivesItBack) {
   const QRect pattern = ShowPattern(*probe);
   auto app = StartApp();
 
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(HotKey());
   ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*app); })) << "no full-screen surface";
   ASSERT_FALSE(pattern.intersects(ToolBar));
   EXPECT_TRUE(WaitUntil([&] { return PatternMismatches(X().Grab(pattern)) == 0; }))
@@ -31,7 +31,7 @@ TEST_F(TAppTest, CtrlF1FreezesTheScreenAndCtrlF1GivesItBack) {
   ASSERT_TRUE(probe->WaitForLine("inverted"));
   EXPECT_FALSE(WaitUntil([&] { return PatternMismatches(X().Grab(pattern)) != 0; }, SettleMs));
 
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(HotKey());
   EXPECT_TRUE(WaitUntil([&] { return !Surface(*app); })) << "the surface stayed";
   EXPECT_TRUE(WaitUntil([&] { return PatternMismatches(X().Grab(pattern), true) == 0; }))
       << "the live desktop did not come back";
@@ -42,7 +42,7 @@ TEST_F(TAppTest, OtherCombinationsOfF1DoNothing) {
   auto app = StartApp();
   for (const char* other : {"ctrl+shift+F1", "ctrl+alt+F1", "F1"}) ASSERT_TRUE(Xdo().Key(other));
   // Handled in order: had one of them started the working state, this one would end it.
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(HotKey());
   ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*app); }));
   EXPECT_FALSE(WaitUntil([&] { return !Surface(*app); }, SettleMs));
 
@@ -55,31 +55,32 @@ TEST_F(TAppTest, OtherCombinationsOfF1DoNothing) {
 TEST_F(TAppTest, CtrlF1SwitchesWhileAMenuIsOpen) {
   auto app = StartApp();
   ASSERT_TRUE(RightClickMenu(*app, MarkerPicture()));
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(HotKey());
   EXPECT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*app) && !OpenMenu(*app); }));
 
   ASSERT_TRUE(RightClickMenu(*app, {Session().Size().width() / 2, Session().Size().height() / 2}));
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(HotKey());
   EXPECT_TRUE(WaitUntil([&] { return !Surface(*app) && !OpenMenu(*app); }));
   // The keyboard is free again: the next Ctrl+F1 is the ordinary one.
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(HotKey());
   EXPECT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*app); }));
   EXPECT_TRUE(app->Running());
 }
 
 TEST_F(TAppTest, ExitIsDisabledWhileWorkingAndQuitsWhenIdle) {
   auto app = StartApp();
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(HotKey());
   ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*app); }));
 
-  // Up from the top picks the last enabled item: with exit disabled that is the help item.
+  // The last item, exit, is disabled: a click on it does nothing.
   ASSERT_TRUE(RightClickMenu(*app, {Session().Size().width() / 2, Session().Size().height() / 2}));
-  const auto before = X().WindowsOfPid(app->Pid()).size();
-  ASSERT_TRUE(Xdo().Key("Up") && Xdo().Key("Return"));
-  EXPECT_TRUE(WaitUntil([&] { return !OpenMenu(*app) && X().WindowsOfPid(app->Pid()).size() >= before; }));
+  const auto menu = OpenMenu(*app);
+  ASSERT_TRUE(menu);
+  ASSERT_TRUE(Xdo().Click(menu->Geometry.x() + 30, menu->Geometry.y() + menu->Geometry.height() - 8));
   EXPECT_FALSE(app->WaitForExit(SettleMs).has_value()) << "quit from the working state";
-  ASSERT_TRUE(Xdo().Key("Escape"));  // closes the help window the item opened
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(Xdo().Key("Escape"));
+  ASSERT_TRUE(WaitUntil([&] { return !OpenMenu(*app); }));
+  ASSERT_TRUE(HotKey());
   ASSERT_TRUE(WaitUntil([&] { return !Surface(*app); }));
   QuitFromMenu(*app);
   if (HasFatalFailure()) return;
@@ -93,11 +94,11 @@ TEST_F(TAppTest, SecondStartExitsAtOnceAndLeavesTheFirstAlone) {
   auto first = StartApp();
   for (bool working : {false, true}) {
     if (working) {
-      ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+      ASSERT_TRUE(HotKey());
       ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*first); }));
     }
     const auto windowsBefore = Windows(first->Pid());
-    auto second = Spawn(App, {});
+    auto second = SpawnApp();
     bool showedWindow = false;
     EXPECT_TRUE(WaitUntil([&] {
       showedWindow = showedWindow || !X().WindowsOfPid(second->Pid()).empty();
@@ -112,7 +113,7 @@ TEST_F(TAppTest, SecondStartExitsAtOnceAndLeavesTheFirstAlone) {
 
 TEST_F(TAppTest, TenSimultaneousStartsLeaveOneCopy) {
   std::vector<std::unique_ptr<TChild>> copies;
-  for (int i = 0; i < 10; ++i) copies.push_back(Spawn(App, {}));
+  for (int i = 0; i < 10; ++i) copies.push_back(SpawnApp());
   auto running = [&] {
     return std::count_if(copies.begin(), copies.end(), [](auto& copy) { return copy->Running(); });
   };
@@ -134,6 +135,8 @@ TEST_F(TAppTest, NoWindowOfOursHasATaskbarEntry) {
     for (const TWindowInfo& window : windows) {
       if (!window.Viewable) continue;
       ++viewable;
+      // A pop-up the window manager does not manage is never in a task bar (Wine's menus).
+      if (window.OverrideRedirect && !X().FrameExtents(window.Id)) continue;
       EXPECT_TRUE(X().HasState(window.Id, "_NET_WM_STATE_SKIP_TASKBAR"))
           << "window '" << X().Name(window.Id).toStdString() << "'";
     }
@@ -146,7 +149,7 @@ TEST_F(TAppTest, NoWindowOfOursHasATaskbarEntry) {
   ASSERT_TRUE(Xdo().Key("Escape"));
   ASSERT_TRUE(WaitUntil([&] { return !OpenMenu(*app); }));
 
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(HotKey());
   ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*app); }));
   EXPECT_GE(everyWindowSkips(), 2);
   ASSERT_TRUE(RightClickMenu(*app, {Session().Size().width() / 2, Session().Size().height() / 2}));
@@ -155,9 +158,9 @@ TEST_F(TAppTest, NoWindowOfOursHasATaskbarEntry) {
   ASSERT_TRUE(WaitUntil([&] { return !OpenMenu(*app); }));
 
   // Shown a second time, the surface must carry the state again.
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(HotKey());
   ASSERT_TRUE(WaitUntil([&] { return !Surface(*app); }));
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(HotKey());
   ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*app); }));
   EXPECT_TRUE(X().HasState(Surface(*app)->Id, "_NET_WM_STATE_SKIP_TASKBAR"));
 }

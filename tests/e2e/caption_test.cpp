@@ -20,10 +20,10 @@ class TCaptionTest : public TAppTest {
     Probe_ = Spawn(Probe, {"gui"});
     const QRect pattern = ShowPattern(*Probe_);
     const QProcessEnvironment env = Im->ClientEnvironment();
-    App_ = Spawn(App, {}, &env);
+    App_ = SpawnApp(&env);
     ASSERT_TRUE(WaitUntil([&] { return X().FindWindow(App_->Pid(), "KEZ").has_value(); }, 10000))
         << "no marker window; stderr: " << App_->StdErr().toStdString();
-    ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+    ASSERT_TRUE(HotKey());
     ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*App_); }));
     // The frozen picture, once the surface shows it: the pattern window is part of it.
     ASSERT_TRUE(WaitUntil([&] {

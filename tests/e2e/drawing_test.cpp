@@ -20,7 +20,7 @@ class TDrawingTest : public TAppTest {
     Probe_ = Spawn(Probe, {"gui"});
     ShowPattern(*Probe_);
     App_ = StartApp();
-    ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+    ASSERT_TRUE(HotKey());
     ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*App_); }));
     // The frozen picture, once the surface shows it.
     ASSERT_TRUE(WaitUntil([&] {
@@ -187,9 +187,9 @@ TEST_F(TDrawingTest, AHiddenBarStaysHiddenAcrossWorkingStates) {
   };
   chooseShowTools();
   ASSERT_TRUE(WaitUntil([&] { return !ToolBarAt(QPoint(216, 0)); })) << "the bar is still shown";
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(HotKey());
   ASSERT_TRUE(WaitUntil([&] { return !Surface(*App_); }));
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(HotKey());
   ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*App_); }));
   EXPECT_FALSE(WaitUntil([&] { return ToolBarAt(QPoint(216, 0)); }, SettleMs)) << "the bar came back";
   // The item is unchecked: choosing it again shows the bar.

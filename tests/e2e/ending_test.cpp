@@ -31,7 +31,7 @@ class TEndingTest : public TAppTest {
   }
   // A copy that is listening for a second start, so that both of its files exist.
   std::unique_ptr<TChild> StartListening(const QProcessEnvironment* env = nullptr) {
-    auto app = env ? Spawn(App, {}, env) : StartApp();
+    auto app = env ? SpawnApp(env) : StartApp();
     EXPECT_TRUE(WaitUntil([&] { return InstanceFiles().size() == 2; }, LoadedMs))
         << "instance files: " << InstanceFiles().join(' ').toStdString();
     return app;
@@ -107,7 +107,7 @@ TEST_P(TLostServerTest, TheProgramEndsAtOnceWithOneLineAndLetsGoOfTheLock) {
   auto app = StartListening();
   ASSERT_TRUE(app->Running());
   if (c.Working) {
-    ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+    ASSERT_TRUE(HotKey());
     ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*app); }, LoadedMs)) << "no surface";
   }
   const qint64 server = ServerPid();
@@ -153,13 +153,13 @@ TEST_F(TEndingTest, TerminationSignalsEndItCleanlyFromEveryLoop) {
   }
   {
     auto app = StartListening();
-    ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+    ASSERT_TRUE(HotKey());
     ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*app); }, LoadedMs)) << "no surface";
     endsCleanly(*app, SIGINT, "working", SIGTERM);
   }
   {
     auto app = StartListening();
-    ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+    ASSERT_TRUE(HotKey());
     ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*app); }, LoadedMs)) << "no surface";
     ASSERT_TRUE(RightClickMenu(*app, centre)) << "no menu";
     endsCleanly(*app, SIGTERM, "the main menu open over the surface");
@@ -184,7 +184,7 @@ TEST_F(TEndingTest, TerminationSignalsEndItCleanlyFromEveryLoop) {
     // Before the message loop: the error box of a failed start-up.
     QProcessEnvironment env = Session().Environment();
     env.insert("QUILMAR_TEST_FAIL_AT_START", "framework");
-    auto app = Spawn(App, {}, &env);
+    auto app = SpawnApp(&env);
     ASSERT_TRUE(WaitUntil([&] { return X().FindWindow(app->Pid(), "Quilmar").has_value(); }, LoadedMs))
         << "no error box; stderr: " << app->StdErr().toStdString();
     endsCleanly(*app, SIGINT, "the start-up error box open");
@@ -230,7 +230,7 @@ TEST_F(TEndingTest, AHotKeyHeldElsewhereIsToldInTheTrayTipAndTheStatesStillSwitc
                           << " (without the note " << plain.width() << "x" << plain.height() << ")";
 
   // Ctrl+F1 goes to its holder, not to us.
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(HotKey());
   EXPECT_TRUE(probe->WaitForLine("hotkey 7"));
   EXPECT_FALSE(WaitUntil([&] { return Surface(*app).has_value(); }, SettleMs)) << "Ctrl+F1 reached the program";
 

@@ -24,7 +24,7 @@ class TFilesTest : public TAppTest {
     Probe_ = Spawn(Probe, {"gui"});
     Pattern = ShowPattern(*Probe_);
     App_ = StartApp();
-    ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+    ASSERT_TRUE(HotKey());
     ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*App_); }));
     ASSERT_TRUE(WaitUntil([&] {
       Frozen = X().GrabScreen();

@@ -537,6 +537,12 @@ std::vector<TWindowInfo> TXClient::EmbeddedWindowsOfPid(qint64 pid) {
   return found;
 }
 
+xcb_window_t TXClient::InputFocus() {
+  TMalloced<xcb_get_input_focus_reply_t> reply(
+      xcb_get_input_focus_reply(FConnection, xcb_get_input_focus(FConnection), nullptr));
+  return reply ? reply->focus : xcb_window_t{0};
+}
+
 xcb_window_t TXClient::ActiveWindow() {
   TMalloced<xcb_get_property_reply_t> reply(xcb_get_property_reply(
       FConnection, xcb_get_property(FConnection, 0, FRoot, Atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW, 0, 1),

@@ -173,6 +173,8 @@ class TXClient {
   // Windows of `pid` that lie inside a window of another client, as a tray icon lies in the
   // tray host's panel: the ones WindowsOfPid leaves out. A whole walk of the tree.
   std::vector<TWindowInfo> EmbeddedWindowsOfPid(qint64 pid);
+  // The window that has the keyboard (X's input focus); 0 for none.
+  xcb_window_t InputFocus();
   // The window the window manager reports as active (the client, not its frame); 0 for none.
   xcb_window_t ActiveWindow();
   // The frame the window manager put around `window` (_NET_FRAME_EXTENTS); nullopt before it did.

@@ -263,7 +263,7 @@ TEST_F(TIdleTest, TheTrayIconOpensTheMenuAndTheHelpAlsoOverTheSurfaceAndGoesWith
 
   // Working, the surface lies above the tray's panel (the window manager stacks a full-screen
   // window above docks), showing the icon as it was frozen; the real icon still answers.
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(HotKey());
   ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*app); }, LoadedMs));
   // Under the help window's place, for its closing to show whether the drawing stayed.
   const QImage drawn = DrawStroke({{150, 300}, {400, 420}, {650, 330}, {880, 450}});
@@ -305,7 +305,7 @@ TEST_F(TIdleTest, TheTrayIconOpensTheMenuAndTheHelpAlsoOverTheSurfaceAndGoesWith
   EXPECT_TRUE(WaitUntil([&] { return Differences(X().GrabScreen(), drawn) == 0; }, LoadedMs))
       << Differences(X().GrabScreen(), drawn) << " pixels differ from the drawing";
   EXPECT_TRUE(SurfaceCoversScreen(*app));
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(HotKey());
   ASSERT_TRUE(WaitUntil([&] { return !Surface(*app); }, LoadedMs));
 
   // 退出 from the tray's menu: the program ends and the tray gives the icon's room back.
@@ -357,7 +357,7 @@ TEST_F(TIdleTest, HelpOverTheSurfaceLeavesTheDrawingAsItWas) {
   auto probe = Spawn(Probe, {"gui"});
   ShowPattern(*probe);  // under the help window's place, for something to restore
   auto app = StartApp();
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(HotKey());
   ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*app); }, LoadedMs));
   QImage frozen;
   ASSERT_TRUE(WaitUntil(
@@ -418,7 +418,7 @@ TEST_F(TIdleTest, ASecondStartBringsTheRunningCopyForward) {
     ASSERT_TRUE(WaitUntil([&] { return X().ActiveWindow() == other; }, LoadedMs));
     QElapsedTimer timer;
     timer.start();
-    auto second = Spawn(App, {});
+    auto second = SpawnApp();
     EXPECT_EQ(second->WaitForExit(LoadedMs), 0);
     const qint64 exitMs = timer.elapsed();
     EXPECT_LT(exitMs, 5000) << "the second copy took " << exitMs << " ms to exit";
@@ -438,7 +438,7 @@ TEST_F(TIdleTest, ASecondStartBringsTheRunningCopyForward) {
   ASSERT_TRUE(ClickBack(*Help(*app)));
   EXPECT_TRUE(HelpGone(*app)) << "返回 did not close the help window";
 
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(HotKey());
   ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*app); }, LoadedMs));
   secondStart(Surface(*app)->Id);
   EXPECT_TRUE(SurfaceCoversScreen(*app));
@@ -449,7 +449,7 @@ TEST_F(TIdleTest, AFailureAtStartIsShownAndTheProgramEndsQuietly) {
     SCOPED_TRACE(kind);
     QProcessEnvironment env = Session().Environment();
     env.insert("QUILMAR_TEST_FAIL_AT_START", kind);
-    auto app = Spawn(App, {}, &env);
+    auto app = SpawnApp(&env);
     std::optional<TWindowInfo> box;
     ASSERT_TRUE(WaitUntil([&] { return (box = X().FindWindow(app->Pid(), "Quilmar")).has_value(); }, LoadedMs))
         << "no error box; stderr: " << app->StdErr().toStdString();
@@ -522,12 +522,12 @@ TEST_F(TIdleTest, LocalClientsCannotStallOrFloodTheRunningCopy) {
   // A real second start gets through while the silent ones still hang on, and quickly.
   QElapsedTimer timer;
   timer.start();
-  auto second = Spawn(App, {});
+  auto second = SpawnApp();
   EXPECT_EQ(second->WaitForExit(LoadedMs), 0);
   EXPECT_LT(timer.elapsed(), 3000) << "the second start waited";
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(HotKey());
   EXPECT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*app); }, LoadedMs)) << "the hot key went unheard";
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(HotKey());
   EXPECT_TRUE(WaitUntil([&] { return !Surface(*app) || !Surface(*app)->Viewable; }, LoadedMs));
 
   // The dawdlers are dropped after a while, without the clients closing anything.

@@ -73,7 +73,7 @@ class TMonitorsTest : public TAppTest {
     for (const TMonitor& m : Monitors()) factors << QStringLiteral("%1=%2").arg(m.Name).arg(m.Ratio);
     QProcessEnvironment env = Session().Environment();
     env.insert("QT_SCREEN_SCALE_FACTORS", factors.join(';'));
-    App_ = Spawn(App, {}, &env);
+    App_ = SpawnApp(&env);
     ASSERT_TRUE(WaitUntil([&] { return X().FindWindow(App_->Pid(), "KEZ").has_value(); }, 10000))
         << "no marker window; stderr: " << App_->StdErr().toStdString();
   }
@@ -162,7 +162,7 @@ class TMonitorsTest : public TAppTest {
   void FreezeOn(const TMonitor& m) {
     const QPoint inside = m.Device.center() + QPoint(37, 41);
     ASSERT_TRUE(Xdo().Move(inside.x(), inside.y()));
-    ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+    ASSERT_TRUE(HotKey());
     ASSERT_TRUE(WaitUntil([&] { return SurfaceOn(m); }, LoadedMs))
         << "the surface does not cover " << m.Name.toStdString();
     EXPECT_TRUE(WaitUntil([&] { return ToolBarOn(m); }, LoadedMs))
@@ -173,7 +173,7 @@ class TMonitorsTest : public TAppTest {
     }
   }
   void Unfreeze() {
-    ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+    ASSERT_TRUE(HotKey());
     ASSERT_TRUE(WaitUntil([&] { return !Surface(*App_); }, LoadedMs));
   }
 

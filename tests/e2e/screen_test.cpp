@@ -14,14 +14,14 @@ namespace {
 class TFreezeTest : public TAppTest {
  protected:
   void FreezeShows(TChild& app, const QRect& pattern, bool inverted) {
-    ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+    ASSERT_TRUE(HotKey());
     ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(app); })) << "no full-screen surface";
     // Frozen: inverting the live window changes nothing on screen.
     ASSERT_TRUE(Invert());
     EXPECT_TRUE(WaitUntil([&] { return PatternMismatches(X().Grab(pattern), inverted) == 0; }))
         << "the surface does not show the screen";
     EXPECT_FALSE(WaitUntil([&] { return PatternMismatches(X().Grab(pattern), inverted) != 0; }, SettleMs));
-    ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+    ASSERT_TRUE(HotKey());
     ASSERT_TRUE(WaitUntil([&] { return !Surface(app); }));
     ASSERT_TRUE(WaitUntil([&] { return PatternMismatches(X().Grab(pattern), !inverted) == 0; }));
   }
@@ -64,7 +64,7 @@ TEST_F(TShmLostTest, AFailingSegmentFallsBackAndTheBackgroundOnItStaysValid) {
   const QRect pattern = StartProbe();
   QProcessEnvironment env = Session().Environment();
   env.insert("QUILMAR_TEST_SHM_LOST_AFTER", "1");
-  auto app = Spawn(App, {}, &env);
+  auto app = SpawnApp(&env);
   ASSERT_TRUE(WaitUntil([&] { return X().FindWindow(app->Pid(), "KEZ").has_value(); }, 10000));
   ASSERT_TRUE(WaitUntil([&] { return ShmSegmentsOf(app->Pid()) == 1; })) << "MIT-SHM was not used at first";
 
@@ -150,7 +150,7 @@ TEST_F(TScreenResizeTest, AfterAResizeWhileIdleTheNextFreezeCoversTheNewScreen) 
     // The marker empties itself for the freeze; it is where the window manager left it.
     const auto marker = X().FindWindow(app->Pid(), "KEZ");
     ASSERT_TRUE(marker);
-    ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+    ASSERT_TRUE(HotKey());
     ASSERT_TRUE(WaitUntil([&] { return SurfaceCovers(*app, size); })) << "the surface does not cover the screen";
     // The frozen picture is the whole new screen (the tool bar and the emptied marker aside).
     const QImage frozen = SettledScreen();
@@ -161,7 +161,7 @@ TEST_F(TScreenResizeTest, AfterAResizeWhileIdleTheNextFreezeCoversTheNewScreen) 
       frozen.save(QStringLiteral("/tmp/fb-frozen-%1.png").arg(size.width()));
     }
     EXPECT_GT(NotWhite(frozen, ToolBar), 0) << "no tool bar on screen";
-    ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+    ASSERT_TRUE(HotKey());
     ASSERT_TRUE(WaitUntil([&] { return !Surface(*app); }));
   }
   EXPECT_TRUE(app->Running());
@@ -170,7 +170,7 @@ TEST_F(TScreenResizeTest, AfterAResizeWhileIdleTheNextFreezeCoversTheNewScreen) 
 TEST_F(TScreenResizeTest, AResizeWhileWorkingKeepsTheDrawingAndLeavesNoStalePixels) {
   const QSize start(1024, 768);
   auto app = StartApp();
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(HotKey());
   ASSERT_TRUE(WaitUntil([&] { return SurfaceCovers(*app, start); }));
   // A stroke of the default red pen.
   ASSERT_TRUE(Xdo().Move(300, 300));
@@ -208,9 +208,9 @@ TEST_F(TScreenResizeTest, AResizeWhileWorkingKeepsTheDrawingAndLeavesNoStalePixe
   ASSERT_TRUE(Xdo().Run({"mouseup", "1"}));
   EXPECT_TRUE(WaitUntil([&] { return (X().Grab({200, 925, 1, 1}).pixel(0, 0) & 0xFFFFFF) == 0xFF0000u; }));
 
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(HotKey());
   ASSERT_TRUE(WaitUntil([&] { return !Surface(*app); }));
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(HotKey());
   EXPECT_TRUE(WaitUntil([&] { return SurfaceCovers(*app, {768, 1024}); }));
   EXPECT_TRUE(app->Running());
 }
@@ -241,7 +241,7 @@ TEST_F(TScreenResizeTest, AScreenTooLargeForTheMemoryIsRefusedWithAMessageAndThe
   QThread::msleep(SettleMs);
   ASSERT_TRUE(app->Running());
 
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(HotKey());
   std::optional<TWindowInfo> box;
   ASSERT_TRUE(WaitUntil([&] { return (box = X().FindWindow(app->Pid(), "Quilmar")).has_value(); }, 10000))
       << "no message; stderr: " << app->StdErr().toStdString();
@@ -253,17 +253,17 @@ TEST_F(TScreenResizeTest, AScreenTooLargeForTheMemoryIsRefusedWithAMessageAndThe
   EXPECT_FALSE(Surface(*app));
 
   // Still idle: Ctrl+F1 tries again and says so again.
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(HotKey());
   ASSERT_TRUE(WaitUntil([&] { return (box = X().FindWindow(app->Pid(), "Quilmar")).has_value(); }, 10000));
   ASSERT_TRUE(WaitUntil([&] { return X().ActiveWindow() == box->Id; }));
   ASSERT_TRUE(Xdo().Key("Return"));
 
   const QSize small(1024, 768);
   SetScreenSize(small);
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(HotKey());
   EXPECT_TRUE(WaitUntil([&] { return SurfaceCovers(*app, small); }, 10000))
       << "no freeze on the smaller screen; stderr: " << app->StdErr().toStdString();
-  ASSERT_TRUE(Xdo().Key("ctrl+F1"));
+  ASSERT_TRUE(HotKey());
   EXPECT_TRUE(WaitUntil([&] { return !Surface(*app); }));
   EXPECT_TRUE(app->Running());
 }

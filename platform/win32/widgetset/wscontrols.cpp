@@ -76,6 +76,10 @@ LRESULT CALLBACK TWin32Control::SubclassProc(HWND window, UINT message, WPARAM w
     self->FHwnd = nullptr;
     return DefSubclassProc(window, message, wParam, lParam);
   }
+  if (message == WM_CONTEXTMENU && self->FContextMenu) {
+    Guarded(self->FContextMenu);
+    return 0;
+  }
   LRESULT result = 0;
   bool handled = false;
   Guarded([&] { handled = self->Message(message, wParam, lParam, result); });

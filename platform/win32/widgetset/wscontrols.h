@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "platform/controls.h"
@@ -32,6 +33,7 @@ class TWin32Control : public TWSControl {
   void SetText(const String& text) override;
   void SetFont(const TFont& font, int pixels) override;
   void Repaint() override;
+  void SetContextMenu(std::function<void()> open) override { FContextMenu = std::move(open); }
 
   // A message for the window; true when handled, with `result` its answer.
   virtual bool Message(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
@@ -51,6 +53,9 @@ class TWin32Control : public TWSControl {
                                        DWORD_PTR self);
   TControl& FControl;
   HWND FHwnd;
+  // Opens the control's pop-up menu on a right click or the menu key (WM_CONTEXTMENU, which a
+  // child without one passes on to its parent).
+  std::function<void()> FContextMenu;
 };
 
 // The window a control's native window is made in: its parent's, or a hidden one of the
