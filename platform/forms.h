@@ -54,8 +54,10 @@ class TWSForm {
   // The window is to show on `monitor` (TScreen's identifier): a native window made on another
   // monitor is let go, to be made anew there.
   virtual void PlaceOnMonitor(std::uintptr_t monitor) = 0;
-  // Raises the window above the others, if shown.
+  // Raises the window above the others, if shown (a stay-on-top one among the windows on top).
   virtual void Raise() = 0;
+  // Puts the window behind the others, a stay-on-top one among the ordinary ones, until Raise.
+  virtual void Lower() = 0;
   // Device pixels per logical pixel on the window's monitor.
   virtual double PixelRatio() const = 0;
 };
@@ -83,6 +85,7 @@ class TForm : public TControl {
 
   void Show() { Window().Show(); }
   void Raise() { Window().Raise(); }
+  void Lower() { Window().Lower(); }
   void Hide() { SetVisible(false); }
   void Close() { Window().Close(); }
   void Activate() { Window().Activate(); }

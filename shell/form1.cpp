@@ -261,6 +261,8 @@ void TForm1::StartDrawing() {
   // The screen as it looks now, the emptied marker included, becomes the background.
   CaptureScreen(FCover->Image1->Canvas()->Handle());
   FCover->Show();
+  // The emptied marker steps behind the surface until the drawing stops (StopDrawing raises it).
+  Lower();
   // The surface covers the tray's panel, but the icon beneath it still answers its clicks.
   FCover->PassInputThrough(FTray->BoundsRect());
 }

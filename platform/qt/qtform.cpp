@@ -192,6 +192,10 @@ void TQtForm::Raise() {
   if (Widget()) Widget()->raise();
 }
 
+void TQtForm::Lower() {
+  if (Widget()) Widget()->lower();
+}
+
 void TQtForm::CreateNativeWindow() {
   if (Widget()) Widget()->winId();
 }

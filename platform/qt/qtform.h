@@ -34,6 +34,7 @@ class TQtForm final : public TQtControl, public TWSForm {
   bool NativeWindowExists() const override;
   void PlaceOnMonitor(std::uintptr_t monitor) override;
   void Raise() override;
+  void Lower() override;
   double PixelRatio() const override;
 };
 

@@ -46,13 +46,6 @@ class TIdleTest : public TAppTest {
     const auto marker = Marker(app);
     return marker && Xdo().Click(marker->Geometry.x() + offset.x(), marker->Geometry.y() + offset.y());
   }
-  // The main menu is open: chooses the enabled item `ups` from the bottom with the keyboard.
-  // Idle the enabled items are 开始绘图, 显示浮动图标, 系统说明, 退出; working, 系统说明 is last.
-  bool ChooseFromBottom(const TChild& app, int ups) {
-    for (int i = 0; i < ups; ++i)
-      if (!Xdo().Key("Up")) return false;
-    return Xdo().Key("Return") && WaitUntil([&] { return !OpenMenu(app); }, LoadedMs);
-  }
   std::optional<TWindowInfo> Help(const TChild& app) { return X().FindWindow(app.Pid(), HelpTitle); }
   // The help window once it is shown at its size, 696x505 with the frame, and has kept its place
   // for a moment: the window manager frames it after it is mapped, and then it is fitted and
@@ -192,7 +185,7 @@ TEST_F(TIdleTest, ParkingLeavesNoPixelOnScreenAndUnparkingRestoresThePlace) {
     const auto icon = TrayIcon(*app);
     ASSERT_TRUE(marker || icon);
     ASSERT_TRUE(RightClickMenu(*app, marker ? marker->Geometry.topLeft() + QPoint(4, 4) : icon->Geometry.center()));
-    ASSERT_TRUE(ChooseFromBottom(*app, 3));
+    ASSERT_TRUE(ChooseMenuItem(*app, ItemShowMarker));
   };
 
   // Parks the marker at `place` and brings it back there.
@@ -310,7 +303,7 @@ TEST_F(TIdleTest, TheTrayIconOpensTheMenuAndTheHelpAlsoOverTheSurfaceAndGoesWith
 
   // 退出 from the tray's menu: the program ends and the tray gives the icon's room back.
   ASSERT_TRUE(RightClickMenu(*app, centre));
-  ASSERT_TRUE(ChooseFromBottom(*app, 1));
+  ASSERT_TRUE(ChooseMenuItem(*app, ItemExit));
   EXPECT_EQ(app->WaitForExit(LoadedMs), 0);
   EXPECT_TRUE(X().EmbeddedWindowsOfPid(app->Pid()).empty());
   EXPECT_TRUE(WaitUntil(
@@ -348,7 +341,7 @@ TEST_F(TIdleTest, ATrayHostThatComesLaterTakesTheIcon) {
   EXPECT_TRUE(TrayPanel()->Geometry.contains(icon->Geometry));
   // And the icon works there: 退出 from its menu. Nothing was reported on the way.
   ASSERT_TRUE(RightClickMenu(*app, icon->Geometry.center()));
-  ASSERT_TRUE(ChooseFromBottom(*app, 1));
+  ASSERT_TRUE(ChooseMenuItem(*app, ItemExit));
   EXPECT_EQ(app->WaitForExit(LoadedMs), 0);
   EXPECT_EQ(app->StdErr().trimmed().toStdString(), "");
 }
@@ -373,7 +366,7 @@ TEST_F(TIdleTest, HelpOverTheSurfaceLeavesTheDrawingAsItWas) {
 
   // 系统说明 from the menu on the surface; 返回 closes the help.
   ASSERT_TRUE(RightClickMenu(*app, {500, 650}));
-  ASSERT_TRUE(ChooseFromBottom(*app, 1));
+  ASSERT_TRUE(ChooseMenuItem(*app, ItemHelp));
   auto help = WaitForHelp(*app);
   ASSERT_TRUE(help) << "no help window from the menu";
   // Above the surface: most of its place shows something else than the drawing.
@@ -430,7 +423,7 @@ TEST_F(TIdleTest, ASecondStartBringsTheRunningCopyForward) {
 
   // 系统说明 from the marker's menu opens the help window while idle.
   ASSERT_TRUE(RightClickMenu(*app, MarkerPicture()));
-  ASSERT_TRUE(ChooseFromBottom(*app, 2));
+  ASSERT_TRUE(ChooseMenuItem(*app, ItemHelp));
   const auto help = WaitForHelp(*app);
   ASSERT_TRUE(help) << "no help window";
   secondStart(help->Id);

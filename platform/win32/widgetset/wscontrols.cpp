@@ -30,6 +30,14 @@ HWND ToolTips() {
   return tips;
 }
 
+}  // namespace
+
+void HideHint() {
+  if (HWND tips = ToolTips(); tips && IsWindowVisible(tips)) SendMessageW(tips, TTM_POP, 0, 0);
+}
+
+namespace {
+
 HWND MakeChild(const TControl& control, const wchar_t* windowClass, DWORD style, DWORD exStyle = 0,
                const std::wstring& text = {}) {
   HWND window = CreateWindowExW(exStyle, windowClass, text.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, 0,

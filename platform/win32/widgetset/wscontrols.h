@@ -64,6 +64,9 @@ HWND ParentWindowOf(const TControl& control);
 // A control made later lies above the ones made before it in the same parent, as on the other
 // widgetset (the system puts a new child window below its older siblings).
 void RaiseAmongSiblings(HWND window);
+// Takes down a hint on show at once: a press elsewhere ends it, as a press on its control does
+// (left alone, the system takes it down only on its next check of the pointer).
+void HideHint();
 // A hidden top-level window of the widgetset: the parent of controls without one and the owner
 // of the pop-up menus.
 HWND HiddenOwnerWindow();

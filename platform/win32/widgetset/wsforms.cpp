@@ -162,7 +162,17 @@ void TWin32Form::SetClientSize(int width, int height) {
 
 void TWin32Form::Raise() {
   if (Hwnd() && IsWindowVisible(Hwnd()))
-    SetWindowPos(Hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(Hwnd(), FStyle == fsStayOnTop ? HWND_TOPMOST : HWND_TOP, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+// Among the ordinary windows: a stay-on-top window only lowered among the others on top could
+// stay above a newer one under Wine, whose window manager maps a new window below the one with
+// the keyboard.
+void TWin32Form::Lower() {
+  if (!Hwnd()) return;
+  SetWindowPos(Hwnd(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  SetWindowPos(Hwnd(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void TWin32Form::RunModal() {

@@ -38,6 +38,7 @@ class TWin32Form final : public TWin32Control, public TWSForm {
   bool NativeWindowExists() const override { return Hwnd() != nullptr; }
   void PlaceOnMonitor(std::uintptr_t) override {}
   void Raise() override;
+  void Lower() override;
   double PixelRatio() const override { return 1.0; }
 
   bool Message(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;

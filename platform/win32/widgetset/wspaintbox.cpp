@@ -180,6 +180,7 @@ class TWin32PaintBox final : public TWin32Control {
   }
 
   void Pressed(TMouseButton button, WPARAM wParam, LPARAM lParam) {
+    HideHint();
     // Held, every move belongs to the box wherever the pointer goes.
     SetCapture(Hwnd());
     const POINT p = PointOf(lParam);
