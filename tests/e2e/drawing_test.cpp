@@ -207,8 +207,15 @@ TEST_F(TDrawingTest, CtrlZUndoesStepByStepAndCtrlYRedoes) {
       for (int x = 0; x < a.width(); ++x) count += !ToolBar.contains(x, y) && a.pixel(x, y) != b.pixel(x, y);
     return count;
   };
-  const auto shows = [&](const QImage& expected) {
-    return WaitUntil([&] { return differing(X().GrabScreen(), expected) == 0; }, LoadedMs);
+  const auto shows = [&](const QImage& expected) -> ::testing::AssertionResult {
+    QImage now;
+    if (WaitUntil([&] { return differing(now = X().GrabScreen(), expected) == 0; }, LoadedMs))
+      return ::testing::AssertionSuccess();
+    QRect where;
+    for (int y = 0; y < now.height(); ++y)
+      for (int x = 0; x < now.width(); ++x)
+        if (!ToolBar.contains(x, y) && now.pixel(x, y) != expected.pixel(x, y)) where |= QRect(x, y, 1, 1);
+    return ::testing::AssertionFailure() << "pixels differ within " << Text(where);
   };
   // The screen once `drawn` holds and two grabs in a row agree: the repaint is complete.
   const auto settled = [&](const std::function<bool(const QImage&)>& drawn) {

@@ -130,12 +130,16 @@ class TWin32PopupMenu final : public TWSPopupMenu {
     HWND owner = HiddenOwnerWindow();
     // The owner must be in the foreground, or the menu would not close when the user clicks
     // elsewhere; a message after it lets the menu's own loop notice it closed.
+    const HWND before = GetForegroundWindow();
     SetForegroundWindow(owner);
     ++OpenMenus;
     const UINT command =
         UINT(TrackPopupMenuEx(FMenu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, owner, nullptr));
     --OpenMenus;
     PostMessageW(owner, WM_NULL, 0, 0);
+    // The window that had the keyboard gets it back before the command runs: typing and the
+    // keys of the surface go on after a menu as before it.
+    if (before && before != owner && IsWindow(before) && IsWindowVisible(before)) SetForegroundWindow(before);
     return command;
   }
 
