@@ -60,9 +60,12 @@ asan-test: build asan-build
 # The Windows desktop services (platform/win32) and their tests, cross-built with mingw-w64 in
 # $(WIN32_BUILD) and run under Wine in a headless X session; a fresh Wine prefix is made there
 # the first time.
+# Then the end-to-end scenarios both programs share drive quilmar.exe under Wine (scripts/wine-e2e),
+# with the e2e test program of $(BUILD).
 WIN32_BUILD ?= build-win32
-win32-test: deps
+win32-test: build
 	WIN32_BUILD=$(CURDIR)/$(WIN32_BUILD) JOBS=$(JOBS) scripts/win32-test
+	scripts/wine-e2e $(BUILD)/tests/e2e/quilmar_e2e_tests $(WIN32_BUILD)/quilmar.exe
 
 # The Windows program: $(WIN32_BUILD)/quilmar.exe, one statically linked windowed executable;
 # prints its size and the DLLs it imports, and fails if any is not Windows' own.

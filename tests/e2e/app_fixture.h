@@ -2,6 +2,7 @@
 
 // The program itself in a real X session: starting it and finding its windows and menus.
 #include <QFileInfo>
+#include <functional>
 
 #include "tests/e2e/harness.h"
 
@@ -13,6 +14,16 @@ inline const QString App = qEnvironmentVariable("QUILMAR_APP", QStringLiteral(QU
 // `wine quilmar.exe` in the prefix of WINEPREFIX (scripts/wine-e2e makes one per run).
 inline const QString WindowsExe = qEnvironmentVariable("QUILMAR_E2E_EXE");
 inline bool UnderWine() { return !WindowsExe.isEmpty(); }
+// The system's dialogs by their titles: Qt's speak Chinese, Wine's own English (a Chinese
+// Windows names them 另存为, 打开 and 字体 too).
+inline const QString SaveTitle = UnderWine() ? QStringLiteral("Save As") : QStringLiteral("另存为");
+inline const QString OpenTitle = UnderWine() ? QStringLiteral("Open") : QStringLiteral("打开");
+inline const QString FontTitle = UnderWine() ? QStringLiteral("Font") : QStringLiteral("字体");
+// A file's name as typed into a dialog of the program: the Windows one sees the Linux file
+// system as drive Z:.
+inline QString TypedPath(QString path) {
+  return UnderWine() ? "Z:" + path.replace('/', '\\') : path;
+}
 inline const QString Probe = QStringLiteral(QUILMAR_E2E_PROBE);
 inline const QRect ToolBar(216, 0, 540, 28);
 // How long a window must stay as it is to count as left alone after an input was handled.
@@ -49,14 +60,7 @@ class TAppTest : public TXSessionTest {
   // the program has the X focus, so the program's surface or marker gets it first, as a
   // teacher's click on the marker would give it.
   bool HotKey() {
-    if (UnderWine() && !HasFocus(FProgram)) {
-      for (const char* name : {"FCover", "KEZ"}) {
-        if (const auto window = X().FindWindow(FProgram, name)) {
-          Xdo().Activate(window->Id);
-          break;
-        }
-      }
-    }
+    KeepKeyboard();
     return Xdo().Key("ctrl+F1");
   }
   bool HasFocus(qint64 pid) {
@@ -67,15 +71,17 @@ class TAppTest : public TXSessionTest {
   std::optional<TWindowInfo> Surface(const TChild& app) { return X().FindWindow(app.Pid(), "FCover"); }
   bool SurfaceCoversScreen(const TChild& app) {
     const auto surface = Surface(app);
-    if (!surface || surface->Geometry != QRect(QPoint(0, 0), Session().Size())) return false;
-    // Wine 8 asks the window manager for no activation, and openbox leaves the keyboard with the
-    // marker when the surface maps: the teacher's first click on the surface would move it there;
-    // here the window manager is asked instead, once for each surface shown.
-    if (UnderWine() && FActivated != surface->Id) {
-      FActivated = surface->Id;
-      Xdo().Activate(surface->Id);
-    }
-    return true;
+    return surface && surface->Geometry == QRect(QPoint(0, 0), Session().Size());
+  }
+  // Where the screen may differ from the surface's pixels while working: the tool bar, and under
+  // Wine the tray's panel, which openbox keeps above a surface it has not given the keyboard.
+  bool OutsideSurface(int x, int y) {
+    if (ToolBar.contains(x, y)) return true;
+    if (!UnderWine()) return false;
+    if (FTray.isNull())
+      for (xcb_window_t panel : Xdo().Search({"--onlyvisible", "--class", "tint2"}))
+        if (const auto info = X().Info(panel)) FTray |= info->Geometry;
+    return FTray.contains(x, y);
   }
   std::optional<TWindowInfo> OpenMenu(const TChild& app) {
     // The menu is the one pop-up of ours big enough for 18 items.
@@ -87,19 +93,51 @@ class TAppTest : public TXSessionTest {
   // Right-clicks at `where` and waits for the main menu. The pointer comes from elsewhere, as
   // a hand's would: a click where the pointer already rested when the surface appeared may
   // reach a window that has not seen it enter.
-  // Keys go to the menu once it is drawn: Wine's menu loses the keys that come before.
   bool RightClickMenu(const TChild& app, QPoint where) {
-    if (!Xdo().Move(where.x() + 5, where.y() + 5) || !Xdo().Click(where.x(), where.y(), 3)) return false;
+    return Xdo().Move(where.x() + 5, where.y() + 5) && Xdo().Click(where.x(), where.y(), 3) &&
+           MenuDrawn([&] { return OpenMenu(app); });
+  }
+  // The menu `find` finds shows and is drawn: keys go to it now. Wine's menu loses the keys that
+  // come before.
+  bool MenuDrawn(const std::function<std::optional<TWindowInfo>()>& find, int timeoutMs = 15000) {
     QImage last;
     return WaitUntil(
         [&] {
-          const auto menu = OpenMenu(app);
+          const auto menu = find();
           const QImage now = menu ? X().Grab(menu->Geometry) : QImage();
           const bool drawn = !now.isNull() && now == last;
           last = now;
           return drawn;
         },
-        5000, 50);
+        timeoutMs, 50);
+  }
+  // The window `name` of `app` shows and has the keyboard: what is typed now reaches it.
+  bool WindowWithKeyboard(const TChild& app, const QString& name, int timeoutMs = 15000) {
+    bool asked = false;
+    return WaitUntil(
+        [&] {
+          const auto window = X().FindWindow(app.Pid(), name);
+          if (!window) return false;
+          if (X().InputFocus() == window->Id) return true;
+          // See KeepKeyboard: under Wine, a window that shows while no window has the keyboard
+          // may stay without it.
+          if (UnderWine() && !asked && !HasFocus(app.Pid())) asked = Xdo().Activate(window->Id);
+          return false;
+        },
+        timeoutMs);
+  }
+  // Wine 8 asks the window manager for no activation: when a dialog of the program closes,
+  // openbox hands the keyboard to none of its windows, which all skip the task bar, where Windows
+  // hands it back to the owner. The surface or the marker then gets it back as a teacher's click
+  // would give it; while a window of the program has it, Wine passes the keys on to the window
+  // the program gave them to.
+  void KeepKeyboard() {
+    if (!UnderWine() || HasFocus(FProgram)) return;
+    for (const char* name : {"FCover", "KEZ"})
+      if (const auto window = X().FindWindow(FProgram, name)) {
+        Xdo().Activate(window->Id);
+        return;
+      }
   }
   // Items of the main menu, 18 in all. Idle only 开始绘图 and the last three are enabled;
   // working, every one but those two ends.
@@ -115,14 +153,18 @@ class TAppTest : public TXSessionTest {
       return count;
     };
     const bool up = item > ItemExit / 2;
-    // Wine's menu takes the item under the pointer as chosen already: the steps start from
-    // the first or last item there. (Qt's menus leave an item under the pointer alone until it
-    // moves, and take Home and End for scrolling.)
-    int count = steps(up ? ItemExit : 0, item);
+    return StepThroughMenu(steps(up ? ItemExit : 0, item), up) && Xdo().Key("Return") &&
+           WaitUntil([&] { return !OpenMenu(app); }, 15000);
+  }
+  // In an open menu, `count` items down from the top (or up from the bottom) with the keyboard.
+  // Wine's menu takes the item under the pointer as chosen already: the steps start from the
+  // first or last item there. (Qt's menus leave an item under the pointer alone until it moves,
+  // and take Home and End for scrolling.)
+  bool StepThroughMenu(int count, bool up = false) {
     if (UnderWine() && count-- > 0 && !Xdo().Key(up ? "End" : "Home")) return false;
     for (; count > 0; --count)
       if (!Xdo().Key(up ? "Up" : "Down")) return false;
-    return Xdo().Key("Return") && WaitUntil([&] { return !OpenMenu(app); }, 15000);
+    return true;
   }
   // Back to idle if working, then the menu's last item, exit: the program must end with status 0
   // (a sanitized build also checks for leaks on the way out and fails the exit when it finds one).
@@ -153,7 +195,7 @@ class TAppTest : public TXSessionTest {
 
  private:
   qint64 FProgram = 0;  // the first copy still running: the one the hot key is for
-  xcb_window_t FActivated = 0;
+  QRect FTray;
 };
 
 }  // namespace e2e

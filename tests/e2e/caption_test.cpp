@@ -56,7 +56,10 @@ class TCaptionTest : public TAppTest {
         LoadedMs, 200);
     return box;
   }
-  bool Type(const QString& text) { return Xdo().Run({"type", "--delay", "20", text}); }
+  bool Type(const QString& text) {
+    KeepKeyboard();
+    return Xdo().Run({"type", "--delay", "20", text});
+  }
 
   QImage Frozen;
   std::unique_ptr<TInputMethod> Im;
@@ -127,10 +130,10 @@ TEST_F(TCaptionTest, LatinAndChineseCaptionsWithBackspaceEnterAndAnInputMethod) 
   // The font dialog opens over the surface and Esc closes it: the drawings are still there and
   // the keyboard is back with the caption.
   ASSERT_TRUE(Xdo().Click(ToolBar.x() + 322 + 11, ToolBar.y() + 13));
-  ASSERT_TRUE(WaitUntil([&] { return X().FindWindow(App_->Pid(), QStringLiteral("字体")).has_value(); }, LoadedMs))
+  ASSERT_TRUE(WindowWithKeyboard(*App_, FontTitle, LoadedMs))
       << "no font dialog";
   ASSERT_TRUE(Xdo().Key("Escape"));
-  ASSERT_TRUE(WaitUntil([&] { return !X().FindWindow(App_->Pid(), QStringLiteral("字体")).has_value(); }, LoadedMs));
+  ASSERT_TRUE(WaitUntil([&] { return !X().FindWindow(App_->Pid(), FontTitle).has_value(); }, LoadedMs));
   ASSERT_TRUE(WaitUntil([&] { return Changed(Below) == z && Changed(Line1) == a; }, LoadedMs));
   ASSERT_TRUE(Type("k"));
   EXPECT_GT(ChangedOnceSettled(Below, z).right(), z.right()) << "typing after the dialog goes on in the line";
@@ -159,22 +162,24 @@ TEST_F(TCaptionTest, TheFontDialogTakesATypedSizeOnEnterOnTheKeypadOrAfterTab) {
   for (const auto& round : rounds) {
     SCOPED_TRACE(round.Size);
     ASSERT_TRUE(Xdo().Click(ToolBar.x() + 322 + 11, ToolBar.y() + 13));
-    ASSERT_TRUE(WaitUntil([&] { return X().FindWindow(App_->Pid(), QStringLiteral("字体")).has_value(); }, LoadedMs))
+    ASSERT_TRUE(WindowWithKeyboard(*App_, FontTitle, LoadedMs))
         << "no font dialog";
     // Alt+S is the size field's key ("大小(&S)"); what it holds is replaced by the typed size.
     ASSERT_TRUE(Xdo().Key("alt+s"));
     ASSERT_TRUE(Xdo().Key("ctrl+a"));
     ASSERT_TRUE(Type(round.Size));
     for (const QString& key : round.Keys) ASSERT_TRUE(Xdo().Key(key));
-    ASSERT_TRUE(WaitUntil([&] { return !X().FindWindow(App_->Pid(), QStringLiteral("字体")).has_value(); }, LoadedMs))
+    ASSERT_TRUE(WaitUntil([&] { return !X().FindWindow(App_->Pid(), FontTitle).has_value(); }, LoadedMs))
         << "the keys did not close the dialog";
     heights.push_back(typedHeight(round.Line));
   }
-  // 36, 12 and 48 points against 20: each H as tall as its size says, within a few pixels.
-  EXPECT_GT(heights[0], defaultSize * 36 / 20 - 4);
-  EXPECT_LT(heights[0], defaultSize * 36 / 20 + 4);
-  EXPECT_LT(heights[1], defaultSize * 12 / 20 + 3);
-  EXPECT_GT(heights[2], defaultSize * 48 / 20 - 5);
+  // 36, 12 and 48 points: each H as tall as its size says against the first's, within a few
+  // pixels; the first is larger than at 20. (The dialog may settle on another face than the
+  // caption's first: Wine's lists no face a font replacement names.)
+  EXPECT_GT(heights[0], defaultSize + 5);
+  EXPECT_LT(heights[1], heights[0] * 12 / 36 + 3);
+  EXPECT_GT(heights[2], heights[0] * 48 / 36 - 4);
+  EXPECT_LT(heights[2], heights[0] * 48 / 36 + 4);
 }
 
 }  // namespace

@@ -75,7 +75,7 @@ class TDrawingTest : public TAppTest {
     std::vector<QPoint> changed;
     for (int y = 0; y < now.height(); ++y)
       for (int x = 0; x < now.width(); ++x)
-        if (!ToolBar.contains(x, y) && now.pixel(x, y) != Frozen.pixel(x, y)) changed.emplace_back(x, y);
+        if (!OutsideSurface(x, y) && now.pixel(x, y) != Frozen.pixel(x, y)) changed.emplace_back(x, y);
     return changed;
   }
 
@@ -204,7 +204,7 @@ TEST_F(TDrawingTest, CtrlZUndoesStepByStepAndCtrlYRedoes) {
   const auto differing = [&](const QImage& a, const QImage& b) {
     int count = 0;
     for (int y = 0; y < a.height(); ++y)
-      for (int x = 0; x < a.width(); ++x) count += !ToolBar.contains(x, y) && a.pixel(x, y) != b.pixel(x, y);
+      for (int x = 0; x < a.width(); ++x) count += !OutsideSurface(x, y) && a.pixel(x, y) != b.pixel(x, y);
     return count;
   };
   const auto shows = [&](const QImage& expected) -> ::testing::AssertionResult {
@@ -214,7 +214,7 @@ TEST_F(TDrawingTest, CtrlZUndoesStepByStepAndCtrlYRedoes) {
     QRect where;
     for (int y = 0; y < now.height(); ++y)
       for (int x = 0; x < now.width(); ++x)
-        if (!ToolBar.contains(x, y) && now.pixel(x, y) != expected.pixel(x, y)) where |= QRect(x, y, 1, 1);
+        if (!OutsideSurface(x, y) && now.pixel(x, y) != expected.pixel(x, y)) where |= QRect(x, y, 1, 1);
     return ::testing::AssertionFailure() << "pixels differ within " << Text(where);
   };
   // The screen once `drawn` holds and two grabs in a row agree: the repaint is complete.
