@@ -179,6 +179,20 @@ class TAppTest : public TXSessionTest {
   }
   // A corner of the marker's picture, clear of its five buttons.
   QPoint MarkerPicture() { return {Session().Size().width() - 52 + 4, 28 + 4}; }
+  // The viewable windows of `pid`, for a failure's message.
+  std::string ShownWindows(qint64 pid) {
+    QString list;
+    for (const TWindowInfo& w : X().WindowsOfPid(pid))
+      if (w.Viewable)
+        list += QStringLiteral(" '%1' %2x%3+%4+%5%6")
+                    .arg(X().Name(w.Id))
+                    .arg(w.Geometry.width())
+                    .arg(w.Geometry.height())
+                    .arg(w.Geometry.x())
+                    .arg(w.Geometry.y())
+                    .arg(w.OverrideRedirect ? " pop-up" : "");
+    return list.toStdString();
+  }
   // The viewable windows of `pid` with their geometry, to compare before and after.
   std::vector<std::pair<QString, QRect>> Windows(qint64 pid) {
     std::vector<std::pair<QString, QRect>> list;

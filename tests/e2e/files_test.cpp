@@ -50,7 +50,7 @@ class TFilesTest : public TAppTest {
     ASSERT_TRUE(Xdo().Move(selection.left() + 10, selection.top() + 10));
     ASSERT_TRUE(Xdo().Move(selection.right() + 1, selection.bottom() + 1));
     ASSERT_TRUE(Xdo().Run({"mouseup", "1"}));
-    ASSERT_TRUE(MenuDrawn([&] { return RegionMenu(); }, LoadedMs)) << "no region menu";
+    ASSERT_TRUE(MenuDrawn([&] { return RegionMenu(); }, LoadedMs)) << "no region menu:" << ShownWindows(App_->Pid());
     ASSERT_TRUE(StepThroughMenu(item));
     ASSERT_TRUE(Xdo().Key("Return"));
     ASSERT_TRUE(WaitUntil([&] { return !RegionMenu().has_value(); }, LoadedMs));

@@ -97,6 +97,21 @@ void Deliver(UINT command) {
   });
 }
 
+// Wine confines the pointer to a full-screen window in the foreground with an input window of its
+// own, and a menu's pointer grab ends the confinement but leaves that window in place: every
+// click would go to it, none to the surface beneath. Wine takes no notice of a clip to the whole
+// desktop while it confines to it; a clip to a smaller rectangle and none after it makes it
+// confine anew (or not at all). On Windows, where nothing is clipped, the pointer stays free.
+void RenewWineConfinement() {
+  RECT inner{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+             GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+             GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+  if (inner.right - inner.left < 2) return;
+  --inner.right;
+  ClipCursor(&inner);
+  ClipCursor(nullptr);
+}
+
 class TWin32PopupMenu final : public TWSPopupMenu {
  public:
   TWin32PopupMenu() : FMenu(CreatePopupMenu()) {
@@ -137,6 +152,7 @@ class TWin32PopupMenu final : public TWSPopupMenu {
         UINT(TrackPopupMenuEx(FMenu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, owner, nullptr));
     --OpenMenus;
     PostMessageW(owner, WM_NULL, 0, 0);
+    RenewWineConfinement();
     // The window that had the keyboard gets it back before the command runs: typing and the
     // keys of the surface go on after a menu as before it.
     if (before && before != owner && IsWindow(before) && IsWindowVisible(before)) SetForegroundWindow(before);
