@@ -80,15 +80,22 @@ class TIdleTest : public TAppTest {
   bool HelpGone(const TChild& app) {
     return WaitUntil([&] { return !Help(app); }, LoadedMs);
   }
-  // The tray icon: our window inside the tray host's panel.
+  // The tray icon: our window inside the tray host's panel. Wine's desktop process (explorer)
+  // makes the tray icons of every Windows program.
   std::optional<TWindowInfo> TrayIcon(const TChild& app) {
-    for (const TWindowInfo& window : X().EmbeddedWindowsOfPid(app.Pid()))
-      if (window.Viewable) return window;
+    std::vector<qint64> owners{app.Pid()};
+    if (UnderWine()) owners = ProcessesOnDisplay("explorer.exe", Session().Display());
+    for (const qint64 owner : owners)
+      for (const TWindowInfo& window : X().EmbeddedWindowsOfPid(owner))
+        if (window.Viewable) return window;
     return std::nullopt;
   }
+  // The panel of the session's tray host: trayer's, or tint2's under Wine.
   std::optional<TWindowInfo> TrayPanel() {
-    for (xcb_window_t window : Xdo().Search({"--onlyvisible", "--class", "trayer"}))
-      if (auto info = X().Info(window); info && info->Viewable && X().Name(window) == "panel") return info;
+    const QString host = UnderWine() ? "tint2" : "trayer";
+    for (xcb_window_t window : Xdo().Search({"--onlyvisible", "--class", host}))
+      if (auto info = X().Info(window); info && info->Viewable && X().Name(window) == (UnderWine() ? host : "panel"))
+        return info;
     return std::nullopt;
   }
   // The names of the viewable windows of ours that the window manager frames (not pop-ups).
@@ -220,9 +227,7 @@ TEST_F(TIdleTest, ParkingLeavesNoPixelOnScreenAndUnparkingRestoresThePlace) {
   EXPECT_FALSE(Surface(*app));
 }
 
-TEST_F(TIdleTest, TheTrayIconOpensTheMenuAndTheHelpAlsoOverTheSurfaceAndGoesWithTheProgram) {
-  const auto emptyPanel = TrayPanel();
-  ASSERT_TRUE(emptyPanel);
+TEST_F(TIdleTest, TheTrayIconsRightPressOpensTheMenuAndItsDoubleClickTheHelp) {
   auto app = StartApp();
   std::optional<TWindowInfo> icon;
   ASSERT_TRUE(WaitUntil([&] { return (icon = TrayIcon(*app)).has_value(); }, LoadedMs)) << "no tray icon";
@@ -236,8 +241,11 @@ TEST_F(TIdleTest, TheTrayIconOpensTheMenuAndTheHelpAlsoOverTheSurfaceAndGoesWith
   const auto menu = OpenMenu(*app);
   ASSERT_TRUE(menu);
   EXPECT_TRUE(menu->Geometry.adjusted(-2, -2, 2, 2).contains(centre)) << "the menu is away from the pointer";
-  ASSERT_TRUE(Xdo().Key("Escape"));
+  // A click elsewhere closes it (the keyboard may be with none of our windows: under Wine, a
+  // press on a tray icon gives it to none).
+  ASSERT_TRUE(Xdo().Click(Session().Size().width() / 4, Session().Size().height() / 2));
   ASSERT_TRUE(WaitUntil([&] { return !OpenMenu(*app); }, LoadedMs));
+  ASSERT_TRUE(Xdo().Move(centre.x(), centre.y()));
 
   // A single click opens nothing, also once the double-click time is over. (The icon's tool tip
   // may come up meanwhile: only the menu and framed windows count.) The pointer rests there.
@@ -253,6 +261,15 @@ TEST_F(TIdleTest, TheTrayIconOpensTheMenuAndTheHelpAlsoOverTheSurfaceAndGoesWith
   ASSERT_TRUE(ClickBack(*help));
   EXPECT_TRUE(HelpGone(*app)) << "返回 did not close the help window";
   EXPECT_TRUE(app->Running());
+}
+
+TEST_F(TIdleTest, TheTrayIconOpensTheMenuAndTheHelpOverTheSurfaceAndGoesWithTheProgram) {
+  const auto emptyPanel = TrayPanel();
+  ASSERT_TRUE(emptyPanel);
+  auto app = StartApp();
+  std::optional<TWindowInfo> icon;
+  ASSERT_TRUE(WaitUntil([&] { return (icon = TrayIcon(*app)).has_value(); }, LoadedMs)) << "no tray icon";
+  const QPoint centre = icon->Geometry.center();
 
   // Working, the surface lies above the tray's panel (the window manager stacks a full-screen
   // window above docks), showing the icon as it was frozen; the real icon still answers.
