@@ -136,6 +136,7 @@ class TAppTest : public TXSessionTest {
     for (const char* name : {"FCover", "KEZ"})
       if (const auto window = X().FindWindow(FProgram, name)) {
         Xdo().Activate(window->Id);
+        WaitUntil([&] { return HasFocus(FProgram); });
         return;
       }
   }

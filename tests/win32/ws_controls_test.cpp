@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "platform/application.h"
 #include "platform/desktop.h"
 #include "platform/image.h"
@@ -8,8 +10,6 @@
 #include "ws_support.h"
 
 namespace {
-
-HWND WindowOf(const TForm& form) { return HwndOf(form.NativeWindow()); }
 
 // A shown form at a place of its own on the screen, active.
 class TShownForm : public TForm {
@@ -120,6 +120,30 @@ TEST(TWin32Texts, LabelAndRichEdit) {
   SendMessageW(window, EM_SETSEL, 0, 5);
   SendMessageW(window, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
   EXPECT_EQ(end, 5u);
+}
+
+// Children aligned to the edges stack without gaps, the first bottom one lowest, the client one
+// filling what is between, and follow their parent's size (the help window's panels).
+TEST(TWin32Panels, AlignedChildrenStackAndFollowTheParentsSize) {
+  TShownForm form(TFormRole::Dialog);
+  TPanel holder("Holder", &form), top("Top", &holder), client("Client", &holder), low("Low", &holder),
+      high("High", &holder);
+  holder.SetBounds(0, 0, 300, 200);
+  holder.Handle().SetAligned({{&top, alTop, 40}, {&client, alClient, 0}, {&low, alBottom, 30}, {&high, alBottom, 20}});
+  const auto place = [](const TControl& control) {
+    RECT r;
+    GetWindowRect(Win32Of(&control), &r);
+    MapWindowPoints(nullptr, GetParent(Win32Of(&control)), reinterpret_cast<POINT*>(&r), 2);
+    return std::array<LONG, 4>{r.left, r.top, r.right, r.bottom};
+  };
+  for (const LONG height : {200, 320}) {
+    SCOPED_TRACE(height);
+    holder.SetBounds(0, 0, 300, int(height));
+    EXPECT_EQ(place(top), (std::array<LONG, 4>{0, 0, 300, 40}));
+    EXPECT_EQ(place(low), (std::array<LONG, 4>{0, height - 30, 300, height}));
+    EXPECT_EQ(place(high), (std::array<LONG, 4>{0, height - 50, 300, height - 30}));
+    EXPECT_EQ(place(client), (std::array<LONG, 4>{0, 40, 300, height - 50}));
+  }
 }
 
 // The pixels of the screen at the image's place.

@@ -87,7 +87,9 @@ TEST_P(TWin32FormStyleTest, StylesAndFrame) {
   LoopUntil([&] { return form.FramesKnown > 0; }, 300);
   EXPECT_EQ(form.FramesKnown, c.FrameReported ? 1 : 0);
   EXPECT_EQ(form.FrameKnown(), c.FrameReported);
-  if (c.Border == bsNone) EXPECT_EQ(form.FrameRect(), form.BoundsRect());
+  if (c.Border == bsNone) {
+    EXPECT_EQ(form.FrameRect(), form.BoundsRect());
+  }
   form.Hide();
   form.Show();
   LoopUntil([] { return false; }, 50);

@@ -2,6 +2,7 @@
 
 #include "platform/win32/widgetset/wsmenus.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "platform/colorbox.h"
@@ -84,6 +85,7 @@ LRESULT CALLBACK TWin32Control::SubclassProc(HWND window, UINT message, WPARAM w
     self->FHwnd = nullptr;
     return DefSubclassProc(window, message, wParam, lParam);
   }
+  if (message == WM_SIZE) self->LayOutAligned();
   if (message == WM_CONTEXTMENU && self->FContextMenu) {
     Guarded(self->FContextMenu);
     return 0;
@@ -125,6 +127,33 @@ TRect TWin32Control::BoundsRect() const {
   GetWindowRect(FHwnd, &r);
   MapWindowPoints(HWND_DESKTOP, GetParent(FHwnd), reinterpret_cast<POINT*>(&r), 2);
   return TRect{r.left, r.top, r.right, r.bottom};
+}
+
+void TWin32Control::SetAligned(const std::vector<TAlignedChild>& children) {
+  FAligned = children;
+  LayOutAligned();
+}
+
+// The top ones from the top in order, the bottom ones from the bottom (the first lowest), the
+// client one filling what is between, all across the client area.
+void TWin32Control::LayOutAligned() {
+  if (!FHwnd || FAligned.empty()) return;
+  RECT client;
+  GetClientRect(FHwnd, &client);
+  const int width = client.right;
+  int top = 0, bottom = client.bottom;
+  for (const TAlignedChild& child : FAligned)
+    if (child.Align == alTop) {
+      child.Control->SetBounds(0, top, width, child.Height);
+      top += child.Height;
+    }
+  for (const TAlignedChild& child : FAligned)
+    if (child.Align == alBottom) {
+      bottom -= child.Height;
+      child.Control->SetBounds(0, bottom, width, child.Height);
+    }
+  for (const TAlignedChild& child : FAligned)
+    if (child.Align == alClient) child.Control->SetBounds(0, top, width, std::max(0, bottom - top));
 }
 
 void TWin32Control::SetBounds(const TRect& b) {

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "platform/controls.h"
 #include "platform/widgetset.h"
@@ -34,6 +35,7 @@ class TWin32Control : public TWSControl {
   void SetFont(const TFont& font, int pixels) override;
   void Repaint() override;
   void SetContextMenu(std::function<void()> open) override { FContextMenu = std::move(open); }
+  void SetAligned(const std::vector<TAlignedChild>& children) override;
 
   // A message for the window; true when handled, with `result` its answer.
   virtual bool Message(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
@@ -56,6 +58,9 @@ class TWin32Control : public TWSControl {
   // Opens the control's pop-up menu on a right click or the menu key (WM_CONTEXTMENU, which a
   // child without one passes on to its parent).
   std::function<void()> FContextMenu;
+  // Children stacked along the edges, laid out again at each WM_SIZE.
+  std::vector<TAlignedChild> FAligned;
+  void LayOutAligned();
 };
 
 // The window a control's native window is made in: its parent's, or a hidden one of the
