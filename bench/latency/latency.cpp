@@ -12,6 +12,11 @@
 // trip. The floor has no tool bar: its complete surface is its frozen picture.
 //
 //   quilmar_latency --app PATH --floor PATH [--runs N] [--idle-seconds S] [--monitors LIST]
+//   quilmar_latency --wine-exe quilmar.exe --floor PATH [...]
+//
+// With --wine-exe the program measured is the Windows one under Wine (`wine quilmar.exe`, in the
+// prefix of WINEPREFIX). Wine's Ctrl+F1 is not global: the marker is given the keyboard once the
+// program is up, as a click on it would. Wine's figures are not Windows' figures.
 //
 // With --monitors "A:2880x1620+0+0 B:1920x1080+2880+0" (the RandR monitors of the session, as
 // scripts/xsession's XSESSION_MONITORS sets them) each monitor is measured in turn: the probe
@@ -310,6 +315,7 @@ struct TTarget {
   std::string Path;
   bool IsFloor = false;
   std::vector<std::string> Arguments;
+  bool FocusMarker = false;  // the hot key arrives only while the program has the keyboard
 };
 
 struct TRows {
@@ -344,7 +350,9 @@ class TBench {
       }
       if (!target.IsFloor) {
         const double start = Now();
-        const pid_t second = Spawn({target.Path});
+        std::vector<std::string> argv{target.Path};
+        argv.insert(argv.end(), target.Arguments.begin(), target.Arguments.end());
+        const pid_t second = Spawn(argv);
         if (second > 0 && Reap(second) == 0) rows.SecondStart.Add(Now() - start);
       }
       Stop(pid);
@@ -385,6 +393,11 @@ class TBench {
       std::fprintf(stderr, "%s did not become ready\n", target.Path.c_str());
       Stop(pid);
       return -1;
+    }
+    if (target.FocusMarker) {
+      const pid_t xdotool = Spawn({"xdotool", "search", "--pid", std::to_string(pid), "--name", "^KEZ$",
+                                   "windowactivate", "--sync", "%1"});
+      if (xdotool > 0) Reap(xdotool);
     }
     FProbe.Idle(SettleS);
     return pid;
@@ -509,7 +522,8 @@ void PrintTable(const char* title, const TScreenProbe& probe, int runs, double i
 int main(int argc, char** argv) {
   std::map<std::string, std::string> options;
   for (int i = 1; i + 1 < argc; i += 2) options[argv[i]] = argv[i + 1];
-  const std::string app = options["--app"];
+  const std::string wineExe = options["--wine-exe"];
+  const std::string app = wineExe.empty() ? options["--app"] : wineExe;
   const std::string floorPath = options["--floor"];
   const int runs = options.count("--runs") ? std::stoi(options["--runs"]) : 10;
   const double idle = options.count("--idle-seconds") ? std::stod(options["--idle-seconds"]) : 60;
@@ -517,11 +531,14 @@ int main(int argc, char** argv) {
   const auto monitors = ParseMonitors(monitorsGiven ? options["--monitors"] : std::string());
   if (floorPath.empty() || (monitorsGiven && monitors.empty())) {
     std::fprintf(stderr,
-                 "usage: %s --app PATH --floor PATH [--runs N] [--idle-seconds S] [--monitors \"NAME:WxH+X+Y ...\"]\n",
+                 "usage: %s (--app PATH | --wine-exe PATH) --floor PATH [--runs N] [--idle-seconds S] "
+                 "[--monitors \"NAME:WxH+X+Y ...\"]\n",
                  argv[0]);
     return 2;
   }
-  const bool haveApp = access(app.c_str(), X_OK) == 0;
+  const bool haveApp = access(app.c_str(), wineExe.empty() ? X_OK : R_OK) == 0;
+  const TTarget program = wineExe.empty() ? TTarget{"quilmar", app, false, {}}
+                                          : TTarget{"quilmar.exe", "wine", false, {wineExe}, true};
 
   if (monitors.empty()) {
     TScreenProbe probe;
@@ -531,7 +548,7 @@ int main(int argc, char** argv) {
     }
     TBench bench(probe, runs, idle);
     TRows appRows;
-    if (haveApp) appRows = bench.Measure({"quilmar", app, false, {}});
+    if (haveApp) appRows = bench.Measure(program);
     const TRows floorRows = bench.Measure({"floor", floorPath, true, {}});
     PrintTable("", probe, runs, idle, haveApp, app, appRows, floorRows);
     return 0;
@@ -546,7 +563,7 @@ int main(int argc, char** argv) {
     MovePointer(area[0] + area[2] / 4, area[1] + area[3] / 4);
     TBench bench(probe, runs, idle);
     TRows appRows;
-    if (haveApp) appRows = bench.Measure({"quilmar", app, false, {}});
+    if (haveApp) appRows = bench.Measure(program);
     std::vector<std::string> rectangle;
     for (int v : area) rectangle.push_back(std::to_string(v));
     const TRows floorRows = bench.Measure({"floor", floorPath, true, rectangle});
