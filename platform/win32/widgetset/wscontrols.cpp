@@ -33,6 +33,35 @@ HWND ToolTips() {
 
 }  // namespace
 
+String TextOfWindow(HWND window) {
+  const int length = GetWindowTextLengthW(window);
+  std::wstring wide(std::size_t(length) + 1, L'\0');
+  GetWindowTextW(window, wide.data(), length + 1);
+  wide.resize(std::size_t(length));
+  return Utf8Of(wide);
+}
+
+bool SelfDrawnMessage(HWND window, UINT message, WPARAM wParam, LRESULT& result,
+                      const std::function<void(HDC)>& paint) {
+  switch (message) {
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      paint(BeginPaint(window, &ps));
+      EndPaint(window, &ps);
+      break;
+    }
+    case WM_PRINTCLIENT: paint(reinterpret_cast<HDC>(wParam)); break;
+    case WM_ERASEBKGND: result = 1; return true;
+    case WM_MOUSEACTIVATE: result = MA_NOACTIVATE; return true;
+    case WM_SETFOCUS:
+      if (wParam && IsWindow(reinterpret_cast<HWND>(wParam))) ::SetFocus(reinterpret_cast<HWND>(wParam));
+      break;
+    default: return false;
+  }
+  result = 0;
+  return true;
+}
+
 void HideHint() {
   if (HWND tips = ToolTips(); tips && IsWindowVisible(tips)) SendMessageW(tips, TTM_POP, 0, 0);
 }
@@ -397,11 +426,7 @@ class TWin32RichEdit final : public TWin32Control {
   }
 
   String Text() const override {
-    const int length = GetWindowTextLengthW(Hwnd());
-    std::wstring wide(std::size_t(length) + 1, L'\0');
-    GetWindowTextW(Hwnd(), wide.data(), length + 1);
-    wide.resize(std::size_t(length));
-    return Utf8Of(wide);
+    return TextOfWindow(Hwnd());
   }
 
   void SetFont(const TFont& font, int pixels) override {

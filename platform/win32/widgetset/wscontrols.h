@@ -69,6 +69,13 @@ HWND ParentWindowOf(const TControl& control);
 // A control made later lies above the ones made before it in the same parent, as on the other
 // widgetset (the system puts a new child window below its older siblings).
 void RaiseAmongSiblings(HWND window);
+// The window's text.
+String TextOfWindow(HWND window);
+// What every control the widgetset draws itself answers alike: it paints through `paint`
+// (WM_PAINT, WM_PRINTCLIENT), erases no background, takes no activation from a click, and hands
+// the keyboard back at once to the window that had it. True when `message` was one of these.
+bool SelfDrawnMessage(HWND window, UINT message, WPARAM wParam, LRESULT& result,
+                      const std::function<void(HDC)>& paint);
 // Takes down a hint on show at once: a press elsewhere ends it, as a press on its control does
 // (left alone, the system takes it down only on its next check of the pointer).
 void HideHint();

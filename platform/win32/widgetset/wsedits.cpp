@@ -21,11 +21,7 @@ class TWin32EditBase : public TWin32Control {
   using TWin32Control::TWin32Control;
 
   String Text() const override {
-    const int length = GetWindowTextLengthW(Hwnd());
-    std::wstring wide(std::size_t(length) + 1, L'\0');
-    GetWindowTextW(Hwnd(), wide.data(), length + 1);
-    wide.resize(std::size_t(length));
-    return Utf8Of(wide);
+    return TextOfWindow(Hwnd());
   }
   int SelStart() const override {
     DWORD start = 0, end = 0;
@@ -246,20 +242,8 @@ class TWin32UpDown final : public TWin32Control {
   TWin32UpDown(TUpDown& upDown, HWND window) : TWin32Control(upDown, window), FUpDown(upDown) {}
 
   bool Message(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+    if (SelfDrawnMessage(Hwnd(), message, wParam, result, [this](HDC dc) { Paint(dc); })) return true;
     switch (message) {
-      case WM_PAINT: {
-        PAINTSTRUCT paint;
-        Paint(BeginPaint(Hwnd(), &paint));
-        EndPaint(Hwnd(), &paint);
-        break;
-      }
-      case WM_PRINTCLIENT: Paint(reinterpret_cast<HDC>(wParam)); break;
-      case WM_ERASEBKGND: result = 1; return true;
-      case WM_MOUSEACTIVATE: result = MA_NOACTIVATE; return true;
-      case WM_SETFOCUS:
-        // Handed back at once to the window that had it.
-        if (wParam && IsWindow(reinterpret_cast<HWND>(wParam))) ::SetFocus(reinterpret_cast<HWND>(wParam));
-        break;
       case WM_LBUTTONDOWN: {
         RECT r;
         GetClientRect(Hwnd(), &r);

@@ -160,23 +160,8 @@ class TWin32ToolButton final : public TWin32Control {
       result = 0;
       return true;
     }
-    switch (message) {
-      case WM_PAINT: {
-        PAINTSTRUCT paint;
-        Paint(BeginPaint(Hwnd(), &paint));
-        EndPaint(Hwnd(), &paint);
-        break;
-      }
-      case WM_PRINTCLIENT: Paint(reinterpret_cast<HDC>(wParam)); break;
-      case WM_ERASEBKGND: result = 1; return true;
-      case WM_MOUSEACTIVATE: result = MA_NOACTIVATE; return true;
-      case WM_SETFOCUS:
-        if (wParam && IsWindow(reinterpret_cast<HWND>(wParam))) ::SetFocus(reinterpret_cast<HWND>(wParam));
-        break;
-      default: return TWin32Control::Message(message, wParam, lParam, result);
-    }
-    result = 0;
-    return true;
+    if (SelfDrawnMessage(Hwnd(), message, wParam, result, [this](HDC dc) { Paint(dc); })) return true;
+    return TWin32Control::Message(message, wParam, lParam, result);
   }
 
  private:
