@@ -159,6 +159,81 @@ TEST_F(TDrawingTest, AFreehandStrokeFollowsThePointer) {
   EXPECT_TRUE(stray.isEmpty()) << "stray pixels within " << Text(stray);
 }
 
+// The other figures and the white board, one after the other on one surface, each drawn in
+// the box (300,250)-(700,550) after a drag that strays past it first, and wiped by the refresh.
+TEST_F(TDrawingTest, EveryFigureToolDrawsItsFigureInTheBoxDragged) {
+  constexpr std::uint32_t Blue = 0xff0000ffu;
+  const QPoint from(300, 250), to(700, 550);
+  // The diamond's corners: the middles of the box's sides, the end point's sides included.
+  const QPointF top(500, 250), left(300, 400), bottom(500, 550), right(700, 400);
+  const auto nearSegments = [](QPointF p, std::initializer_list<std::pair<QPointF, QPointF>> segments) {
+    double d = 1e9;
+    for (const auto& [a, b] : segments) d = std::min(d, DistanceToSegment(p, a, b));
+    return d <= 2.5;
+  };
+  struct TFigure {
+    const char* Name;
+    int Button;
+    std::vector<QPoint> OnIt, OffIt;     // pixels drawn, pixels left alone
+    std::function<bool(QPointF)> Near;  // where a drawn pixel may lie
+  };
+  const std::vector<TFigure> figures = {
+      {"line", 69, {{300, 250}, {500, 400}, {698, 549}}, {{300, 549}, {699, 250}},
+       [&](QPointF p) { return nearSegments(p, {{from, to}}); }},
+      {"ellipse", 92, {{500, 250}, {300, 400}, {500, 549}, {699, 400}}, {{300, 250}, {699, 549}, {500, 400}},
+       [&](QPointF p) {
+         const double dx = (p.x() - 499.5) / 200, dy = (p.y() - 399.5) / 150;
+         return std::abs(std::hypot(dx, dy) - 1) * 150 <= 3;
+       }},
+      {"rounded rectangle", 138, {{500, 250}, {300, 400}, {500, 549}, {699, 400}}, {{300, 250}, {699, 549}, {500, 400}},
+       [&](QPointF p) {
+         return QRectF(298, 248, 404, 304).contains(p) && !QRectF(320, 270, 360, 260).contains(p);
+       }},
+      {"diamond", 161, {{500, 250}, {300, 400}, {500, 549}, {699, 400}, {400, 325}},
+       {{300, 250}, {699, 549}, {500, 400}},
+       [&](QPointF p) { return nearSegments(p, {{top, left}, {left, bottom}, {bottom, right}, {right, top}}); }},
+  };
+  SetWidth("3");
+  SetColour(12);  // clBlue
+  for (const TFigure& figure : figures) {
+    SCOPED_TRACE(figure.Name);
+    ASSERT_TRUE(ClickBar(figure.Button));
+    Drag({from, {900, 700}, {350, 300}, to});
+    QImage now;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          now = X().GrabScreen();
+          return std::all_of(figure.OnIt.begin(), figure.OnIt.end(), [&](QPoint p) {
+            // A pixel of the figure or one beside it: the outline's rounding is the raster layer's.
+            for (const QPoint d : {QPoint(0, 0), QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1)})
+              if (now.pixel(p + d) == Blue) return true;
+            return false;
+          });
+        },
+        LoadedMs))
+        << "the figure is not drawn through its box";
+    for (const QPoint p : figure.OffIt) EXPECT_EQ(now.pixel(p), Frozen.pixel(p)) << p.x() << "," << p.y();
+    QRect stray;
+    for (QPoint p : Changed(now))
+      if (!figure.Near(p) || now.pixel(p) != Blue) stray |= QRect(p, QSize(1, 1));
+    EXPECT_TRUE(stray.isEmpty()) << "stray pixels within " << Text(stray);
+    ASSERT_TRUE(ClickBar(230));  // refresh
+    ASSERT_TRUE(WaitUntil([&] { return Changed(X().GrabScreen()).empty(); }, LoadedMs)) << "the refresh left pixels";
+  }
+  // The white board: white with a black one-pixel outline at the surface's edge.
+  ASSERT_TRUE(ClickBar(253));
+  const QSize size = Session().Size();
+  QImage now;
+  ASSERT_TRUE(WaitUntil([&] { return (now = X().GrabScreen()).pixel(500, 400) == 0xffffffffu; }, LoadedMs));
+  QRect wrong;
+  for (int y = 0; y < size.height(); ++y)
+    for (int x = 0; x < size.width(); ++x) {
+      const bool edge = x == 0 || y == 0 || x == size.width() - 1 || y == size.height() - 1;
+      if (!OutsideSurface(x, y) && now.pixel(x, y) != (edge ? 0xff000000u : 0xffffffffu)) wrong |= QRect(x, y, 1, 1);
+    }
+  EXPECT_TRUE(wrong.isEmpty()) << "not the white board within " << Text(wrong);
+}
+
 TEST_F(TDrawingTest, TheEraserRestoresTheFrozenPicture) {
   ASSERT_TRUE(ClickBar(46));
   const std::vector<QPoint> path = {{200, 300}, {500, 330}, {800, 300}};
