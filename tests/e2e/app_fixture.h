@@ -2,6 +2,7 @@
 
 // The program itself in a real X session: starting it and finding its windows and menus.
 #include <QFileInfo>
+#include <QThread>
 #include <functional>
 
 #include "tests/e2e/harness.h"
@@ -93,9 +94,16 @@ class TAppTest : public TXSessionTest {
   // Right-clicks at `where` and waits for the main menu. The pointer comes from elsewhere, as
   // a hand's would: a click where the pointer already rested when the surface appeared may
   // reach a window that has not seen it enter.
+  // Under Wine a menu opened from the tray icon has no keyboard: Wine's tray icons belong to its
+  // explorer, so the press leaves the X focus with none of the program's windows, where Windows
+  // puts the menu's hidden owner in the foreground. The menu gets it then, as on Windows.
   bool RightClickMenu(const TChild& app, QPoint where) {
-    return Xdo().Move(where.x() + 5, where.y() + 5) && Xdo().Click(where.x(), where.y(), 3) &&
-           MenuDrawn([&] { return OpenMenu(app); });
+    if (!Xdo().Move(where.x() + 5, where.y() + 5) || !Xdo().Click(where.x(), where.y(), 3) ||
+        !MenuDrawn([&] { return OpenMenu(app); }))
+      return false;
+    if (UnderWine() && !HasFocus(app.Pid()))
+      if (const auto menu = OpenMenu(app)) return Xdo().Focus(menu->Id);
+    return true;
   }
   // The menu `find` finds shows and is drawn: keys go to it now. Wine's menu loses the keys that
   // come before.
@@ -139,6 +147,19 @@ class TAppTest : public TXSessionTest {
         WaitUntil([&] { return HasFocus(FProgram); });
         return;
       }
+  }
+  // A drag of the left button along `path`; consecutive points must differ (a synchronous move
+  // to where the pointer is never ends). Under Wine the moves come at a hand's pace: Wine keeps no
+  // history of the moves between two that a busy program reads (the one Windows'
+  // GetMouseMovePointsEx gives), so moves sent faster than it draws would merge, and a stroke
+  // would cut its corners.
+  bool Drag(const std::vector<QPoint>& path) {
+    if (!Xdo().Move(path.front().x(), path.front().y()) || !Xdo().Run({"mousedown", "1"})) return false;
+    for (std::size_t i = 1; i < path.size(); ++i) {
+      if (UnderWine()) QThread::msleep(10);
+      if (!Xdo().Move(path[i].x(), path[i].y())) return false;
+    }
+    return Xdo().Run({"mouseup", "1"});
   }
   // Items of the main menu, 18 in all. Idle only 开始绘图 and the last three are enabled;
   // working, every one but those two ends.

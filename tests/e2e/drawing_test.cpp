@@ -3,8 +3,6 @@
 #include <cmath>
 #include <functional>
 
-#include <QThread>
-
 #include "tests/e2e/app_fixture.h"
 
 namespace e2e {
@@ -45,19 +43,6 @@ class TDrawingTest : public TAppTest {
     for (int y = 0; y < strip.height(); ++y)
       if (strip.pixel(0, y) != Purple) return false;
     return true;
-  }
-  // Consecutive points must differ: a synchronous move to where the pointer is never ends.
-  // Under Wine the moves come at a hand's pace: Wine keeps no history of the moves between two
-  // that a busy program reads (the one Windows' GetMouseMovePointsEx gives), so moves sent
-  // faster than it draws merge, and an eraser sweep would leave gaps between its squares.
-  void Drag(const std::vector<QPoint>& path) {
-    ASSERT_TRUE(Xdo().Move(path.front().x(), path.front().y()));
-    ASSERT_TRUE(Xdo().Run({"mousedown", "1"}));
-    for (std::size_t i = 1; i < path.size(); ++i) {
-      if (UnderWine()) QThread::msleep(10);
-      ASSERT_TRUE(Xdo().Move(path[i].x(), path[i].y()));
-    }
-    ASSERT_TRUE(Xdo().Run({"mouseup", "1"}));
   }
   // Types a width into the width field.
   void SetWidth(const QString& digits) {
@@ -107,7 +92,7 @@ TEST_F(TDrawingTest, ARectangleAppearsWhereDraggedInTheChosenColourAndWidth) {
   ASSERT_TRUE(ClickBar(115));  // rectangle
   SetWidth("5");
   SetColour(12);  // clBlue
-  Drag({{150, 200}, {400, 600}, {900, 150}, {300, 300}, {700, 500}});
+  ASSERT_TRUE(Drag({{150, 200}, {400, 600}, {900, 150}, {300, 300}, {700, 500}}));
   const QRect box(150, 200, 550, 300);  // corners (150,200) and (700,500)
   QImage now;
   ASSERT_TRUE(WaitUntil(
@@ -136,7 +121,7 @@ TEST_F(TDrawingTest, AFreehandStrokeFollowsThePointer) {
   SetWidth("9");
   SetColour(10);  // clLime
   const std::vector<QPoint> path = {{120, 500}, {260, 560}, {420, 470}, {600, 620}, {820, 480}};
-  Drag(path);
+  ASSERT_TRUE(Drag(path));
   QImage now;
   ASSERT_TRUE(WaitUntil(
       [&] {
@@ -198,7 +183,7 @@ TEST_F(TDrawingTest, EveryFigureToolDrawsItsFigureInTheBoxDragged) {
   for (const TFigure& figure : figures) {
     SCOPED_TRACE(figure.Name);
     ASSERT_TRUE(ClickBar(figure.Button));
-    Drag({from, {900, 700}, {350, 300}, to});
+    ASSERT_TRUE(Drag({from, {900, 700}, {350, 300}, to}));
     QImage now;
     ASSERT_TRUE(WaitUntil(
         [&] {
@@ -237,14 +222,14 @@ TEST_F(TDrawingTest, EveryFigureToolDrawsItsFigureInTheBoxDragged) {
 TEST_F(TDrawingTest, TheEraserRestoresTheFrozenPicture) {
   ASSERT_TRUE(ClickBar(46));
   const std::vector<QPoint> path = {{200, 300}, {500, 330}, {800, 300}};
-  Drag(path);
+  ASSERT_TRUE(Drag(path));
   ASSERT_TRUE(WaitUntil([&] { return !Changed(X().GrabScreen()).empty(); }));
   ASSERT_TRUE(ClickBar(207));  // eraser
   // Small steps, so that the 16-pixel squares overlap all along the stroke.
   std::vector<QPoint> sweep;
   for (std::size_t i = 1; i < path.size(); ++i)
     for (int s = i == 1 ? 0 : 1; s <= 60; ++s) sweep.push_back(path[i - 1] + (path[i] - path[i - 1]) * s / 60);
-  Drag(sweep);
+  ASSERT_TRUE(Drag(sweep));
   EXPECT_TRUE(WaitUntil([&] { return Changed(X().GrabScreen()).empty(); }, LoadedMs))
       << Changed(X().GrabScreen()).size() << " pixels differ from the frozen picture";
 }
@@ -314,11 +299,11 @@ TEST_F(TDrawingTest, CtrlZUndoesStepByStepAndCtrlYRedoes) {
     return ok ? last : QImage();
   };
   ASSERT_TRUE(ClickBar(46));  // freehand
-  Drag({{120, 500}, {260, 560}, {420, 470}, {600, 620}});
+  ASSERT_TRUE(Drag({{120, 500}, {260, 560}, {420, 470}, {600, 620}}));
   const QImage stroked = settled([&](const QImage& now) { return !Changed(now).empty(); });
   ASSERT_FALSE(stroked.isNull()) << "no stroke";
   ASSERT_TRUE(ClickBar(115));  // rectangle, across the stroke
-  Drag({{150, 200}, {400, 600}, {700, 580}});
+  ASSERT_TRUE(Drag({{150, 200}, {400, 600}, {700, 580}}));
   const QImage framed = settled([&](const QImage& now) { return differing(now, stroked) > 0; });
   ASSERT_FALSE(framed.isNull()) << "no rectangle";
   ASSERT_TRUE(RightClickMenu(*App_, QPoint(900, 700)));

@@ -29,10 +29,7 @@ class TFilesTest : public TAppTest {
       return Frozen.pixel(Pattern.x() + 50, Pattern.y() + 30) == PatternPixel(50, 30);
     }));
     // A red stroke across the pattern, so that what is saved has drawings in it.
-    ASSERT_TRUE(Xdo().Move(150, 250));
-    ASSERT_TRUE(Xdo().Run({"mousedown", "1"}));
-    ASSERT_TRUE(Xdo().Move(350, 260));
-    ASSERT_TRUE(Xdo().Run({"mouseup", "1"}));
+    ASSERT_TRUE(Drag({{150, 250}, {350, 260}}));
     ASSERT_TRUE(WaitUntil([&] { return X().Grab(QRect(250, 255, 1, 1)).pixel(0, 0) == 0xffff0000u; }, LoadedMs));
   }
 
@@ -45,11 +42,7 @@ class TFilesTest : public TAppTest {
   // Drags a selection and waits for the region menu; then picks item `item` (1-based).
   void RegionCommand(QRect selection, int item) {
     ASSERT_TRUE(ClickBar(184));  // the selection tool
-    ASSERT_TRUE(Xdo().Move(selection.left(), selection.top()));
-    ASSERT_TRUE(Xdo().Run({"mousedown", "1"}));
-    ASSERT_TRUE(Xdo().Move(selection.left() + 10, selection.top() + 10));
-    ASSERT_TRUE(Xdo().Move(selection.right() + 1, selection.bottom() + 1));
-    ASSERT_TRUE(Xdo().Run({"mouseup", "1"}));
+    ASSERT_TRUE(Drag({selection.topLeft(), selection.topLeft() + QPoint(10, 10), selection.bottomRight() + QPoint(1, 1)}));
     ASSERT_TRUE(MenuDrawn([&] { return RegionMenu(); }, LoadedMs)) << "no region menu:" << ShownWindows(App_->Pid());
     ASSERT_TRUE(StepThroughMenu(item));
     ASSERT_TRUE(Xdo().Key("Return"));

@@ -551,6 +551,21 @@ xcb_window_t TXClient::ActiveWindow() {
   return *static_cast<const xcb_window_t*>(xcb_get_property_value(reply.get()));
 }
 
+bool TXClient::AskToClose(xcb_window_t window) {
+  xcb_client_message_event_t event{};
+  event.response_type = XCB_CLIENT_MESSAGE;
+  event.format = 32;
+  event.window = window;
+  event.type = Atom("_NET_CLOSE_WINDOW");
+  event.data.data32[0] = XCB_CURRENT_TIME;
+  event.data.data32[1] = 2;  // from a pager or the like, on the user's behalf
+  const auto cookie = xcb_send_event_checked(FConnection, 0, FRoot,
+                                             XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                                             reinterpret_cast<const char*>(&event));
+  TMalloced<xcb_generic_error_t> error(xcb_request_check(FConnection, cookie));
+  return !error;
+}
+
 std::optional<QMargins> TXClient::FrameExtents(xcb_window_t window) {
   TMalloced<xcb_get_property_reply_t> reply(xcb_get_property_reply(
       FConnection, xcb_get_property(FConnection, 0, window, Atom("_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 0, 4),

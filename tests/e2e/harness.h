@@ -177,6 +177,8 @@ class TXClient {
   xcb_window_t InputFocus();
   // The window the window manager reports as active (the client, not its frame); 0 for none.
   xcb_window_t ActiveWindow();
+  // Asks the window manager to close `window`, as its close box does (_NET_CLOSE_WINDOW).
+  bool AskToClose(xcb_window_t window);
   // The frame the window manager put around `window` (_NET_FRAME_EXTENTS); nullopt before it did.
   std::optional<QMargins> FrameExtents(xcb_window_t window);
   // The owner of the selection `name` (e.g. the tray's _NET_SYSTEM_TRAY_S0); 0 for none.
@@ -202,6 +204,8 @@ class TXdotool {
   bool Move(int x, int y) { return Run({"mousemove", "--sync", QString::number(x), QString::number(y)}); }
   bool Click(int x, int y, int button = 1) { return Move(x, y) && Run({"click", QString::number(button)}); }
   bool Activate(xcb_window_t window) { return Run({"windowactivate", "--sync", QString::number(window)}); }
+  // The X input focus set on `window` itself, no window manager asked (pop-ups have none).
+  bool Focus(xcb_window_t window) { return Run({"windowfocus", "--sync", QString::number(window)}); }
   // Window ids matching `xdotool search` with the given options (e.g. {"--name", "^KEZ$"}).
   std::vector<xcb_window_t> Search(const QStringList& options);
 

@@ -118,10 +118,7 @@ class TIdleTest : public TAppTest {
   // the stroke shows and two grabs in a row agree; a null image when it never did.
   QImage DrawStroke(const std::vector<QPoint>& path) {
     const QImage before = X().GrabScreen();
-    if (!Xdo().Move(path.front().x(), path.front().y()) || !Xdo().Run({"mousedown", "1"})) return {};
-    for (std::size_t i = 1; i < path.size(); ++i)
-      if (!Xdo().Move(path[i].x(), path[i].y())) return {};
-    if (!Xdo().Run({"mouseup", "1"})) return {};
+    if (!Drag(path)) return {};
     QImage drawn;
     const QPoint middle = path[path.size() / 2];
     if (!WaitUntil(
@@ -400,13 +397,19 @@ TEST_F(TIdleTest, HelpOverTheSurfaceLeavesTheDrawingAsItWas) {
       << Differences(X().GrabScreen(), drawn) << " pixels differ from the drawing";
 
   // The tool bar's help button; the window's close box (Alt+F4, openbox's Close) closes it.
-  // The button under the pointer may look hovered afterwards: the bar is left out.
+  // The button under the pointer may look hovered afterwards: the bar is left out. Under Wine the
+  // window manager is not told which window is active, so its Alt+F4 would go to the surface:
+  // the close box then.
   ASSERT_TRUE(Xdo().Click(HelpButton.x(), HelpButton.y()));
   help = WaitForHelp(*app);
   ASSERT_TRUE(help) << "no help window from the tool bar";
-  ASSERT_TRUE(WaitUntil([&] { return X().ActiveWindow() == help->Id; }, LoadedMs)) << "the help window is not active";
-  ASSERT_TRUE(Xdo().Key("alt+F4"));
-  EXPECT_TRUE(HelpGone(*app)) << "Alt+F4 did not close the help window";
+  if (UnderWine()) {
+    ASSERT_TRUE(X().AskToClose(help->Id));
+  } else {
+    ASSERT_TRUE(WaitUntil([&] { return X().ActiveWindow() == help->Id; }, LoadedMs)) << "the help window is not active";
+    ASSERT_TRUE(Xdo().Key("alt+F4"));
+  }
+  EXPECT_TRUE(HelpGone(*app)) << "the close box did not close the help window";
   EXPECT_TRUE(WaitUntil([&] { return Differences(X().GrabScreen(), drawn, ToolBar) == 0; }, LoadedMs))
       << Differences(X().GrabScreen(), drawn, ToolBar) << " pixels differ from the drawing";
   EXPECT_TRUE(SurfaceCoversScreen(*app));

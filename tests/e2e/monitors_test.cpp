@@ -134,11 +134,7 @@ class TMonitorsTest : public TAppTest {
   // clipboard offers the picture.
   void CopiesRegion(const TMonitor& m, const QRect& selection) {
     ASSERT_TRUE(ClickBar(m, 184));  // the selection tool
-    ASSERT_TRUE(Xdo().Move(selection.left(), selection.top()));
-    ASSERT_TRUE(Xdo().Run({"mousedown", "1"}));
-    ASSERT_TRUE(Xdo().Move(selection.left() + 10, selection.top() + 10));
-    ASSERT_TRUE(Xdo().Move(selection.right() + 1, selection.bottom() + 1));
-    ASSERT_TRUE(Xdo().Run({"mouseup", "1"}));
+    ASSERT_TRUE(Drag({selection.topLeft(), selection.topLeft() + QPoint(10, 10), selection.bottomRight() + QPoint(1, 1)}));
     const auto menu = [&] {
       for (const TWindowInfo& window : X().WindowsOfPid(App_->Pid()))
         if (window.Viewable && window.OverrideRedirect && window.Geometry.height() > 8 * 15) return true;

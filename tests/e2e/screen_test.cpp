@@ -173,10 +173,7 @@ TEST_F(TScreenResizeTest, AResizeWhileWorkingKeepsTheDrawingAndLeavesNoStalePixe
   ASSERT_TRUE(HotKey());
   ASSERT_TRUE(WaitUntil([&] { return SurfaceCovers(*app, start); }));
   // A stroke of the default red pen.
-  ASSERT_TRUE(Xdo().Move(300, 300));
-  ASSERT_TRUE(Xdo().Run({"mousedown", "1"}));
-  ASSERT_TRUE(Xdo().Move(500, 420) && Xdo().Move(700, 350));
-  ASSERT_TRUE(Xdo().Run({"mouseup", "1"}));
+  ASSERT_TRUE(Drag({{300, 300}, {500, 420}, {700, 350}}));
   // Drawn first (a busy machine may take longer than one settling step), then settled.
   ASSERT_TRUE(WaitUntil([&] { return (X().Grab({500, 420, 1, 1}).pixel(0, 0) & 0xFFFFFF) == 0xFF0000u; }, 15000))
       << "the stroke was not drawn";
@@ -204,10 +201,7 @@ TEST_F(TScreenResizeTest, AResizeWhileWorkingKeepsTheDrawingAndLeavesNoStalePixe
     EXPECT_GT(NotWhite(now, ToolBar), 0) << "no tool bar on screen";
   }
   // Drawing goes on in the new area.
-  ASSERT_TRUE(Xdo().Move(100, 900));
-  ASSERT_TRUE(Xdo().Run({"mousedown", "1"}));
-  ASSERT_TRUE(Xdo().Move(300, 950));
-  ASSERT_TRUE(Xdo().Run({"mouseup", "1"}));
+  ASSERT_TRUE(Drag({{100, 900}, {300, 950}}));
   EXPECT_TRUE(WaitUntil([&] { return (X().Grab({200, 925, 1, 1}).pixel(0, 0) & 0xFFFFFF) == 0xFF0000u; }));
 
   ASSERT_TRUE(HotKey());

@@ -127,15 +127,21 @@ TEST(TWin32Modal, TheLoopReturnsWhenTheFormHidesAndTheOthersWereDisabledMeanwhil
   owner->Activate();
   ASSERT_TRUE(LoopUntil([&] { return owner->Active(); }, 2000));
   bool ownerEnabledMeanwhile = true, modalActiveMeanwhile = false;
+  HWND ownerMeanwhile = nullptr;
   CallAfter(100, [&] {
     ownerEnabledMeanwhile = IsWindowEnabled(WindowOf(*owner)) != FALSE;
     modalActiveMeanwhile = modal->Active();
+    ownerMeanwhile = GetWindow(WindowOf(*modal), GW_OWNER);
     modal->ModalResult = 7;
     modal->Hide();
   });
   EXPECT_EQ(modal->ShowModal(), 7);
   EXPECT_FALSE(ownerEnabledMeanwhile);
   EXPECT_TRUE(modalActiveMeanwhile);
+  // Owned by the form it was opened from meanwhile, so that it stays above it (a stay-on-top
+  // one too), and by none afterwards.
+  EXPECT_EQ(ownerMeanwhile, WindowOf(*owner));
+  EXPECT_EQ(GetWindow(WindowOf(*modal), GW_OWNER), nullptr);
   EXPECT_TRUE(IsWindowEnabled(WindowOf(*owner)));
   EXPECT_EQ(owner->Unblocks, 1);
   EXPECT_TRUE(LoopUntil([&] { return owner->Active(); }, 2000));

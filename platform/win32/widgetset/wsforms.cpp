@@ -40,6 +40,14 @@ HWND MakeFormWindow(TFormRole role) {
   return window;
 }
 
+// The program's frontmost shown window other than `except`, in the system's stacking order:
+// what a modal window opened from the tray (no window of ours active) is to come above.
+HWND FrontmostFormWindow(HWND except) {
+  for (HWND window = GetTopWindow(nullptr); window; window = GetWindow(window, GW_HWNDNEXT))
+    if (window != except && IsWindowVisible(window) && FormOf(window)) return window;
+  return nullptr;
+}
+
 }  // namespace
 
 TWin32Form::TWin32Form(TForm& form, TFormRole role)
@@ -187,12 +195,19 @@ void TWin32Form::RunModal() {
       EnableWindow(other->Hwnd(), FALSE);
       disabled.push_back(other);
     }
+  // Owned by the window it was opened from, as the system's dialogs are: an owned window stays
+  // above its owner, so a modal window opened over the stay-on-top surface comes above it (the
+  // system keeps an ordinary window below any stay-on-top one; Wine's window manager stacks a
+  // window that is transient for the focused full-screen one above it).
+  HWND owner = before && before != window && FormOf(before) ? before : FrontmostFormWindow(window);
+  SetWindowLongPtrW(window, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
   ShowWindow(window, SW_SHOW);
   Activate();
   // Until the window hides, however that comes about (its button, its close box, Escape, the
   // end of the program).
   while (Hwnd() && IsWindowVisible(Hwnd()) && Win32Loop::HandleNext()) {
   }
+  if (Hwnd()) SetWindowLongPtrW(Hwnd(), GWLP_HWNDPARENT, 0);
   for (TWin32Form* other : disabled) {
     if (std::find(Forms.begin(), Forms.end(), other) == Forms.end() || !other->Hwnd()) continue;
     EnableWindow(other->Hwnd(), TRUE);
