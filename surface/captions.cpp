@@ -7,11 +7,13 @@
 
 namespace {
 
-// A line's length in the bytes of a double-byte character set: one for a single-byte (ASCII)
-// character, two for any other, a Chinese one for example. Erasing allows a fixed width per byte.
+// A line's length in the bytes of the Chinese code page (936, GBK): one for ASCII and for the
+// euro sign, its one other single byte (0x80); two for any other character, a Chinese one for
+// example. A character the code page lacks counts two as well rather than as the one byte of the
+// '?' it would become: erasing allows a fixed width per byte, and its glyph is a wide one.
 std::int32_t CaptionLength(const String& text) {
   std::int32_t length = 0;
-  for (const char32_t c : TCodePoints(text)) length += c < 0x80 ? 1 : 2;
+  for (const char32_t c : TCodePoints(text)) length += c < 0x80 || c == U'\u20AC' ? 1 : 2;
   return length;
 }
 

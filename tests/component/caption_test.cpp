@@ -125,6 +125,11 @@ TEST_F(CaptionTest, TypedLineIsDrawnHalfItsSizeAboveTheClickAndCountsBytes) {
   EXPECT_EQ(Mismatches(expected), 0);
   Commit(QStringLiteral("好a"));
   EXPECT_EQ(FCover->TextLen(), 7);
+  // The euro sign is one byte of the code page; a character it lacks (Korean) counts two.
+  Commit(QStringLiteral("€"));
+  EXPECT_EQ(FCover->TextLen(), 8);
+  Commit(QStringLiteral("한"));
+  EXPECT_EQ(FCover->TextLen(), 10);
 }
 
 TEST_F(CaptionTest, BackspaceRestoresTheBoxStrokesIncludedAndRedrawsTheRest) {
