@@ -112,7 +112,8 @@ class TAppTest : public TXSessionTest {
     return WaitUntil(
         [&] {
           const auto menu = find();
-          const QImage now = menu ? X().Grab(menu->Geometry) : QImage();
+          // The part on screen: a menu may reach a pixel past the screen's edge.
+          const QImage now = menu ? X().Grab(menu->Geometry & QRect(QPoint(), Session().Size())) : QImage();
           const bool drawn = !now.isNull() && now == last;
           last = now;
           return drawn;
@@ -153,8 +154,12 @@ class TAppTest : public TXSessionTest {
   // history of the moves between two that a busy program reads (the one Windows'
   // GetMouseMovePointsEx gives), so moves sent faster than it draws would merge, and a stroke
   // would cut its corners.
+  // The pointer comes to the first point from beside it, as a hand's would: a press where the
+  // pointer already rested when the surface appeared may reach a window that has not seen it enter.
   bool Drag(const std::vector<QPoint>& path) {
-    if (!Xdo().Move(path.front().x(), path.front().y()) || !Xdo().Run({"mousedown", "1"})) return false;
+    if (!Xdo().Move(path.front().x() + 8, path.front().y() + 8) || !Xdo().Move(path.front().x(), path.front().y()) ||
+        !Xdo().Run({"mousedown", "1"}))
+      return false;
     for (std::size_t i = 1; i < path.size(); ++i) {
       if (UnderWine()) QThread::msleep(10);
       if (!Xdo().Move(path[i].x(), path[i].y())) return false;

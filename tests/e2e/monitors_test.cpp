@@ -68,11 +68,18 @@ class TMonitorsTest : public TAppTest {
     return {QStringLiteral("xvfb"), {}, monitors.join(' ')};
   }
 
+  // The Linux program scales each screen by QT_SCREEN_SCALE_FACTORS; under Wine, which has one
+  // DPI for its whole desktop, the prefix's DPI is set for the first monitor's ratio (and put
+  // back afterwards).
   void StartScaledApp() {
     QStringList factors;
     for (const TMonitor& m : Monitors()) factors << QStringLiteral("%1=%2").arg(m.Name).arg(m.Ratio);
     QProcessEnvironment env = Session().Environment();
     env.insert("QT_SCREEN_SCALE_FACTORS", factors.join(';'));
+    if (UnderWine()) {
+      FDpiSet = true;
+      ASSERT_EQ(SetWineDpi(QString::number(qRound(96 * Monitors().front().Ratio))), 0);
+    }
     App_ = SpawnApp(&env);
     ASSERT_TRUE(WaitUntil([&] { return X().FindWindow(App_->Pid(), "KEZ").has_value(); }, 10000))
         << "no marker window; stderr: " << App_->StdErr().toStdString();
@@ -85,11 +92,26 @@ class TMonitorsTest : public TAppTest {
       const auto marker = X().FindWindow(App_->Pid(), "KEZ");
       ASSERT_TRUE(marker);
       ASSERT_TRUE(RightClickMenu(*App_, marker->Geometry.topLeft() + QPoint(6, 6)));
-      ASSERT_TRUE(Xdo().Key("Up") && Xdo().Key("Return"));
+      ASSERT_TRUE(ChooseMenuItem(*App_, ItemExit));
       EXPECT_EQ(App_->WaitForExit(10000), 0) << "stderr: " << App_->StdErr().toStdString();
+    }
+    if (FDpiSet) {
+      QProcess::execute("wineserver", {"-k"});
+      EXPECT_EQ(SetWineDpi({}), 0);
     }
     TAppTest::TearDown();
   }
+  // The prefix's DPI (none: the default), written through for the next Wine process to read.
+  int SetWineDpi(const QString& dpi) {
+    const QString key = QStringLiteral("HKCU\\Control Panel\\Desktop");
+    const QStringList arguments = dpi.isEmpty() ? QStringList{"reg", "delete", key, "/v", "LogPixels", "/f"}
+                                                : QStringList{"reg", "add", key, "/v", "LogPixels", "/t", "REG_DWORD",
+                                                              "/d", dpi, "/f"};
+    const int status = QProcess::execute("wine", arguments);
+    QProcess::execute("wineserver", {"-w"});
+    return dpi.isEmpty() ? 0 : status;  // deleting a value never set fails, and is fine
+  }
+  bool FDpiSet = false;
 
   // Device pixel of the logical point `logical` of the surface on `m`.
   static QPoint At(const TMonitor& m, QPointF logical) {
@@ -288,6 +310,41 @@ class TScaledMonitorsTest : public TMonitorsTest {
             {QStringLiteral("S15"), {1680, 840, 1680, 840}, 1.5}, {QStringLiteral("L15"), {3360, 840, 1366, 768}, 1.5}};
   }
 };
+
+// One laptop screen at 1.5, the case of both programs (Wine has one DPI for its whole desktop).
+class TScaledScreenTest : public TMonitorsTest {
+ protected:
+  QSize ScreenSize() const override { return {1366, 768}; }
+  std::vector<TMonitor> Monitors() const override { return {{QStringLiteral("L15"), {0, 0, 1366, 768}, 1.5}}; }
+};
+
+// The marker is 54 x 54 at (W - 78, 42), the tool bar 810 x 42 with crisp glyphs; the surface
+// covers the screen's device pixels and a stroke lands under the pointer.
+TEST_F(TScaledScreenTest, TheMarkerAndTheToolBarAreScaledAndStrokesLandUnderThePointer) {
+  StartScaledApp();
+  const TMonitor m = Monitors().front();
+  const auto marker = X().FindWindow(App_->Pid(), "KEZ");
+  ASSERT_TRUE(marker);
+  EXPECT_EQ(marker->Geometry.size(), QSize(54, 54));
+  EXPECT_LE(std::abs(marker->Geometry.x() - (m.Device.width() - 78)), 1) << marker->Geometry.x();
+  EXPECT_EQ(marker->Geometry.y(), 42);
+  FreezeOn(m);
+  if (HasFatalFailure()) return;
+  // The bar's purple reaches its scaled right end and no further.
+  const QImage bar = X().Grab(QRect(0, 0, m.Device.width(), 42));
+  EXPECT_EQ(bar.pixel(324 + 809, 20), Purple);
+  EXPECT_NE(bar.pixel(324 + 811, 20), Purple);
+  EXPECT_NE(bar.pixel(322, 20), Purple);
+  // The line's glyph (at most 16 pixels wide at 1) on its button (logical 69..92) is drawn 1.5 times as wide.
+  QRect glyph;
+  for (int y = 0; y < 42; ++y)
+    for (int x = 324 + 104; x < 324 + 138; ++x)
+      if (bar.pixel(x, y) != Purple) glyph |= QRect(x, y, 1, 1);
+  EXPECT_GE(glyph.width(), 20) << "the line's glyph is " << glyph.width() << " wide";
+  DrawsUnderThePointer(m, {AwkwardCoordinate(200, m.Ratio), AwkwardCoordinate(150, m.Ratio)},
+                       {AwkwardCoordinate(640, m.Ratio), AwkwardCoordinate(420, m.Ratio)});
+  Unfreeze();
+}
 
 TEST_F(TScaledMonitorsTest, AOnePixelStrokeLandsOnTheRasterLineAtEveryScale) {
   StartScaledApp();

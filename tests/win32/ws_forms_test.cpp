@@ -7,11 +7,26 @@
 #include "platform/timers.h"
 #include "platform/win32/widgetset/wsapplication.h"
 #include "platform/win32/widgetset/wscontrols.h"
+#include "platform/win32/widgetset/wsdpi.h"
 #include "ws_support.h"
 
 namespace {
 
 HWND WindowOf(const TForm& form) { return HwndOf(form.NativeWindow()); }
+
+// Logical pixels through device ones and back at the scales of Windows' settings: every logical
+// coordinate comes back as it was, and controls side by side stay side by side, with no gap or
+// overlap, because each edge is scaled rather than each width.
+TEST(TWin32Dpi, LogicalCoordinatesComeBackAndNeighboursStayNeighbours) {
+  for (const double ratio : {1.0, 1.25, 1.5, 1.75, 2.0, 2.5}) {
+    SCOPED_TRACE(ratio);
+    for (int v = -300; v <= 4000; ++v) ASSERT_EQ(LogicalPixels(DevicePixels(v, ratio), ratio), v);
+    // The tool bar's buttons, 23 wide from 0, and its two-position width field after them.
+    const RECT a = ToDeviceRect(TRect{0, 0, 23, 22}, ratio), b = ToDeviceRect(TRect{23, 0, 46, 22}, ratio);
+    EXPECT_EQ(a.right, b.left);
+    EXPECT_EQ(ToLogicalRect(b, ratio), (TRect{23, 0, 46, 22}));
+  }
+}
 
 TEST(TWin32Forms, ShowingReportsDoShowBeforeMappingAndClosingReportsDoCloseAndHides) {
   TCountingForm form;

@@ -155,7 +155,31 @@ TRect TWin32Control::BoundsRect() const {
   RECT r;
   GetWindowRect(FHwnd, &r);
   MapWindowPoints(HWND_DESKTOP, GetParent(FHwnd), reinterpret_cast<POINT*>(&r), 2);
-  return TRect{r.left, r.top, r.right, r.bottom};
+  return ToLogicalRect(r, PixelRatio());
+}
+
+double TWin32Control::PixelRatio() const { return WindowPixelRatio(FHwnd); }
+
+int TWin32Control::DeviceWidth() const {
+  RECT r{};
+  if (FHwnd) GetWindowRect(FHwnd, &r);
+  return r.right - r.left;
+}
+
+int TWin32Control::DeviceHeight() const {
+  RECT r{};
+  if (FHwnd) GetWindowRect(FHwnd, &r);
+  return r.bottom - r.top;
+}
+
+void TWin32Control::SetDeviceSize(int width, int height) {
+  if (FHwnd) SetWindowPos(FHwnd, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TWin32Control::SetDeviceBounds(const TRect& logical, int width, int height) {
+  const double ratio = PixelRatio();
+  if (FHwnd)
+    MoveWindow(FHwnd, DevicePixels(logical.Left, ratio), DevicePixels(logical.Top, ratio), width, height, TRUE);
 }
 
 void TWin32Control::SetAligned(const std::vector<TAlignedChild>& children) {
@@ -169,8 +193,9 @@ void TWin32Control::LayOutAligned() {
   if (!FHwnd || FAligned.empty()) return;
   RECT client;
   GetClientRect(FHwnd, &client);
-  const int width = client.right;
-  int top = 0, bottom = client.bottom;
+  const double ratio = PixelRatio();
+  const int width = LogicalPixels(client.right, ratio);
+  int top = 0, bottom = LogicalPixels(client.bottom, ratio);
   for (const TAlignedChild& child : FAligned)
     if (child.Align == alTop) {
       child.Control->SetBounds(0, top, width, child.Height);
@@ -185,8 +210,16 @@ void TWin32Control::LayOutAligned() {
     if (child.Align == alClient) child.Control->SetBounds(0, top, width, std::max(0, bottom - top));
 }
 
+void TWin32Control::Rescale() {
+  if (FLogicalBounds) SetBounds(*FLogicalBounds);
+  if (FFont) SetFont(FFont->first, FFont->second);
+  LayOutAligned();
+}
+
 void TWin32Control::SetBounds(const TRect& b) {
-  if (FHwnd) MoveWindow(FHwnd, b.Left, b.Top, int(b.Width()), int(b.Height()), TRUE);
+  FLogicalBounds = b;
+  const RECT r = ToDeviceRect(b, PixelRatio());
+  if (FHwnd) MoveWindow(FHwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
 }
 
 bool TWin32Control::Visible() const { return FHwnd && (GetWindowLongPtrW(FHwnd, GWL_STYLE) & WS_VISIBLE) != 0; }
@@ -227,7 +260,11 @@ void TWin32Control::SetText(const String& text) {
 }
 
 void TWin32Control::SetFont(const TFont& font, int pixels) {
-  if (FHwnd) SendMessageW(FHwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GdiFontEngine().FontHandle(font, pixels)), TRUE);
+  // Points are 96 logical pixels to the inch, as on the other widgetset.
+  FFont.emplace(font, pixels);
+  const int logical = pixels > 0 ? pixels : MulDiv(std::max(1, font.Size), 96, 72);
+  const int device = DevicePixels(logical, PixelRatio());
+  if (FHwnd) SendMessageW(FHwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GdiFontEngine().FontHandle(font, device)), TRUE);
 }
 
 void TWin32Control::Repaint() {
@@ -298,14 +335,21 @@ class TWin32Button final : public TWin32Control {
     if (code == BN_CLICKED) Guarded([this] { static_cast<TButton&>(Control()).Click(); });
   }
 
+  void Rescale() override {
+    TWin32Control::Rescale();
+    if (!FSource.Empty()) SetGlyph(FSource, 0);
+  }
+
   void SetGlyph(const TPicture& picture, int size) override {
+    FSource = picture;
     if (FImages) ImageList_Destroy(FImages);
     FImages = nullptr;
     if (picture.Empty()) return;
     // The picture at its own size, in a list of `size` square: centred, or cut to it.
     (void)size;
-    HBITMAP bitmap = BitmapOf(BlendOnto(picture, GetSysColor(COLOR_BTNFACE)), picture.Width(), picture.Height());
-    FImages = ImageList_Create(picture.Width(), picture.Height(), ILC_COLOR32, 1, 0);
+    const TPicture shown = PictureAtRatio(picture, PixelRatio());
+    HBITMAP bitmap = BitmapOf(BlendOnto(shown, GetSysColor(COLOR_BTNFACE)), shown.Width(), shown.Height());
+    FImages = ImageList_Create(shown.Width(), shown.Height(), ILC_COLOR32, 1, 0);
     ImageList_Add(FImages, bitmap, nullptr);
     DeleteObject(bitmap);
     BUTTON_IMAGELIST list{FImages, {2, 2, 2, 2}, BUTTON_IMAGELIST_ALIGN_LEFT};
@@ -319,6 +363,7 @@ class TWin32Button final : public TWin32Control {
  private:
   bool FTabStop;
   HIMAGELIST FImages = nullptr;
+  TPicture FSource;
 };
 
 // A button of our own drawing that never takes the focus: the face (raised, pressed while held,
@@ -329,8 +374,13 @@ class TWin32SpeedButton final : public TWin32Control {
 
   // Drawn at its own size, centred on the face.
   void SetGlyph(const TPicture& picture, int) override {
-    FGlyph = picture;
+    FSource = picture;
+    FGlyph = PictureAtRatio(picture, PixelRatio());
     Repaint();
+  }
+  void Rescale() override {
+    TWin32Control::Rescale();
+    FGlyph = PictureAtRatio(FSource, PixelRatio());
   }
   void SetText(const String& text) override {
     FCaption = WideOf(text);
@@ -389,6 +439,7 @@ class TWin32SpeedButton final : public TWin32Control {
   bool FFlat;
   TButtonPress FPress;
   TPicture FGlyph;
+  TPicture FSource;  // at ratio 1
   std::wstring FCaption;
 };
 

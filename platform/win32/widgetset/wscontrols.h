@@ -1,12 +1,14 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <memory>
 #include <vector>
 
 #include "platform/controls.h"
 #include "platform/widgetset.h"
 #include "platform/win32/widgetset/win32api.h"
+#include "platform/win32/widgetset/wsdpi.h"
 
 // A control's native object on Win32: a child window (a top-level one for a form), destroyed
 // with the handle. Its messages come to Message() first (through a subclass, whatever the
@@ -24,6 +26,12 @@ class TWin32Control : public TWSControl {
 
   TRect BoundsRect() const override;
   void SetBounds(const TRect& bounds) override;
+  // Device pixels per logical one where the window is.
+  double PixelRatio() const;
+  int DeviceWidth() const override;
+  int DeviceHeight() const override;
+  void SetDeviceSize(int width, int height) override;
+  void SetDeviceBounds(const TRect& logical, int width, int height) override;
   bool Visible() const override;
   void SetVisible(bool visible) override;
   bool Enabled() const override;
@@ -36,6 +44,10 @@ class TWin32Control : public TWSControl {
   void Repaint() override;
   void SetContextMenu(std::function<void()> open) override { FContextMenu = std::move(open); }
   void SetAligned(const std::vector<TAlignedChild>& children) override;
+
+  // Placed, lettered and pictured anew at the window's ratio, after it moved to a monitor of
+  // another DPI (WM_DPICHANGED): what the framework gave in logical pixels is kept for that.
+  virtual void Rescale();
 
   // A message for the window; true when handled, with `result` its answer.
   virtual bool Message(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
@@ -60,6 +72,11 @@ class TWin32Control : public TWSControl {
   std::function<void()> FContextMenu;
   // Children stacked along the edges, laid out again at each WM_SIZE.
   std::vector<TAlignedChild> FAligned;
+  // The place and font last given, in logical pixels.
+  std::optional<TRect> FLogicalBounds;
+  std::optional<std::pair<TFont, int>> FFont;
+
+ protected:
   void LayOutAligned();
 };
 

@@ -329,10 +329,12 @@ class TWin32ColorBox final : public TWin32Control {
   // comctl32 v6 the window's height is the open list's).
   void SetBounds(const TRect& b) override {
     FHeight = int(b.Height());
-    const int field = std::max(8, FHeight - 6);
+    const RECT r = ToDeviceRect(b, PixelRatio());
+    const int height = r.bottom - r.top;
+    const int field = std::max(8, height - 6);
     SendMessageW(Hwnd(), CB_SETITEMHEIGHT, WPARAM(-1), field);
     const int item = int(SendMessageW(Hwnd(), CB_GETITEMHEIGHT, 0, 0));
-    MoveWindow(Hwnd(), b.Left, b.Top, int(b.Width()), FHeight + ListItems * std::max(item, 1) + 2, TRUE);
+    MoveWindow(Hwnd(), r.left, r.top, r.right - r.left, height + ListItems * std::max(item, 1) + 2, TRUE);
   }
 
   void Notified(WORD code) override {

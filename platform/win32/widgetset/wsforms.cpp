@@ -63,20 +63,39 @@ TWin32Form::~TWin32Form() {
 
 HBRUSH TWin32Form::Background() const { return FBrush ? FBrush : GetSysColorBrush(COLOR_BTNFACE); }
 
+// A rectangle on the desktop in logical pixels from the device one: the corner through the monitor
+// it lies on, the size through the window's ratio.
+TRect LogicalOnDesktop(const RECT& r, double ratio) {
+  const TPoint corner = LogicalPointOf(POINT{r.left, r.top});
+  return TRect{corner.X, corner.Y, corner.X + LogicalPixels(r.right - r.left, ratio),
+               corner.Y + LogicalPixels(r.bottom - r.top, ratio)};
+}
+
 TRect TWin32Form::BoundsRect() const {
   if (!Hwnd()) return {};
   RECT r;
   GetClientRect(Hwnd(), &r);
   MapWindowPoints(Hwnd(), HWND_DESKTOP, reinterpret_cast<POINT*>(&r), 2);
-  return TRect{r.left, r.top, r.right, r.bottom};
+  return LogicalOnDesktop(r, PixelRatio());
 }
+
+double TWin32Form::PixelRatio() const { return WindowPixelRatio(Hwnd()); }
 
 void TWin32Form::SetBounds(const TRect& b) {
   if (!Hwnd()) return;
-  RECT r{b.Left, b.Top, b.Right, b.Bottom};
+  // The client area in device pixels, at the ratio of the monitor its corner is on; a window given
+  // a monitor's logical rectangle covers that monitor's device pixels exactly, whatever the rounding.
+  const POINT corner = DevicePointOf(TPoint{b.Left, b.Top});
+  const TMonitorPixels monitor = MonitorPixels(MonitorFromPoint(corner, MONITOR_DEFAULTTONEAREST));
+  RECT r{corner.x, corner.y, corner.x + DevicePixels(int(b.Width()), monitor.Ratio),
+         corner.y + DevicePixels(int(b.Height()), monitor.Ratio)};
+  if (b == monitor.Logical) r = monitor.Device;
   AdjustWindowRectEx(&r, DWORD(GetWindowLongPtrW(Hwnd(), GWL_STYLE)), FALSE,
                      DWORD(GetWindowLongPtrW(Hwnd(), GWL_EXSTYLE)));
+  // Moved to a monitor of another DPI, the window keeps this rectangle (see WM_DPICHANGED).
+  FPlacing = true;
   SetWindowPos(Hwnd(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  FPlacing = false;
 }
 
 void TWin32Form::SetVisible(bool visible) {
@@ -150,19 +169,21 @@ TRect TWin32Form::FrameRect() const {
   if (!Hwnd()) return {};
   RECT r;
   GetWindowRect(Hwnd(), &r);
-  return TRect{r.left, r.top, r.right, r.bottom};
+  return LogicalOnDesktop(r, PixelRatio());
 }
 
 // The system knows a window's frame from its making; it is reported once the window has shown.
 bool TWin32Form::FrameKnown() const { return Hwnd() && FBorder != bsNone && FShownOnce; }
 
 void TWin32Form::MoveFrame(int left, int top) {
-  if (Hwnd()) SetWindowPos(Hwnd(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const POINT corner = DevicePointOf(TPoint{left, top});
+  if (Hwnd()) SetWindowPos(Hwnd(), nullptr, corner.x, corner.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TWin32Form::SetClientSize(int width, int height) {
   if (!Hwnd()) return;
-  RECT r{0, 0, width, height};
+  const double ratio = PixelRatio();
+  RECT r{0, 0, DevicePixels(width, ratio), DevicePixels(height, ratio)};
   AdjustWindowRectEx(&r, DWORD(GetWindowLongPtrW(Hwnd(), GWL_STYLE)), FALSE,
                      DWORD(GetWindowLongPtrW(Hwnd(), GWL_EXSTYLE)));
   SetWindowPos(Hwnd(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -250,6 +271,25 @@ bool TWin32Form::Message(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
     case WM_SIZE:
       if (wParam != SIZE_MINIMIZED) Guarded([this] { FForm.Resize(); });
       return false;
+    case WM_DPICHANGED: {
+      // On another monitor's DPI: the system's suggested rectangle unless the window is being
+      // put where it is going, then every control placed and pictured anew at the new ratio.
+      if (!FPlacing) {
+        const RECT& r = *reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(Hwnd(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+      }
+      EnumChildWindows(
+          Hwnd(),
+          [](HWND child, LPARAM) -> BOOL {
+            if (TWin32Control* control = Of(child)) control->Rescale();
+            return TRUE;
+          },
+          0);
+      LayOutAligned();
+      result = 0;
+      return true;
+    }
     case WM_ERASEBKGND: {
       RECT r;
       GetClientRect(Hwnd(), &r);
@@ -334,22 +374,10 @@ namespace {
 
 TRect RectOf(const RECT& r) { return TRect{r.left, r.top, r.right, r.bottom}; }
 
-BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
-  MONITORINFO info{};
-  info.cbSize = sizeof info;
-  if (GetMonitorInfoW(monitor, &info)) {
-    auto& found = *reinterpret_cast<std::pair<TRect, bool>*>(data);
-    if (info.dwFlags & MONITORINFOF_PRIMARY) found = {RectOf(info.rcMonitor), true};
-  }
-  return TRUE;
-}
-
 TMonitor MonitorOf(HMONITOR monitor) {
-  MONITORINFO info{};
-  info.cbSize = sizeof info;
-  if (!monitor || !GetMonitorInfoW(monitor, &info)) return {};
-  const TRect r = RectOf(info.rcMonitor);
-  return TMonitor{reinterpret_cast<std::uintptr_t>(monitor), r, r, 1.0};
+  const TMonitorPixels m = MonitorPixels(monitor);
+  if (m.Device.right <= m.Device.left) return {};
+  return TMonitor{reinterpret_cast<std::uintptr_t>(monitor), m.Logical, RectOf(m.Device), m.Ratio};
 }
 
 BOOL CALLBACK ListMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
@@ -365,28 +393,30 @@ std::vector<TMonitor> AllMonitors() {
 
 HMONITOR PrimaryHandle() { return MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY); }
 
-// The desktop in device pixels, which are the logical ones under per-monitor awareness.
+// The desktop in logical pixels: each monitor's device rectangle from its corner at its ratio.
 class TWin32Screen final : public TScreen {
  public:
   TRect PrimaryMonitorRect() const override {
-    std::pair<TRect, bool> found{TRect{0, 0, 1024, 768}, false};
-    EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&found));
-    return found.first;
+    const TMonitor primary = PrimaryMonitor();
+    return primary.Id ? primary.BoundsRect : TRect{0, 0, 1024, 768};
   }
   TRect MonitorRectUnderPointer() const override {
     const TMonitor monitor = MonitorUnderPointer();
     return monitor.Id ? monitor.BoundsRect : PrimaryMonitorRect();
   }
   TRect DesktopRect() const override {
-    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN), height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    if (width <= 0 || height <= 0) return PrimaryMonitorRect();
-    return TRect{left, top, left + width, top + height};
+    const std::vector<TMonitor> monitors = AllMonitors();
+    if (monitors.empty()) return PrimaryMonitorRect();
+    TRect all = monitors.front().BoundsRect;
+    for (const TMonitor& m : monitors)
+      all = TRect{std::min(all.Left, m.BoundsRect.Left), std::min(all.Top, m.BoundsRect.Top),
+                  std::max(all.Right, m.BoundsRect.Right), std::max(all.Bottom, m.BoundsRect.Bottom)};
+    return all;
   }
   TPoint CursorPos() const override {
     POINT at{};
     GetCursorPos(&at);
-    return TPoint{at.x, at.y};
+    return LogicalPointOf(at);
   }
   int MonitorCount() const override { return static_cast<int>(AllMonitors().size()); }
   TMonitor PrimaryMonitor() const override { return MonitorOf(PrimaryHandle()); }

@@ -39,7 +39,7 @@ class TWin32Form final : public TWin32Control, public TWSForm {
   void PlaceOnMonitor(std::uintptr_t) override {}
   void Raise() override;
   void Lower() override;
-  double PixelRatio() const override { return 1.0; }
+  double PixelRatio() const override;
 
   bool Message(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
@@ -59,6 +59,7 @@ class TWin32Form final : public TWin32Control, public TWSForm {
   COLORREF FColor = 0;
   HWND FFocus = nullptr;  // the control that had the focus when the window was left
   bool FShownOnce = false;
+  bool FPlacing = false;  // SetBounds is moving the window
   bool FFrameReported = false;
 };
 

@@ -148,8 +148,9 @@ class TWin32PopupMenu final : public TWSPopupMenu {
     const HWND before = GetForegroundWindow();
     SetForegroundWindow(owner);
     ++OpenMenus;
+    const POINT at = DevicePointOf(TPoint{x, y});
     const UINT command =
-        UINT(TrackPopupMenuEx(FMenu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, owner, nullptr));
+        UINT(TrackPopupMenuEx(FMenu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, owner, nullptr));
     --OpenMenus;
     PostMessageW(owner, WM_NULL, 0, 0);
     RenewWineConfinement();

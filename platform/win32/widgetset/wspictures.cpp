@@ -1,6 +1,7 @@
 #include "platform/win32/widgetset/wspictures.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -60,4 +61,12 @@ void DrawPixels(HDC dc, int x, int y, const std::uint32_t* pixels, int width, in
   // The rows are `stride` apart: the DIB is that wide, of which `width` columns show.
   const BITMAPINFO info = InfoOf(stride, height);
   SetDIBitsToDevice(dc, x, y, DWORD(width), DWORD(height), 0, 0, 0, UINT(height), pixels, &info, DIB_RGB_COLORS);
+}
+
+TPicture PictureAtRatio(const TPicture& picture, double ratio, const TDrawnPicture* drawn) {
+  if (picture.Empty() || std::abs(ratio - 1.0) < 1e-9) return picture;
+  const int width = std::max(1, int(std::lround(picture.Width() * ratio)));
+  const int height = std::max(1, int(std::lround(picture.Height() * ratio)));
+  if (drawn && !drawn->Empty()) return drawn->Draw(width, height);
+  return Drawing::Renderer().Scale(picture, width, height);
 }

@@ -10,6 +10,9 @@
 // a 32-bit bitmap's transparent pixels black in menus (Wine does not blend their alpha).
 
 // `picture` over `background` (a COLORREF), as 0x00RRGGBB pixels, rows packed.
+// A picture of logical pixels for a window of `ratio`: `drawn` drawn anew at the device size
+// where there is its drawing, else `picture` smoothly scaled; itself at ratio 1.
+TPicture PictureAtRatio(const TPicture& picture, double ratio, const TDrawnPicture* drawn = nullptr);
 std::vector<std::uint32_t> BlendOnto(const TPicture& picture, COLORREF background);
 // The same, lightened and greyed for a disabled control.
 std::vector<std::uint32_t> BlendOntoDisabled(const TPicture& picture, COLORREF background);

@@ -138,11 +138,18 @@ class TWin32ToolButton final : public TWin32Control {
     ::InvalidateRect(Hwnd(), nullptr, FALSE);
   }
   void SetImages(const TImageList& images, int index) override {
-    FGlyph = images.Picture(index);
-    ::InvalidateRect(Hwnd(), nullptr, FALSE);
+    FSource = images.Picture(index);
+    FSourceDrawn = images.Drawing(index) ? *images.Drawing(index) : TDrawnPicture();
+    Rescale();
   }
   void SetGlyph(const TPicture& picture, int) override {
-    FGlyph = picture;
+    FSource = picture;
+    FSourceDrawn = TDrawnPicture();
+    Rescale();
+  }
+  void Rescale() override {
+    TWin32Control::Rescale();
+    FGlyph = PictureAtRatio(FSource, PixelRatio(), FSourceDrawn.Empty() ? nullptr : &FSourceDrawn);
     ::InvalidateRect(Hwnd(), nullptr, FALSE);
   }
   void SetEnabled(bool enabled) override {
@@ -200,6 +207,9 @@ class TWin32ToolButton final : public TWin32Control {
   bool FDown = false;
   TButtonPress FPress;
   TPicture FGlyph;
+  // The picture at ratio 1, and its drawing where it has one.
+  TPicture FSource;
+  TDrawnPicture FSourceDrawn;
 };
 
 }  // namespace
