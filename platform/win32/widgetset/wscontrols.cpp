@@ -3,6 +3,8 @@
 #include "platform/win32/widgetset/wsmenus.h"
 
 #include <algorithm>
+#include <cmath>
+#include <map>
 #include <stdexcept>
 
 #include "platform/colorbox.h"
@@ -75,7 +77,7 @@ HWND MakeChild(const TControl& control, const wchar_t* windowClass, DWORD style,
   if (!window)
     throw EOutOfResources("The system refused a window for " + control.Name() + ": close other programs and try again");
   RaiseAmongSiblings(window);
-  SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(ControlFont()), FALSE);
+  SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(ControlFont(WindowPixelRatio(window))), FALSE);
   return window;
 }
 
@@ -212,7 +214,10 @@ void TWin32Control::LayOutAligned() {
 
 void TWin32Control::Rescale() {
   if (FLogicalBounds) SetBounds(*FLogicalBounds);
-  if (FFont) SetFont(FFont->first, FFont->second);
+  if (FFont)
+    SetFont(FFont->first, FFont->second);
+  else if (FHwnd && GetParent(FHwnd))
+    SendMessageW(FHwnd, WM_SETFONT, reinterpret_cast<WPARAM>(ControlFont(PixelRatio())), TRUE);
   LayOutAligned();
 }
 
@@ -302,16 +307,27 @@ HWND HiddenOwnerWindow() {
   return window;
 }
 
-HFONT ControlFont() {
-  static HFONT font = [] {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    HFONT made = nullptr;
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-      made = CreateFontIndirectW(&metrics.lfMessageFont);
-    return made ? made : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  }();
-  return font;
+HFONT ControlFont(double ratio) {
+  // One font per DPI, kept for the program's life: the message font at that DPI where the system
+  // tells it (Windows 10), else the system's one scaled from the system's DPI.
+  static std::map<int, HFONT> fonts;
+  const int dpi = int(std::lround(96 * ratio));
+  if (const auto known = fonts.find(dpi); known != fonts.end()) return known->second;
+  using TForDpi = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
+  static const TForDpi forDpi = reinterpret_cast<TForDpi>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SystemParametersInfoForDpi")));
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  HFONT made = nullptr;
+  if (forDpi && forDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, UINT(dpi))) {
+    made = CreateFontIndirectW(&metrics.lfMessageFont);
+  } else if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+    metrics.lfMessageFont.lfHeight = LONG(std::lround(metrics.lfMessageFont.lfHeight * ratio / SystemPixelRatio()));
+    made = CreateFontIndirectW(&metrics.lfMessageFont);
+  }
+  if (!made) made = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  fonts.emplace(dpi, made);
+  return made;
 }
 
 namespace {

@@ -102,8 +102,8 @@ HWND HiddenOwnerWindow();
 // Registers a window class of the widgetset (once) whose procedure is the default one: what the
 // windows do is their handles' Message().
 const wchar_t* WidgetSetClass(const wchar_t* name, UINT style = 0);
-// The desktop's message font in the form used for controls.
-HFONT ControlFont();
+// The desktop's message font in the form used for controls, at a ratio of device pixels.
+HFONT ControlFont(double ratio);
 // A visible child window of `windowClass` for `control` in ParentWindowOf(control), above its
 // older siblings, in the control font; throws EOutOfResources when the system refuses it.
 HWND MakeChildWindow(const TControl& control, const wchar_t* windowClass, DWORD style, DWORD exStyle = 0,
