@@ -64,8 +64,10 @@ asan-test: build asan-build
 # with the e2e test program of $(BUILD).
 WIN32_BUILD ?= build-win32
 win32-test: build
+	@date +%s > $(BUILD)/win32-test.start
 	WIN32_BUILD=$(CURDIR)/$(WIN32_BUILD) JOBS=$(JOBS) scripts/win32-test
 	scripts/wine-e2e $(BUILD)/tests/e2e/quilmar_e2e_tests $(WIN32_BUILD)/quilmar.exe
+	@echo "win32-test: the Windows part (cross-build, tests under Wine, end-to-end run) took $$(( $$(date +%s) - $$(cat $(BUILD)/win32-test.start) )) s"
 
 # The Windows program: $(WIN32_BUILD)/quilmar.exe, one statically linked windowed executable;
 # prints its size and the DLLs it imports, and fails if any is not Windows' own.
