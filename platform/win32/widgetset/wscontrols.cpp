@@ -266,7 +266,7 @@ void TWin32Control::SetText(const String& text) {
 
 void TWin32Control::SetFont(const TFont& font, int pixels) {
   // Points are 96 logical pixels to the inch, as on the other widgetset.
-  FFont.emplace(font, pixels);
+  RememberFont(font, pixels);
   const int logical = pixels > 0 ? pixels : MulDiv(std::max(1, font.Size), 96, 72);
   const int device = DevicePixels(logical, PixelRatio());
   if (FHwnd) SendMessageW(FHwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GdiFontEngine().FontHandle(font, device)), TRUE);
@@ -497,6 +497,7 @@ class TWin32RichEdit final : public TWin32Control {
   }
 
   void SetFont(const TFont& font, int pixels) override {
+    RememberFont(font, pixels);
     // The rich edit takes its default character format, not WM_SETFONT's font, for new text.
     CHARFORMAT2W format{};
     format.cbSize = sizeof format;

@@ -78,6 +78,8 @@ class TWin32Control : public TWSControl {
 
  protected:
   void LayOutAligned();
+  // Kept for Rescale by a SetFont of a control's own.
+  void RememberFont(const TFont& font, int pixels) { FFont.emplace(font, pixels); }
 };
 
 // The window a control's native window is made in: its parent's, or a hidden one of the

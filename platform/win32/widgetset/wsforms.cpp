@@ -65,7 +65,7 @@ HBRUSH TWin32Form::Background() const { return FBrush ? FBrush : GetSysColorBrus
 
 // A rectangle on the desktop in logical pixels from the device one: the corner through the monitor
 // it lies on, the size through the window's ratio.
-TRect LogicalOnDesktop(const RECT& r, double ratio) {
+static TRect LogicalOnDesktop(const RECT& r, double ratio) {
   const TPoint corner = LogicalPointOf(POINT{r.left, r.top});
   return TRect{corner.X, corner.Y, corner.X + LogicalPixels(r.right - r.left, ratio),
                corner.Y + LogicalPixels(r.bottom - r.top, ratio)};
