@@ -24,7 +24,9 @@ class TCaptionTest : public TAppTest {
     ASSERT_TRUE(WaitUntil([&] { return X().FindWindow(App_->Pid(), "KEZ").has_value(); }, 10000))
         << "no marker window; stderr: " << App_->StdErr().toStdString();
     ASSERT_TRUE(HotKey());
-    ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*App_); }));
+    // The input method's daemons start beside the program: on a busy machine the first freeze
+    // can take longer than usual.
+    ASSERT_TRUE(WaitUntil([&] { return SurfaceCoversScreen(*App_); }, LoadedMs));
     // The frozen picture, once the surface shows it: the pattern window is part of it.
     ASSERT_TRUE(WaitUntil([&] {
       Frozen = X().GrabScreen();
