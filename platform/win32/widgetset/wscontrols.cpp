@@ -314,8 +314,7 @@ HFONT ControlFont(double ratio) {
   const int dpi = int(std::lround(96 * ratio));
   if (const auto known = fonts.find(dpi); known != fonts.end()) return known->second;
   using TForDpi = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
-  static const TForDpi forDpi = reinterpret_cast<TForDpi>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SystemParametersInfoForDpi")));
+  static const TForDpi forDpi = SystemFunction<TForDpi>(L"user32.dll", "SystemParametersInfoForDpi");
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
   HFONT made = nullptr;

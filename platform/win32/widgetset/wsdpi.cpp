@@ -9,15 +9,8 @@ namespace {
 
 constexpr double LogicalDpi = 96;
 
-// The DPI functions of Windows 10 (user32) and 8.1 (shcore), looked up by name: older systems
-// and Wine's stubs fall back to the screen's one DPI.
-template <class F>
-F SystemFunction(const wchar_t* module, const char* name) {
-  HMODULE handle = GetModuleHandleW(module);
-  if (!handle) handle = LoadLibraryW(module);
-  return handle ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(handle, name))) : nullptr;
-}
-
+// A DPI the system reports as a ratio; 0 for none (older systems and Wine's stubs, which then fall
+// back to the screen's one DPI).
 double RatioOfDpi(UINT dpi) { return dpi >= 48 && dpi <= 96 * 8 ? dpi / LogicalDpi : 0; }
 
 BOOL CALLBACK ListMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
@@ -26,6 +19,12 @@ BOOL CALLBACK ListMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
 }
 
 }  // namespace
+
+std::vector<HMONITOR> DisplayMonitors() {
+  std::vector<HMONITOR> monitors;
+  EnumDisplayMonitors(nullptr, nullptr, ListMonitor, reinterpret_cast<LPARAM>(&monitors));
+  return monitors;
+}
 
 double SystemPixelRatio() {
   using TGetDpiForSystem = UINT(WINAPI*)();
@@ -82,12 +81,10 @@ TMonitorPixels MonitorPixels(HMONITOR monitor) {
 }
 
 POINT DevicePointOf(TPoint p) {
-  std::vector<HMONITOR> monitors;
-  EnumDisplayMonitors(nullptr, nullptr, ListMonitor, reinterpret_cast<LPARAM>(&monitors));
   // The monitor whose logical rectangle holds the point, else the nearest one.
   TMonitorPixels best;
   long long bestDistance = std::numeric_limits<long long>::max();
-  for (HMONITOR monitor : monitors) {
+  for (HMONITOR monitor : DisplayMonitors()) {
     const TMonitorPixels m = MonitorPixels(monitor);
     const long long dx = std::max<long long>({m.Logical.Left - p.X, 0, p.X - (m.Logical.Right - 1)});
     const long long dy = std::max<long long>({m.Logical.Top - p.Y, 0, p.Y - (m.Logical.Bottom - 1)});

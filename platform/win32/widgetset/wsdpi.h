@@ -8,6 +8,20 @@
 #include "platform/raster/rect.h"
 #include "platform/win32/widgetset/win32api.h"
 
+#include <vector>
+
+// A function of a system DLL looked up by name (loading the DLL if need be); null where the
+// system has none: the DPI functions of Windows 8.1 and 10, called where they exist.
+template <class F>
+F SystemFunction(const wchar_t* module, const char* name) {
+  HMODULE handle = GetModuleHandleW(module);
+  if (!handle) handle = LoadLibraryW(module);
+  return handle ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(handle, name))) : nullptr;
+}
+
+// The desktop's monitors.
+std::vector<HMONITOR> DisplayMonitors();
+
 // Device pixels per logical pixel: of the system, of a monitor, of the monitor a window is on.
 double SystemPixelRatio();
 double MonitorPixelRatio(HMONITOR monitor);

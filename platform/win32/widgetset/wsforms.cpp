@@ -380,14 +380,9 @@ TMonitor MonitorOf(HMONITOR monitor) {
   return TMonitor{reinterpret_cast<std::uintptr_t>(monitor), m.Logical, RectOf(m.Device), m.Ratio};
 }
 
-BOOL CALLBACK ListMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
-  reinterpret_cast<std::vector<TMonitor>*>(data)->push_back(MonitorOf(monitor));
-  return TRUE;
-}
-
 std::vector<TMonitor> AllMonitors() {
   std::vector<TMonitor> monitors;
-  EnumDisplayMonitors(nullptr, nullptr, ListMonitor, reinterpret_cast<LPARAM>(&monitors));
+  for (HMONITOR monitor : DisplayMonitors()) monitors.push_back(MonitorOf(monitor));
   return monitors;
 }
 

@@ -140,17 +140,16 @@ class TWin32ToolButton final : public TWin32Control {
   void SetImages(const TImageList& images, int index) override {
     FSource = images.Picture(index);
     FSourceDrawn = images.Drawing(index) ? *images.Drawing(index) : TDrawnPicture();
-    Rescale();
+    ShowGlyph();
   }
   void SetGlyph(const TPicture& picture, int) override {
     FSource = picture;
     FSourceDrawn = TDrawnPicture();
-    Rescale();
+    ShowGlyph();
   }
   void Rescale() override {
     TWin32Control::Rescale();
-    FGlyph = PictureAtRatio(FSource, PixelRatio(), FSourceDrawn.Empty() ? nullptr : &FSourceDrawn);
-    ::InvalidateRect(Hwnd(), nullptr, FALSE);
+    ShowGlyph();
   }
   void SetEnabled(bool enabled) override {
     TWin32Control::SetEnabled(enabled);
@@ -172,6 +171,12 @@ class TWin32ToolButton final : public TWin32Control {
   }
 
  private:
+  // The picture at the window's ratio.
+  void ShowGlyph() {
+    FGlyph = PictureAtRatio(FSource, PixelRatio(), FSourceDrawn.Empty() ? nullptr : &FSourceDrawn);
+    ::InvalidateRect(Hwnd(), nullptr, FALSE);
+  }
+
   COLORREF Face() const {
     if (const auto* bar = dynamic_cast<const TWin32ToolBar*>(Of(GetParent(Hwnd())))) return bar->Color();
     return GetSysColor(COLOR_BTNFACE);
